@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Zonda's single entry point.
+#   ./build.sh run     set up, build the release installation and start Zonda
+#   ./build.sh test    set up, build with -Werror + ASan/UBSan and run every test
+#   ./build.sh build   set up and build the release installation only
+#   ./build.sh bench   set up, build the benchmarks (release) and run them
+#   ./build.sh fuzz [SECONDS]   build the libFuzzer targets with clang and run each
+#   ./build.sh deps    only install the Debian packages
+# Extra arguments after `run` go to zonda (e.g. --deck-a FILE).
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+JOBS=${JOBS:-$(nproc)}
+
+# Build libraries, test tools and fonts for the offscreen Qt platform.
+PACKAGES=(
+  cmake g++ make pkg-config git ca-certificates
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev fonts-dejavu-core
+  portaudio19-dev libjack-jackd2-dev jackd2
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libvorbis-dev librtmidi-dev ladspa-sdk liblilv-dev lv2-dev libcdio-paranoia-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  lame mpg123 libmpg123-dev sox twolame ffmpeg vorbis-tools
+)
+
+install_deps() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing Debian packages: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {  # dir, cmake args...
+  local dir=$1; shift
+  cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+build_release() {
+  configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DZONDA_TESTS=OFF
+}
+
+# A JACK server on the dummy driver for the end-to-end tests; its name is
+# private to this run so parallel runs do not meet.
+JACK_PID=""
+start_jack() {
+  export JACK_DEFAULT_SERVER="zonda-test-$$"
+  export JACK_NO_AUDIO_RESERVATION=1
+  jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 256 -C 4 -P 4 \
+    >build/test/jackd.log 2>&1 &
+  JACK_PID=$!
+  for _ in $(seq 1 50); do
+    if jack_lsp >/dev/null 2>&1; then export ZONDA_JACK_RUNNING=1; return 0; fi
+    sleep 0.1
+  done
+  echo "warning: the JACK dummy server did not start (see build/test/jackd.log)"
+}
+stop_jack() {
+  [ -n "$JACK_PID" ] && kill "$JACK_PID" 2>/dev/null && wait "$JACK_PID" 2>/dev/null || true
+}
+
+run_tests() {
+  configure_and_build build/test -DCMAKE_BUILD_TYPE=Debug -DZONDA_WERROR=ON -DZONDA_SANITIZE=ON -DZONDA_TESTS=ON
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+  export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  export QT_QPA_PLATFORM=offscreen
+  start_jack
+  trap stop_jack EXIT
+  local status=0
+  (cd build/test && ctest --output-on-failure -j "$JOBS" --timeout 600) || status=$?
+  stop_jack
+  trap - EXIT
+  return $status
+}
+
+run_fuzz() {
+  local seconds=${1:-60}
+  configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DZONDA_SANITIZE=ON -DZONDA_FUZZ=ON -DZONDA_TESTS=OFF
+  shopt -s nullglob
+  for f in build/fuzz/fuzz/*; do
+    [ -x "$f" ] || continue
+    local name; name=$(basename "$f")
+    local corpus=build/fuzz/corpus-$name
+    mkdir -p "$corpus"
+    local seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    echo "== $name for ${seconds}s"
+    "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 12
+  done
+}
+
+cmd=${1:-run}
+shift || true
+install_deps
+case "$cmd" in
+  deps) ;;
+  build) build_release; echo "Installation folder: build/release/zonda" ;;
+  run)
+    build_release
+    if [ -x build/release/zonda/zonda ]; then
+      exec build/release/zonda/zonda "$@"
+    else
+      echo "The zonda program is not built yet in this version; the decoder tool is: build/release/zonda/zonda-decode FILE OUT.wav"
+    fi
+    ;;
+  test) run_tests ;;
+  bench)
+    configure_and_build build/bench -DCMAKE_BUILD_TYPE=Release -DZONDA_TESTS=OFF -DZONDA_BENCH=ON
+    for b in build/bench/bench/*; do [ -x "$b" ] && { echo "== $(basename "$b")"; (cd build/bench && "$ROOT/$b" "$@"); }; done
+    ;;
+  fuzz) run_fuzz "${1:-60}" ;;
+  *) echo "usage: ./build.sh [run|test|build|bench|fuzz [SECONDS]|deps]" >&2; exit 2 ;;
+esac
