@@ -1,0 +1,262 @@
+#pragma once
+// TSoundSource: one deck's player. Two exist for the life of the program
+// (DeckA with its deck flag set, DeckB without).
+//
+// A deck owns its decoder front (TDataProvider), the decoded track as a table
+// of 6-second chunks (the chunk store), the transport state the controls write
+// and the renderer reads, the cue/loop state, per-chunk analysis results and
+// the display arrays, a wake event and its decode-ahead worker thread.
+//
+//   auto deck = std::make_unique<TSoundSource>(true);   // main thread
+//   deck->Load("/music/track.wav");                      // returns at once
+//   ... worker opens, decodes chunk 0, restores song settings, finds the auto cue
+//   if (deck->LoadOk) deck->TogglePlay();                 // renderer starts
+//
+// Threads:
+//   main         Load, RequestSeek, TogglePlay, BackToTop, SetPitch, SetDirection,
+//                Nudge, PinAround, PreloadEnd, FillDisplay, SaveSongSettings,
+//                cue and loop operations, construction and destruction;
+//   deck worker  DecodeAheadStep -> OpenTrack, LoadChunk, FreeChunk, seek
+//                completion, analysis, LoadSongSettings;
+//   audio        RenderBlock (engine/SoundSourceRender.cpp): reads the chunk
+//                table and transport fields, writes Position and renderer state.
+//
+// Sharing: every field another thread reads is a std::atomic with one writing
+// side (Position is the exception: main and audio both store whole values, the
+// later store wins). The chunk table is read by the audio thread without any
+// lock; a small ChunkTableLock_ only keeps main-thread readers (PinAround,
+// FillDisplay, PreloadEnd) from seeing a chunk the worker is releasing. The
+// audio thread never takes it.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "decoding/DataProvider.h"
+#include "engine/AutoResetEvent.h"
+#include "engine/SoundSourceThread.h"
+
+namespace zonda {
+
+inline constexpr int32_t kChunkBytes = 1058400;              // 6 s of deck PCM
+inline constexpr int32_t kChunkFrames = kChunkBytes / 4;     // 264600
+inline constexpr int32_t kChunkTableSize = 10000;            // chunk indices 0..9999
+inline constexpr int32_t kFadeLength = 441;                  // stop de-click ramp, frames
+inline constexpr int32_t kAnalysisLength = 12000;            // analysis points per chunk
+inline constexpr int32_t kDisplayLength = 1200;              // overview points per chunk
+inline constexpr int32_t kOutBufferFrames = 4001;            // largest render block
+inline constexpr int32_t kBPMHistogramLow = 70;              // histogram covers 70..160 BPM
+inline constexpr int32_t kBPMHistogramHigh = 160;
+inline constexpr int32_t kBPMHistogramSize = kBPMHistogramHigh - kBPMHistogramLow + 1;
+inline constexpr int32_t kWorkerJoinTimeoutMs = 2000;
+
+// One decoded chunk. Created by LoadChunk on the worker (or main for
+// PreloadEnd), published with a release store, released by FreeChunk.
+// PCM beyond BytesRead is zero. Analysis fields are written by the worker;
+// readers on other threads check Analysed (acquire) before reading the arrays.
+struct TChunk {
+  std::array<int16_t, kChunkFrames * 2> PCM;  // interleaved L/R
+  int32_t BytesRead = 0;
+  std::atomic<bool> Pinned{false};            // never released by a non-forced FreeChunk
+  std::array<int16_t, kDisplayLength> Waveform{};
+  std::array<int16_t, kDisplayLength> BeatEnvelope{};
+  std::atomic<bool> Analysed{false};
+  std::atomic<int32_t> BeatOffset{0};         // 0..9 analysis points
+  std::atomic<double> ChunkBPM{0.0};          // 0 = none
+  std::atomic<int32_t> BeatPeriod{0};         // analysis points
+};
+
+// The deck's global error flag and code, read and cleared by the periodic update.
+struct TDeckError {
+  std::atomic<bool> Flag{false};
+  std::atomic<int32_t> Code{0};
+};
+// isDeckA true -> deck A's flag, else deck B's. Any thread.
+TDeckError& DeckError(bool isDeckA);
+
+class TSoundSource {
+ public:
+  // Main thread. Creates provider, display arrays, analysis scratch, wake
+  // event, then the worker at the lowest priority; clears both decks' error flags.
+  explicit TSoundSource(bool isDeckA);
+  // Main thread. Stops the worker (waits up to 2000 ms, then joins anyway so
+  // nothing runs on a freed deck), saves the song settings, releases chunks.
+  ~TSoundSource();
+  TSoundSource(const TSoundSource&) = delete;
+  TSoundSource& operator=(const TSoundSource&) = delete;
+
+  // ---- main thread ----
+  // Asynchronous load; false when a load is already pending.
+  bool Load(const std::string& fileName);
+  // Asynchronous jump; ignored while SeekPending, while not LoadOk, while Held.
+  void RequestSeek(int32_t frame);
+  void TogglePlay();
+  void BackToTop();
+  void SetPitch(int32_t permyriad);
+  int32_t GetPitch() const { return PitchPermyriad.load(); }
+  void SetDirection(int32_t direction);  // +1 or -1
+  int32_t GetDirection() const { return Direction.load(); }
+  void Nudge(double deltaFrames);
+  void PinAround(double frame);
+  void PreloadEnd();
+  void FillDisplay();
+  void SaveSongSettings();
+
+  // Any thread: floor of Position.
+  int32_t PositionFrame() const;
+
+  // ---- deck worker ----
+  void DecodeAheadStep();
+  bool OpenTrack(const std::string& fileName);
+  void LoadChunk(int32_t index);
+  void FreeChunk(int32_t index, bool force);
+  void FindAutoCue();
+  void LoadSongSettings();
+  // Cue/loop exit, forced core: clears the loop flags. The cue/loop unit
+  // extends ExitLoop (unforced exit with a last pass) around this.
+  void ExitLoopForced();
+  // Analysis of one chunk (beat and tempo detection); a no-op until that unit lands.
+  void AnalyseChunk(int32_t index);
+
+  // Any thread: the chunk at index, or nullptr when absent or out of range.
+  const TChunk* ChunkAt(int32_t index) const noexcept {
+    if (index < 0 || index >= kChunkTableSize) return nullptr;
+    return Chunks[static_cast<size_t>(index)].load(std::memory_order_acquire);
+  }
+  // Number of chunks present (tests, benchmarks; not for the audio thread).
+  int32_t ChunksPresent() const;
+
+  // ---- identity and links ----
+  const bool IsDeckA;
+  // Runs on the main thread inside Load, before the new file name is stored.
+  std::function<void()> OnTrackUnload;
+  std::unique_ptr<TDataProvider> Provider;
+  TAutoResetEvent WakeEvent;
+  std::atomic<bool> TerminateFlag{false};
+  // Equaliser (TFFTFilter) and the two analysis filters (TIIRFilter) join the
+  // deck with the dsp and analysis units.
+
+  // ---- track ----
+  std::string FileName;                       // written by Load (main) before LoadPending
+  std::atomic<int32_t> TotalBytes{0};
+  std::atomic<int32_t> ChunkCount{0};
+  std::array<std::atomic<TChunk*>, kChunkTableSize> Chunks{};  // published view; owner below
+  std::atomic<int32_t> LastFrame{0};
+  std::atomic<bool> Loaded{false};
+  std::atomic<bool> LoadOk{false};
+  std::atomic<bool> LoadPending{false};
+  std::atomic<bool> LoadAnnounced{false};
+  std::atomic<int32_t> RenderCount{0};        // audio thread
+  std::atomic<uint32_t> WorkerPasses{0};      // finished DecodeAheadStep passes (tests, benchmarks)
+
+  // ---- transport ----
+  std::atomic<bool> Playing{false};
+  std::atomic<double> Position{0.0};          // frames
+  std::atomic<bool> SeekPending{false};
+  std::atomic<int32_t> SeekTarget{0};
+  std::atomic<bool> SongLoop{false};
+  std::atomic<bool> Brake{false};
+  std::atomic<int32_t> Direction{1};
+  std::atomic<int32_t> PitchPermyriad{0};     // 800 = +8 %
+  std::atomic<double> TargetSpeed{1.0};
+  std::atomic<double> Speed{1.0};
+  std::atomic<bool> KeyLock{false};
+
+  // ---- renderer state (audio thread; reset by OpenTrack while LoadPending) ----
+  std::array<int16_t, kOutBufferFrames * 2> OutBuffer{};
+  std::atomic<double> SmoothedSpeed{1.0};
+  std::atomic<double> RampTarget{1.0};
+  std::atomic<double> RampStep{0.0};
+  std::atomic<int32_t> FadeCount{0};
+  std::array<int16_t, 2> LastSample{};
+  const int32_t FadeLength = kFadeLength;
+  std::atomic<int32_t> SpliceCounter{0};
+  std::atomic<int32_t> SpliceInterval{3528};
+  std::atomic<int32_t> SpliceOverlap{400};
+  std::atomic<int32_t> SpliceJump{0};
+  std::atomic<int32_t> SpliceCorrection{0};
+  std::atomic<int32_t> SpliceLag{0};
+  std::atomic<int32_t> SpliceSearchStart{0};
+  std::atomic<int32_t> SpliceFadeSpan{0};
+  std::atomic<bool> Coast{false};
+  std::atomic<bool> StartFromHold{false};
+  std::atomic<bool> ScratchMode{false};
+  // hold and jog gestures (main thread and hold-tracking timer)
+  std::atomic<bool> Held{false};
+  std::atomic<bool> JogActive{false};
+  std::atomic<bool> WasPlaying{false};
+  std::atomic<int32_t> HoldStartX{0};
+  std::atomic<int32_t> HoldStartPos{0};
+  std::atomic<int32_t> LastMouseX{0};
+  std::atomic<int32_t> LastMouseDelta{0};
+  std::atomic<int32_t> ScratchTarget{0};
+  std::atomic<int32_t> JogTicks{0};
+  std::atomic<int32_t> JogStep{1};
+  std::atomic<int64_t> JogTimestamp{0};
+  std::atomic<double> JogInterval{0.0};
+  std::atomic<int64_t> CounterFrequency{0};
+  std::atomic<int32_t> JogIdle{0};
+  std::atomic<bool> JogBend{false};
+  std::atomic<int32_t> BendUpCount{0};
+  std::atomic<int32_t> BendDownCount{0};
+
+  // ---- cue and loop (main thread writes; renderer reads) ----
+  std::atomic<int32_t> CuePoint{0};           // 0 = none
+  std::array<std::atomic<int32_t>, 9> CueSlots{};  // slots 1..8 used; 0 = empty
+  std::atomic<int32_t> SelectedCueSlot{1};
+  std::atomic<int32_t> CueLogic{0};
+  std::atomic<bool> CueMoved{false};
+  std::atomic<bool> CueJumpRequest{false};
+  std::atomic<bool> LoopActive{false};
+  std::atomic<bool> LoopInSet{false};
+  std::atomic<int32_t> LoopStart{0};
+  std::atomic<int32_t> LoopEnd{0};            // 0 = no loop
+  std::atomic<int32_t> LoopLength{0};
+  std::atomic<int32_t> LoopStartEff{0};
+  std::atomic<int32_t> LoopEndEff{0};
+  std::atomic<int32_t> LoopLengthEff{0};
+  std::atomic<int32_t> BeatFrames{22050};
+  std::atomic<bool> SnapLoopToBeat{true};
+  std::atomic<bool> ReloopAfterExit{true};
+  std::atomic<bool> ExitLoopPending{false};
+
+  // ---- analysis (deck worker writes) ----
+  std::array<std::atomic<int32_t>, kBPMHistogramSize> BPMHistogram{};  // index = BPM - 70
+  std::atomic<int32_t> DetectedBPM{0};
+  std::atomic<int32_t> DetectedBPMVotes{0};
+  std::atomic<int32_t> StoredBPM{0};
+  std::atomic<bool> BPMLocked{false};
+  std::atomic<bool> SlowBPM{false};
+  double BestPeak = 0.0;                      // worker only
+  std::vector<int16_t> MonoBuffer;            // kChunkFrames
+  std::vector<int16_t> DecimatedBuffer;       // kAnalysisLength
+  std::vector<double> CombOut;                // kAnalysisLength + 1
+  std::vector<double> Envelope;               // kAnalysisLength + 1
+  std::vector<double> OnsetWindow;            // 300: 1.03^k below 150, 1.03^(300-k) above
+
+  // ---- song settings read at load (worker writes; main reads) ----
+  std::atomic<int32_t> SongEqLow{0};
+  std::atomic<int32_t> SongEqMid{0};
+  std::atomic<int32_t> SongEqHigh{0};
+  std::atomic<int32_t> SongGain{0};
+
+  // ---- display (main thread) ----
+  std::array<int16_t, kDisplayLength> DisplayBeats{};
+  std::array<int16_t, kDisplayLength> DisplayWave{};
+  std::atomic<int32_t> DisplayPoints{100};
+
+ private:
+  void ReleaseAllChunks();
+  void SeekCompletion();
+  void DecodeAroundPosition();
+
+  std::array<std::unique_ptr<TChunk>, kChunkTableSize> ChunkStore_;  // owns what Chunks shows
+  mutable std::mutex ChunkTableLock_;
+  std::unique_ptr<TSoundSourceThread> Thread_;  // last member: started last, stopped first
+};
+
+}  // namespace zonda

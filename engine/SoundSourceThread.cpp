@@ -1,0 +1,35 @@
+#include "engine/SoundSourceThread.h"
+
+#include <chrono>
+#include <utility>
+
+namespace zonda {
+
+TSoundSourceThread::TSoundSourceThread(TThreadPriority priority, std::function<void()> step)
+    : step_(std::move(step)), thread_([this, priority] { Execute(priority); }) {}
+
+TSoundSourceThread::~TSoundSourceThread() {
+  Terminate();
+  Join();
+}
+
+void TSoundSourceThread::Execute(TThreadPriority priority) {
+  SetCurrentThreadPriority(priority);
+  while (!terminated_.load()) {
+    step_();
+  }
+  std::lock_guard guard(doneLock_);
+  done_ = true;
+  doneCv_.notify_all();
+}
+
+bool TSoundSourceThread::WaitFor(int32_t timeoutMs) {
+  std::unique_lock lock(doneLock_);
+  return doneCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return done_; });
+}
+
+void TSoundSourceThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace zonda
