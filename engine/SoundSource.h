@@ -130,6 +130,35 @@ class TSoundSource {
   // Number of chunks present (tests, benchmarks; not for the audio thread).
   int32_t ChunksPresent() const;
 
+  // ---- renderer state and operations (engine/SoundSourceRender.cpp) ----
+  // Audio thread: the next bytes div 4 frames at the current speed into
+  // destination. False (nothing written, the caller writes silence) for more
+  // than 4001 frames, an empty deck or a chunk index beyond the table.
+  bool RenderBlock(int16_t* destination, int32_t bytes) noexcept;
+  // Audio thread (key-lock search): sum of L[start+k]*L[start+k+lag] +
+  // R[...]*R[...] for k < count, indices modulo LastFrame + 1; 0 while SeekPending.
+  double Correlate(int32_t start, int32_t count, int32_t lag) const noexcept;
+  // Main thread: the cue jump (jump to CuePoint and stop). With wait, returns
+  // once the renderer has jumped, at most ~250 ms later; when the audio thread
+  // is not rendering (or does not answer in time) the jump is made here.
+  void RequestCueJump(bool wait);
+  // Renderer or RequestCueJump: stop, end the loop, Position := CuePoint.
+  void PerformCueJump() noexcept;
+  // Main thread: mouse hold on the deck display, x = cursor screen x.
+  void HoldBegin(int32_t x) noexcept;
+  void HoldMove(int32_t x) noexcept;  // also the hold-tracking timer
+  void HoldEnd(int32_t x) noexcept;
+  // Main thread: jog wheel. ticks < 1: an event without a size (controller).
+  void ScratchBegin() noexcept;
+  void ScratchEnd() noexcept;
+  void JogMove(bool backwards, int32_t ticks) noexcept;
+  // JogMove with the counter value of the event (steady clock, ns); tests.
+  void JogMoveAt(bool backwards, int32_t ticks, int64_t nowCounter) noexcept;
+  // Hold-tracking timer thread, every 25 ms: the held platter chases its target.
+  void TrackHolds(int32_t cursorX) noexcept;
+  // Steady-clock ns of the last RenderBlock call (written by the audio thread).
+  std::atomic<int64_t> LastRenderNs{INT64_MIN / 2};
+
   // ---- identity and links ----
   const bool IsDeckA;
   // Runs on the main thread inside Load, before the new file name is stored.

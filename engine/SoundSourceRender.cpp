@@ -1,0 +1,595 @@
+// TSoundSource rendering (audio thread), the hold and jog gestures (main
+// thread and hold-tracking timer) and the cue jump handshake (main thread).
+//
+// RenderBlock reads every field the other threads write once at the start of
+// the block, works on locals and stores its own state back at the end, so a
+// block sees one consistent set of controls. Position is stored back with a
+// compare-exchange: a seek, nudge or cue jump that the main thread stores while
+// a block is being rendered wins over the renderer's advance instead of being
+// lost.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <thread>
+
+#include "engine/Interpolation.h"
+#include "engine/KeyLockSplice.h"
+#include "engine/SampleMath.h"
+#include "engine/SoundSource.h"
+
+namespace zonda {
+namespace {
+
+constexpr double kOutputScale = 0.9;        // playback at 0.9 of full scale
+constexpr int32_t kWakeEveryBlocks = 150;   // worker wake-up in normal play
+constexpr double kBrakeRampFrames = 62500.0;
+constexpr double kCoastRampFrames = 75000.0;
+constexpr double kRampUnitFrames = 250.0;
+constexpr double kMouseScratchFrames = 2250.0;  // speed law of the mouse hold
+constexpr double kJogScratchFrames = 1890.0;    // speed law of the jog hold
+constexpr int32_t kMouseFramesPerPixel = 31;
+constexpr int32_t kJogFramesPerTick = 41;
+constexpr int32_t kCueFollowFrames = 44100;
+constexpr int32_t kJogIdleTicks = 3;
+constexpr auto kRenderingRecently = std::chrono::milliseconds(100);  // > the largest device block (50 ms)
+constexpr auto kCueJumpWait = std::chrono::milliseconds(250);
+// The high-resolution counter is the steady clock in nanoseconds.
+constexpr int64_t kCounterFrequency = 1000000000;
+
+inline int32_t SignOf(double v) noexcept { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
+
+inline int64_t SteadyNowNs() noexcept {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Reads frames of the chunk table for one block. Caches the chunk of the last
+// read so that nearly every read is a pointer offset.
+class TFrameReader {
+ public:
+  TFrameReader(const TSoundSource& deck, int32_t lastFrame) noexcept : deck_(deck), lastFrame_(lastFrame) {}
+
+  int32_t LastFrame() const noexcept { return lastFrame_; }
+
+  // Frame j for interpolation and key lock: j is reduced modulo LastFrame + 1
+  // keeping its sign, and a negative remainder -r reads frame r (the track is
+  // mirrored at its start). Absent chunks read as silence.
+  void ReadMirrored(int64_t j, int32_t& left, int32_t& right) noexcept {
+    int64_t r = j % (static_cast<int64_t>(lastFrame_) + 1);
+    if (r < 0) r = -r;
+    ReadInRange(static_cast<int32_t>(r), left, right);
+  }
+
+  // Frame j for correlation: modulo LastFrame + 1, a negative index wrapping to the end.
+  void ReadWrapped(int64_t j, int32_t& left, int32_t& right) noexcept {
+    const int64_t size = static_cast<int64_t>(lastFrame_) + 1;
+    int64_t r = j % size;
+    if (r < 0) r += size;
+    ReadInRange(static_cast<int32_t>(r), left, right);
+  }
+
+  // Pointer to `count` consecutive frames from `first` when they all lie in
+  // 0..LastFrame inside one present chunk; nullptr otherwise.
+  const int16_t* Span(int64_t first, int32_t count) noexcept {
+    if (first < 0 || first + count - 1 > lastFrame_) return nullptr;
+    const int32_t f = static_cast<int32_t>(first);
+    const int32_t index = f / kChunkFrames;
+    const int32_t offset = f - index * kChunkFrames;
+    if (offset + count > kChunkFrames) return nullptr;
+    const int16_t* pcm = Chunk(index);
+    return pcm ? pcm + static_cast<size_t>(offset) * 2 : nullptr;
+  }
+
+ private:
+  void ReadInRange(int32_t f, int32_t& left, int32_t& right) noexcept {
+    const int32_t index = f / kChunkFrames;
+    const int16_t* pcm = Chunk(index);
+    if (!pcm) {
+      left = right = 0;
+      return;
+    }
+    const size_t k = static_cast<size_t>(f - index * kChunkFrames) * 2;
+    left = pcm[k];
+    right = pcm[k + 1];
+  }
+
+  const int16_t* Chunk(int32_t index) noexcept {
+    if (index != cachedIndex_) {
+      const TChunk* chunk = deck_.ChunkAt(index);
+      cachedIndex_ = index;
+      cachedPCM_ = chunk ? chunk->PCM.data() : nullptr;
+    }
+    return cachedPCM_;
+  }
+
+  const TSoundSource& deck_;
+  const int32_t lastFrame_;
+  int32_t cachedIndex_ = -1;
+  const int16_t* cachedPCM_ = nullptr;
+};
+
+double CorrelateWith(TFrameReader& reader, int32_t start, int32_t count, int32_t lag) noexcept {
+  if (count <= 0) return 0.0;
+  const int16_t* a = reader.Span(start, count);
+  const int16_t* b = reader.Span(static_cast<int64_t>(start) + lag, count);
+  if (a && b) return StereoDot(a, b, count);
+  double sum = 0.0;
+  for (int32_t k = 0; k < count; ++k) {
+    int32_t l1, r1, l2, r2;
+    reader.ReadWrapped(static_cast<int64_t>(start) + k, l1, r1);
+    reader.ReadWrapped(static_cast<int64_t>(start) + k + lag, l2, r2);
+    sum += static_cast<double>(l1) * l2 + static_cast<double>(r1) * r2;
+  }
+  return sum;
+}
+
+// Sets Pinned on the chunk of `frame` and its two neighbours. Called by the
+// renderer only while the deck is held, when the worker releases no chunk, so
+// the chunks it touches stay alive; lock-free, unlike the main thread's PinAround.
+void PinAroundFromRenderer(TSoundSource& deck, double frame) noexcept {
+  if (!(frame >= 0.0)) return;
+  const int32_t c = static_cast<int32_t>(frame) / kChunkFrames;
+  for (int32_t i = c - 1; i <= c + 1; ++i) {
+    if (i < 0 || i >= kChunkTableSize) continue;
+    if (TChunk* chunk = deck.Chunks[static_cast<size_t>(i)].load(std::memory_order_acquire))
+      chunk->Pinned.store(true, std::memory_order_relaxed);
+  }
+}
+
+inline double Clamp(double v, double lo, double hi) noexcept { return v < lo ? lo : (v > hi ? hi : v); }
+
+inline int32_t ClampInt(int64_t v, int32_t lo, int32_t hi) noexcept {
+  return static_cast<int32_t>(v < lo ? lo : (v > hi ? hi : v));
+}
+
+// The held jog platter chases HoldStartPos + JogTicks x 41 frames.
+void TrackJog(TSoundSource& deck) noexcept {
+  const int64_t target = deck.HoldStartPos.load() + static_cast<int64_t>(deck.JogTicks.load()) * kJogFramesPerTick;
+  const int32_t scratchTarget = ClampInt(target, 0, std::max(deck.LastFrame.load(), 0));
+  deck.ScratchTarget.store(scratchTarget);
+  deck.Speed.store((scratchTarget - deck.Position.load()) / kJogScratchFrames);
+}
+
+}  // namespace
+
+void TSoundSource::PerformCueJump() noexcept {
+  // A request left over from before a new load would mark the half-loaded deck loaded.
+  if (LoadPending.load()) return;
+  Playing.store(false);
+  ScratchMode.store(false);
+  ExitLoopForced();
+  Position.store(static_cast<double>(CuePoint.load()));
+  LoadOk.store(true);
+}
+
+double TSoundSource::Correlate(int32_t start, int32_t count, int32_t lag) const noexcept {
+  if (SeekPending.load(std::memory_order_relaxed)) return 0.0;
+  TFrameReader reader(*this, LastFrame.load(std::memory_order_relaxed));
+  return CorrelateWith(reader, start, count, lag);
+}
+
+bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
+  LastRenderNs.store(SteadyNowNs(), std::memory_order_relaxed);
+  const int32_t n = bytes / 4;
+  if (n > kOutBufferFrames || n <= 0 || destination == nullptr) return false;
+
+  // Cue jump: exactly one side (renderer or a timed-out main thread) takes the request.
+  if (CueJumpRequest.exchange(false)) PerformCueJump();
+
+  const bool held = Held.load(std::memory_order_relaxed);
+  const bool wasPlaying = WasPlaying.load(std::memory_order_relaxed);
+  if (held && !wasPlaying) {
+    const int32_t logic = CueLogic.load(std::memory_order_relaxed);
+    const double p = Position.load(std::memory_order_relaxed);
+    if (logic != 2 && std::fabs(CuePoint.load(std::memory_order_relaxed) - p) < kCueFollowFrames) {
+      CuePoint.store(static_cast<int32_t>(std::floor(p)), std::memory_order_relaxed);
+      PinAroundFromRenderer(*this, p);
+    }
+    if (logic == 2) CueMoved.store(true, std::memory_order_relaxed);
+  }
+
+  const int32_t lastFrame = LastFrame.load(std::memory_order_relaxed);
+  const int32_t chunkCount = ChunkCount.load(std::memory_order_acquire);
+  const double startPosition = Position.load(std::memory_order_relaxed);
+  double ss = SmoothedSpeed.load(std::memory_order_relaxed);
+  if (!std::isfinite(ss)) ss = 0.0;
+
+  // The chunks this block can touch, lower to higher.
+  {
+    const double reach = (n + 10) * ss;
+    const int32_t a = ClampInt(RoundToInt(Clamp(startPosition - reach, -1e9, 1e9)), 0, lastFrame);
+    const int32_t b = ClampInt(RoundToInt(Clamp(startPosition + reach, -1e9, 1e9)), 0, lastFrame);
+    int32_t c1 = std::min(std::max(a / kChunkFrames, 0), chunkCount - 1);
+    int32_t c2 = std::min(std::max(b / kChunkFrames, 0), chunkCount - 1);
+    if (c1 > c2) std::swap(c1, c2);
+    const bool loadPending = LoadPending.load(std::memory_order_acquire);
+    const bool seekPending = SeekPending.load(std::memory_order_acquire);
+    for (int32_t c = c1; c <= c2; ++c) {
+      if (c < 0 || c >= kChunkTableSize) return false;
+      if (loadPending || seekPending || ChunkAt(c) == nullptr) {
+        std::memset(destination, 0, static_cast<size_t>(n) * 4);
+        LastSample = {0, 0};
+        // While a seek is pending the worker sets the position; leave it alone.
+        if (!seekPending && !loadPending && Playing.load(std::memory_order_relaxed) &&
+            LoadOk.load(std::memory_order_relaxed)) {
+          double expected = startPosition;
+          Position.compare_exchange_strong(expected, startPosition + n * ss);
+        }
+        if (!seekPending) WakeEvent.Signal();
+        return true;
+      }
+    }
+  }
+
+  // Controls, read once for the whole block.
+  const bool playing = Playing.load(std::memory_order_relaxed);
+  const bool brake = Brake.load(std::memory_order_relaxed);
+  const double startSpeed = Speed.load(std::memory_order_relaxed);
+  double speed = std::isfinite(startSpeed) ? startSpeed : 0.0;
+  bool coast = Coast.load(std::memory_order_relaxed);
+  const bool songLoop = SongLoop.load(std::memory_order_relaxed);
+  const bool keyLock = KeyLock.load(std::memory_order_relaxed) && !held && !brake;
+  bool loopActive = LoopActive.load(std::memory_order_relaxed) && !held;
+  const int32_t loopStart = LoopStart.load(std::memory_order_relaxed);
+  const int32_t loopEnd = LoopEnd.load(std::memory_order_relaxed);
+  const int32_t loopLength = LoopLength.load(std::memory_order_relaxed);
+  int32_t loopStartEff = LoopStartEff.load(std::memory_order_relaxed);
+  int32_t loopEndEff = LoopEndEff.load(std::memory_order_relaxed);
+  int32_t loopLengthEff = LoopLengthEff.load(std::memory_order_relaxed);
+  const bool reloop = ReloopAfterExit.load(std::memory_order_relaxed);
+
+  // Renderer state.
+  double rampTarget = RampTarget.load(std::memory_order_relaxed);
+  double rampStep = RampStep.load(std::memory_order_relaxed);
+  int32_t fade = FadeCount.load(std::memory_order_relaxed);
+  TKeyLockSplice splice;
+  splice.SpliceCounter = SpliceCounter.load(std::memory_order_relaxed);
+  splice.SpliceInterval = SpliceInterval.load(std::memory_order_relaxed);
+  splice.SpliceOverlap = SpliceOverlap.load(std::memory_order_relaxed);
+  splice.SpliceJump = SpliceJump.load(std::memory_order_relaxed);
+  splice.SpliceCorrection = SpliceCorrection.load(std::memory_order_relaxed);
+  splice.SpliceLag = SpliceLag.load(std::memory_order_relaxed);
+  splice.SpliceSearchStart = SpliceSearchStart.load(std::memory_order_relaxed);
+  splice.SpliceFadeSpan = SpliceFadeSpan.load(std::memory_order_relaxed);
+
+  TFrameReader reader(*this, lastFrame);
+  auto correlate = [&reader, this](int32_t start, int32_t count, int32_t lag) noexcept {
+    if (SeekPending.load(std::memory_order_relaxed)) return 0.0;
+    return CorrelateWith(reader, start, count, lag);
+  };
+
+  double pos = startPosition;
+  if (!std::isfinite(pos)) pos = 0.0;
+  int16_t* out = OutBuffer.data();
+  int32_t lastL = LastSample[0];
+  int32_t lastR = LastSample[1];
+  auto writeFaded = [&](int32_t i) noexcept {
+    out[2 * i] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastL) * fade / FadeLength));
+    out[2 * i + 1] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastR) * fade / FadeLength));
+  };
+
+  bool startFromHoldSeen = false;
+  int32_t i = 0;
+  for (; i < n; ++i) {
+    if (!playing) {
+      writeFaded(i);
+      break;
+    }
+
+    // Speed ramp.
+    if (!startFromHoldSeen) {
+      startFromHoldSeen = true;
+      if (StartFromHold.exchange(false)) {
+        rampTarget = 0.0;
+        ss = 0.0;
+      }
+    }
+    if (coast) ss = Clamp(ss, -4.0, 4.0);
+    if (brake) {
+      coast = false;
+      speed = 0.0;
+    }
+    if (speed != rampTarget || coast) {
+      const int32_t d = RoundToInt(std::fabs(ss - speed));
+      rampTarget = speed;
+      rampStep = rampTarget - ss;
+      const bool inside = pos > 0.0 && pos < lastFrame;
+      if (brake) {
+        rampStep /= kBrakeRampFrames;
+      } else if (coast) {
+        if (inside) rampStep /= kCoastRampFrames;
+      } else if (d > 0) {
+        if (inside) rampStep /= Clamp(10.0 * std::fabs(speed), 2.0, 8.0) * kRampUnitFrames;
+      } else {
+        rampStep /= Clamp(30.0 * std::fabs(speed), 2.0, 24.0) * kRampUnitFrames;
+      }
+    }
+    if (ss != rampTarget) {
+      ss += rampStep;
+      if ((rampStep > 0.0 && ss > rampTarget) || (rampStep < 0.0 && ss < rampTarget)) ss = rampTarget;
+    }
+
+    // Advance.
+    if (keyLock)
+      splice.Step(speed, pos, correlate);
+    else
+      pos += ss;
+
+    // Loop and track bounds.
+    if (loopActive) {
+      if ((loopEnd != loopEndEff || loopStartEff != loopStart) && loopStart < pos && pos < loopEnd) {
+        loopStartEff = loopStart;
+        loopEndEff = loopEnd;
+        loopLengthEff = loopLength;
+        LoopStartEff.store(loopStartEff, std::memory_order_relaxed);
+        LoopEndEff.store(loopEndEff, std::memory_order_relaxed);
+        LoopLengthEff.store(loopLengthEff, std::memory_order_relaxed);
+      }
+      bool wrapped = false;
+      if (pos > loopEndEff) {
+        pos -= loopLengthEff;
+        wrapped = true;
+      } else if (pos < loopStartEff) {
+        pos += loopLengthEff;
+        wrapped = true;
+      }
+      if (wrapped && reloop && ExitLoopPending.load(std::memory_order_relaxed)) {
+        LoopEnd.store(0);
+        LoopInSet.store(false);
+        LoopActive.store(false);
+        ExitLoopPending.store(false);
+        loopActive = false;
+      }
+    } else {
+      if (pos > lastFrame) {
+        if (songLoop) {
+          pos -= lastFrame;
+        } else {
+          writeFaded(i);
+          pos = lastFrame;
+          break;
+        }
+      }
+      if (pos < 0.0) {
+        if (songLoop) {
+          pos += lastFrame;
+        } else {
+          writeFaded(i);
+          pos = 0.0;
+          break;
+        }
+      }
+    }
+
+    // Read, interpolate and scale.
+    fade = RoundToInt(std::min(std::fabs(ss), 1.0) * FadeLength);
+    const double gain = kOutputScale * (static_cast<double>(fade) / FadeLength);
+    const double floorPos = std::floor(pos);
+    const int64_t i0 = static_cast<int64_t>(floorPos);
+    double vL, vR;
+    if (keyLock) {
+      int32_t aL, aR;
+      reader.ReadMirrored(i0, aL, aR);
+      const double w = splice.CrossfadeWeight();
+      if (w >= 0.0) {
+        int32_t bL, bR;
+        reader.ReadMirrored(i0 + static_cast<int64_t>(SignOf(ss)) * splice.SpliceJump, bL, bR);
+        const double c = std::cos(w * std::numbers::pi / 2.0);
+        const double s = std::sin(w * std::numbers::pi / 2.0);
+        vL = c * c * aL + s * s * bL;
+        vR = c * c * aR + s * s * bR;
+      } else {
+        vL = aL;
+        vR = aR;
+      }
+    } else {
+      const double t = pos - floorPos;
+      const int16_t* f = reader.Span(i0 - 1, 4);
+      if (f) {
+        vL = CubicHermite(f[0], f[2], f[4], f[6], t);
+        vR = CubicHermite(f[1], f[3], f[5], f[7], t);
+      } else {
+        int32_t l[4], r[4];
+        for (int k = 0; k < 4; ++k) reader.ReadMirrored(i0 - 1 + k, l[k], r[k]);
+        vL = CubicHermite(l[0], l[1], l[2], l[3], t);
+        vR = CubicHermite(r[0], r[1], r[2], r[3], t);
+      }
+    }
+    const int16_t outL = RoundToSample(vL * gain);
+    const int16_t outR = RoundToSample(vR * gain);
+    out[2 * i] = outL;
+    out[2 * i + 1] = outR;
+    lastL = outL;
+    lastR = outR;
+  }
+
+  // Tail after leaving early: the last frame fades out, continued by later blocks.
+  for (int32_t j = i + 1; j < n; ++j) {
+    writeFaded(j);
+    if (fade > 0) --fade;
+  }
+
+  std::memcpy(destination, out, static_cast<size_t>(n) * 4);
+
+  // Store the renderer state back.
+  LastSample = {static_cast<int16_t>(lastL), static_cast<int16_t>(lastR)};
+  SmoothedSpeed.store(ss, std::memory_order_relaxed);
+  RampTarget.store(rampTarget, std::memory_order_relaxed);
+  RampStep.store(rampStep, std::memory_order_relaxed);
+  FadeCount.store(fade, std::memory_order_relaxed);
+  SpliceCounter.store(splice.SpliceCounter, std::memory_order_relaxed);
+  SpliceInterval.store(splice.SpliceInterval, std::memory_order_relaxed);
+  SpliceOverlap.store(splice.SpliceOverlap, std::memory_order_relaxed);
+  SpliceJump.store(splice.SpliceJump, std::memory_order_relaxed);
+  SpliceCorrection.store(splice.SpliceCorrection, std::memory_order_relaxed);
+  SpliceLag.store(splice.SpliceLag, std::memory_order_relaxed);
+  SpliceSearchStart.store(splice.SpliceSearchStart, std::memory_order_relaxed);
+  SpliceFadeSpan.store(splice.SpliceFadeSpan, std::memory_order_relaxed);
+  if (brake && playing) {
+    Coast.store(false, std::memory_order_relaxed);
+    double expectedSpeed = startSpeed;
+    Speed.compare_exchange_strong(expectedSpeed, 0.0);
+  }
+  if (pos != startPosition) {
+    double expected = startPosition;
+    Position.compare_exchange_strong(expected, pos);
+  }
+
+  if (RenderCount.fetch_add(1, std::memory_order_relaxed) + 1 >= kWakeEveryBlocks) {
+    RenderCount.store(0, std::memory_order_relaxed);
+    WakeEvent.Signal();
+  }
+  return true;
+}
+
+// ---- cue jump handshake (main thread) ----
+
+void TSoundSource::RequestCueJump(bool wait) {
+  using Clock = std::chrono::steady_clock;
+  const auto rendering = [this] {
+    return SteadyNowNs() - LastRenderNs.load(std::memory_order_relaxed) <
+           std::chrono::duration_cast<std::chrono::nanoseconds>(kRenderingRecently).count();
+  };
+  if (!wait) {
+    CueJumpRequest.store(true);
+    return;
+  }
+  if (!rendering()) {
+    // Device stopped or engine not running: nobody would take the request.
+    CueJumpRequest.store(false);
+    PerformCueJump();
+    return;
+  }
+  CueJumpRequest.store(true);
+  const auto deadline = Clock::now() + kCueJumpWait;
+  while (CueJumpRequest.load()) {
+    if (Clock::now() >= deadline) {
+      // Take the request back; if the renderer took it meanwhile, it has jumped.
+      if (CueJumpRequest.exchange(false)) PerformCueJump();
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// ---- mouse hold on the deck display (main thread; HoldMove also hold timer) ----
+
+void TSoundSource::HoldBegin(int32_t x) noexcept {
+  if (LoadPending.load() || SeekPending.load() || (Held.load() && JogActive.load())) return;
+  JogTimestamp.store(SteadyNowNs());
+  HoldStartX.store(x);
+  LastMouseX.store(x);
+  HoldStartPos.store(PositionFrame());
+  Coast.store(false);
+  const bool playing = Playing.load();
+  WasPlaying.store(playing);
+  LastMouseDelta.store(0);
+  if (!playing) StartFromHold.store(true);
+  Speed.store(0.0);
+  Playing.store(true);
+  Held.store(true);
+}
+
+void TSoundSource::HoldMove(int32_t x) noexcept {
+  if (!Held.load() || JogActive.load()) return;
+  const int64_t target = static_cast<int64_t>(HoldStartX.load() - static_cast<int64_t>(x)) * kMouseFramesPerPixel +
+                         HoldStartPos.load();
+  const int32_t scratchTarget = ClampInt(target, 0, std::max(LastFrame.load(), 0));
+  ScratchTarget.store(scratchTarget);
+  LastMouseDelta.store(LastMouseX.load() - x);
+  LastMouseX.store(x);
+  Speed.store((scratchTarget - Position.load()) / kMouseScratchFrames);
+}
+
+void TSoundSource::HoldEnd(int32_t /*x*/) noexcept {
+  if (!Held.load() || JogActive.load()) return;
+  const double speed = std::fabs(Speed.load());
+  const int32_t delta = std::abs(LastMouseDelta.load());
+  const bool keyLock = KeyLock.load();
+  if (speed > 1.5 && WasPlaying.load() && delta > 14 && !keyLock) Coast.store(true);  // a throw while playing
+  if (speed > 0.25 && !WasPlaying.load() && delta > 20) {                           // a throw starts the deck
+    if (!keyLock) Coast.store(true);
+    WasPlaying.store(true);
+  }
+  Speed.store(TargetSpeed.load());
+  Playing.store(WasPlaying.load());
+  Held.store(false);
+}
+
+// ---- jog wheel (main thread) ----
+
+void TSoundSource::ScratchBegin() noexcept {
+  if (Held.load()) return;
+  JogActive.store(true);
+  JogTimestamp.store(SteadyNowNs());
+  HoldStartX.store(0);
+  HoldStartPos.store(PositionFrame());
+  Coast.store(false);
+  const bool playing = Playing.load();
+  WasPlaying.store(playing);
+  if (!playing) StartFromHold.store(true);
+  Speed.store(0.0);
+  Playing.store(true);
+  Held.store(true);
+}
+
+void TSoundSource::ScratchEnd() noexcept {
+  if (!Held.load() || !JogActive.load()) return;
+  Playing.store(WasPlaying.load());
+  Speed.store(TargetSpeed.load());
+  Held.store(false);
+  JogActive.store(false);
+  JogTicks.store(0);
+}
+
+void TSoundSource::JogMove(bool backwards, int32_t ticks) noexcept { JogMoveAt(backwards, ticks, SteadyNowNs()); }
+
+void TSoundSource::JogMoveAt(bool backwards, int32_t ticks, int64_t nowCounter) noexcept {
+  if (Held.load() && JogActive.load()) {
+    int64_t frequency = CounterFrequency.load();
+    if (frequency <= 0) frequency = kCounterFrequency;
+    const double interval = 4.0 * static_cast<double>(nowCounter - JogTimestamp.load()) / frequency;
+    JogInterval.store(interval);
+    JogTimestamp.store(nowCounter);
+    int32_t step;
+    if (ticks < 1) {
+      // Controller events carry no size: the step follows the event rate.
+      const int32_t rate = interval > 0.0 ? ClampInt(RoundToInt(Clamp(1.0 / interval, 0.0, 1e6)), 1, 25) : 25;
+      step = RoundToInt(0.9 * JogStep.load()) + RoundToInt(0.1 * rate);
+    } else {
+      step = ticks;
+    }
+    JogStep.store(step);
+    const int32_t jogTicks = backwards ? JogTicks.load() - step : JogTicks.load() + step;
+    JogTicks.store(jogTicks);
+    TrackJog(*this);
+    JogIdle.store(kJogIdleTicks);
+  } else if (!Playing.load() || ScratchMode.load()) {
+    ScratchBegin();
+    JogIdle.store(kJogIdleTicks);
+  } else {
+    // Playing, not scratching: the jog bends the pitch (the periodic update presses and releases).
+    if (backwards) {
+      if (BendUpCount.load() >= 1) BendUpCount.store(1);
+      BendDownCount.store(4);
+    } else {
+      if (BendDownCount.load() >= 1) BendDownCount.store(1);
+      BendUpCount.store(4);
+    }
+    JogBend.store(true);
+  }
+}
+
+// ---- hold-tracking timer (every 25 ms, deck A then deck B) ----
+
+void TSoundSource::TrackHolds(int32_t cursorX) noexcept {
+  if (!Held.load()) return;
+  if (JogActive.load())
+    TrackJog(*this);
+  else
+    HoldMove(cursorX);
+}
+
+}  // namespace zonda
