@@ -1,0 +1,199 @@
+#include "decoding/DataProvider.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <mutex>
+
+#include "decoding/DecoderWAV.h"
+#include "decoding/PCMConversion.h"
+#include "decoding/core/AudioReadError.h"
+#include "decoding/core/DecoderLock.h"
+
+namespace zonda {
+namespace {
+
+constexpr int64_t kMaxPCMLength = 0x7FFFFFFC;  // PCMLength is int32; keep it a multiple of 4
+std::atomic<bool> gCDAudioAvailable{false};
+
+// Upper-cased extension of the file-name part, dot included; "" when none.
+std::string UpperExtension(const std::string& fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  const size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = fileName.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+TDecoderKind KindForExtension(const std::string& ext) {
+  if (ext == ".MP3") return TDecoderKind::MP3;
+  if (ext == ".WAV") return TDecoderKind::WAV;
+  if (ext == ".CDA") return TDecoderKind::CDA;
+  if (ext == ".OGG") return TDecoderKind::OGG;
+  if (ext == ".WMA" || ext == ".AU" || ext == ".AIF" || ext == ".AIFF") return TDecoderKind::DirectShow;
+  return TDecoderKind::None;  // .M4A and .MP4 play only through QuickTime
+}
+
+// Deck PCM can carry it: 8 or 16 bits, 1 or 2 channels, 1..48000 Hz.
+bool FormatWithinLimits(const WAVEFORMATEX& f) {
+  return f.nChannels >= 1 && f.nChannels <= 2 && (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) &&
+         f.nSamplesPerSec >= 1 && f.nSamplesPerSec <= 48000;
+}
+
+}  // namespace
+
+bool IsSupportedExtension(const std::string& ext) {
+  static const char* const kAlways[] = {".MP3", ".WAV", ".OGG", ".WMA", ".AIF", ".AIFF", ".AU", ".M4A", ".MP4"};
+  for (const char* known : kAlways) {
+    if (ext == known) return true;
+  }
+  return ext == ".CDA" && gCDAudioAvailable.load();
+}
+
+void SetCDAudioAvailable(bool available) { gCDAudioAvailable.store(available); }
+bool CDAudioAvailable() { return gCDAudioAvailable.load(); }
+
+// The one place where decoders are created. Kinds not built yet stay null and
+// their files fail to open (LastError -1).
+TDataProvider::TDataProvider() : wav_(std::make_unique<TDecoderWAV>()) {}
+
+TDataProvider::~TDataProvider() { Close(); }
+
+TAudioDecoder* TDataProvider::ActiveDecoder() const {
+  switch (kind_) {
+    case TDecoderKind::QuickTime: return quickTime_.get();
+    case TDecoderKind::MP3: return mp3_.get();
+    case TDecoderKind::WAV: return wav_.get();
+    case TDecoderKind::OGG: return ogg_.get();
+    case TDecoderKind::CDA: return cda_.get();
+    case TDecoderKind::DirectShow:  // not a TAudioDecoder: it reads sequentially
+    case TDecoderKind::None: return nullptr;
+  }
+  return nullptr;
+}
+
+bool TDataProvider::OpenKind(TDecoderKind kind, const std::string& fileName) {
+  switch (kind) {
+    case TDecoderKind::DirectShow:
+      // Construct the file reader here: PCMLength = duration (100 ns) x 176400 / 10^7
+      // in 64 bits, nextDirectShowPosition_ = 0, SourceFormat = its stream format.
+      return false;
+    case TDecoderKind::None:
+      return false;
+    default: break;
+  }
+  kind_ = kind;
+  TAudioDecoder* decoder = ActiveDecoder();
+  if (decoder == nullptr || !decoder->Open(fileName)) return false;
+  pcmLength_ = decoder->PCMSize();
+  sourceFormat_ = decoder->OutputFormat();
+  return true;
+}
+
+bool TDataProvider::Open(const std::string& fileName) {
+  if (isOpen_) {
+    lastError_ = -2;
+    return false;
+  }
+  kind_ = TDecoderKind::None;
+  pcmLength_ = 0;
+  const std::string ext = UpperExtension(fileName);
+  if (!IsSupportedExtension(ext)) {
+    lastError_ = -1;
+    return false;
+  }
+
+  std::lock_guard guard(DecoderLock());
+  bool opened = false;
+  try {
+    // QuickTime first, except for WMA; a refusal or an empty result falls through.
+    if (ext != ".WMA" && quickTime_) {
+      if (quickTime_->Open(fileName) && quickTime_->PCMSize() > 0) {
+        kind_ = TDecoderKind::QuickTime;
+        pcmLength_ = quickTime_->PCMSize();
+        sourceFormat_ = quickTime_->OutputFormat();
+        opened = true;
+      } else {
+        quickTime_->Close();
+      }
+    }
+    if (!opened) {
+      const TDecoderKind kind = KindForExtension(ext);
+      if (kind == TDecoderKind::None) {
+        lastError_ = -1;
+        return false;
+      }
+      opened = OpenKind(kind, fileName);
+    }
+  } catch (const EAudioReadError&) {
+    opened = false;
+  }
+
+  if (!opened || pcmLength_ <= 0 || !FormatWithinLimits(sourceFormat_)) {
+    CloseUnlocked();
+    pcmLength_ = 0;
+    lastError_ = -1;
+    return false;
+  }
+
+  needsConversion_ = sourceFormat_.nSamplesPerSec != kDeckRateHz || sourceFormat_.wBitsPerSample != 16 ||
+                     sourceFormat_.nChannels != 2;
+  if (needsConversion_) {
+    sourceFormat_.wFormatTag = kWaveFormatPCM;
+    pcmLength_ = static_cast<int32_t>(
+        std::min(SourceToDeckBytes(pcmLength_, sourceFormat_.nAvgBytesPerSec), kMaxPCMLength));
+  }
+  nextDirectShowPosition_ = 0;
+  isOpen_ = true;
+  return true;
+}
+
+void TDataProvider::CloseUnlocked() {
+  isOpen_ = false;
+  // The DirectShow reader is freed here once it is wired in.
+  for (auto* decoder : {quickTime_.get(), mp3_.get(), wav_.get(), ogg_.get(), cda_.get()}) {
+    if (decoder) decoder->Close();
+  }
+  kind_ = TDecoderKind::None;
+  needsConversion_ = false;
+}
+
+void TDataProvider::Close() {
+  if (!isOpen_) return;
+  std::lock_guard guard(DecoderLock());
+  CloseUnlocked();
+}
+
+int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t countBytes) {
+  if (!isOpen_ || positionBytes < 0 || countBytes <= 0 || buffer == nullptr) return 0;
+  std::lock_guard guard(DecoderLock());
+  if (kind_ == TDecoderKind::DirectShow) {
+    // Seek when positionBytes != nextDirectShowPosition_ (time = position x 10^7 / 176400),
+    // read (through the scratch buffer when converting), then
+    // nextDirectShowPosition_ = positionBytes + countBytes.
+    return 0;
+  }
+  TAudioDecoder* decoder = ActiveDecoder();
+  if (decoder == nullptr) return 0;
+  if (!needsConversion_) return decoder->ReadAt(positionBytes, buffer, countBytes);
+
+  const uint32_t avg = sourceFormat_.nAvgBytesPerSec;
+  const int64_t sourcePosition = DeckToSourceBytes(positionBytes, avg);
+  // The shared scratch holds the largest read a deck makes (a 6 s chunk of a
+  // 48 kHz source); a larger request is cut to it and comes back short.
+  const int64_t sourceCount = std::min<int64_t>(DeckToSourceBytes(countBytes, avg), kConversionScratchBytes & ~3);
+  if (sourcePosition > INT32_MAX || sourceCount <= 0) return 0;
+  uint8_t* scratch = ConversionScratch();
+  std::memset(scratch, 0, static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(countBytes, sourceCount),
+                                                                  kConversionScratchBytes)));
+  const int32_t got = decoder->ReadAt(static_cast<int32_t>(sourcePosition), scratch, static_cast<int32_t>(sourceCount));
+  if (got <= 0) return 0;
+  ConvertToDeckPCM(kDeckFormat, static_cast<uint8_t*>(buffer), static_cast<uint32_t>(countBytes), sourceFormat_,
+                   static_cast<uint32_t>(got), scratch);
+  // The length estimate, never more than the caller's buffer.
+  return static_cast<int32_t>(std::min<int64_t>(SourceToDeckBytes(got, avg), countBytes));
+}
+
+}  // namespace zonda

@@ -1,0 +1,459 @@
+#include "engine/SoundSource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "decoding/core/AudioReadError.h"
+#include "engine/SongSettings.h"
+
+namespace zonda {
+namespace {
+
+TDeckError gDeckErrorA;
+TDeckError gDeckErrorB;
+
+// Floor division, so frames before 0 land in chunk -1 (never a valid index).
+int32_t ChunkOfFrame(int64_t frame) {
+  return static_cast<int32_t>(frame >= 0 ? frame / kChunkFrames : (frame - kChunkFrames + 1) / kChunkFrames);
+}
+
+int64_t FloorToInt64(double v) {
+  if (!std::isfinite(v)) return 0;
+  const double f = std::floor(v);
+  if (f < -9.0e18) return std::numeric_limits<int64_t>::min();
+  if (f > 9.0e18) return std::numeric_limits<int64_t>::max();
+  return static_cast<int64_t>(f);
+}
+
+}  // namespace
+
+TDeckError& DeckError(bool isDeckA) { return isDeckA ? gDeckErrorA : gDeckErrorB; }
+
+TSoundSource::TSoundSource(bool isDeckA)
+    : IsDeckA(isDeckA),
+      Provider(std::make_unique<TDataProvider>()),
+      MonoBuffer(kChunkFrames),
+      DecimatedBuffer(kAnalysisLength),
+      CombOut(kAnalysisLength + 1),
+      Envelope(kAnalysisLength + 1),
+      OnsetWindow(300) {
+  // The onset smoothing kernel: rises to its peak 150 points back, then falls.
+  for (int k = 0; k < 300; ++k) OnsetWindow[k] = std::pow(1.03, k < 150 ? k : 300 - k);
+  for (bool deck : {true, false}) {
+    DeckError(deck).Flag.store(false);
+    DeckError(deck).Code.store(0);
+  }
+  Thread_ = std::make_unique<TSoundSourceThread>(TThreadPriority::Lowest, [this] { DecodeAheadStep(); });
+}
+
+TSoundSource::~TSoundSource() {
+  TerminateFlag.store(true);
+  Thread_->Terminate();
+  WakeEvent.Signal();
+  // A step still busy after the wait (a long open or decode) is waited for
+  // anyway: the deck must not be freed under its worker.
+  Thread_->WaitFor(kWorkerJoinTimeoutMs);
+  Thread_->Join();
+  Thread_.reset();
+  Loaded.store(false);
+  SaveSongSettings();
+  ReleaseAllChunks();
+  Provider->Close();
+}
+
+// ---------------------------------------------------------------- main thread
+
+bool TSoundSource::Load(const std::string& fileName) {
+  if (LoadPending.load()) return false;
+  LoadOk.store(false);
+  SaveSongSettings();
+  if (OnTrackUnload) OnTrackUnload();
+  LoadAnnounced.store(false);
+  FileName = fileName;
+  SeekPending.store(false);
+  LastFrame.store(0);
+  CuePoint.store(0);
+  ScratchMode.store(false);
+  LoadPending.store(true, std::memory_order_release);
+  WakeEvent.Signal();
+  return true;
+}
+
+void TSoundSource::RequestSeek(int32_t frame) {
+  if (SeekPending.load() || !LoadOk.load() || Held.load()) return;
+  SeekTarget.store(frame);
+  SeekPending.store(true, std::memory_order_release);
+  WakeEvent.Signal();
+}
+
+void TSoundSource::TogglePlay() {
+  const bool nowPlaying = !Playing.load();
+  Playing.store(nowPlaying);
+  if (!nowPlaying) {
+    ScratchMode.store(false);
+    if (CueLogic.load() == 1) {
+      CuePoint.store(PositionFrame());
+      PinAround(CuePoint.load());
+    }
+  } else {
+    CueMoved.store(false);
+  }
+}
+
+void TSoundSource::BackToTop() {
+  Playing.store(false);
+  ScratchMode.store(false);
+  ExitLoopForced();
+  Position.store(0.0);
+  CueJumpRequest.store(false);
+  CueMoved.store(false);
+}
+
+void TSoundSource::SetPitch(int32_t permyriad) {
+  PitchPermyriad.store(permyriad);
+  TargetSpeed.store(Direction.load() * (1.0 + permyriad / 10000.0));
+  if (!Held.load()) {
+    Coast.store(false);
+    Speed.store(TargetSpeed.load());
+  }
+}
+
+void TSoundSource::SetDirection(int32_t direction) {
+  const int32_t d = direction < 0 ? -1 : 1;
+  Direction.store(d);
+  TargetSpeed.store(d * (1.0 + PitchPermyriad.load() / 10000.0));
+  if (!Held.load()) {
+    Coast.store(false);
+    Speed.store(TargetSpeed.load());
+  }
+}
+
+int32_t TSoundSource::PositionFrame() const {
+  const int64_t f = FloorToInt64(Position.load());
+  return static_cast<int32_t>(std::clamp<int64_t>(f, INT32_MIN, INT32_MAX));
+}
+
+void TSoundSource::Nudge(double deltaFrames) {
+  const double p = Position.load() + deltaFrames;
+  if (LoopActive.load()) {
+    const double start = LoopStart.load();
+    const double end = LoopEnd.load();
+    if (p >= start && p <= end) {
+      Position.store(p);
+      return;
+    }
+    // Outside the loop: one beat back into it, or nothing.
+    const double q = p < start ? p + BeatFrames.load() : p - BeatFrames.load();
+    if (q >= start && q <= end) Position.store(q);
+    return;
+  }
+  if (p >= 0.0 && p <= LastFrame.load()) Position.store(p);
+}
+
+void TSoundSource::PinAround(double frame) {
+  const int32_t c = ChunkOfFrame(FloorToInt64(frame));
+  const int32_t count = ChunkCount.load();
+  std::lock_guard guard(ChunkTableLock_);
+  for (int32_t i = c - 1; i <= c + 1; ++i) {
+    if (i < 0 || i >= count) continue;
+    if (TChunk* chunk = Chunks[static_cast<size_t>(i)].load(std::memory_order_acquire)) chunk->Pinned.store(true);
+  }
+}
+
+void TSoundSource::PreloadEnd() {
+  // Not while the worker is opening a track (it owns the provider then).
+  if (LoadPending.load() || !Loaded.load()) return;
+  const int32_t count = ChunkCount.load();
+  LoadChunk(count - 1);
+  LoadChunk(count - 2);
+}
+
+void TSoundSource::FillDisplay() {
+  const int32_t last = LastFrame.load();
+  if (last == 0) return;
+  const int32_t points = std::clamp(DisplayPoints.load(), 0, kDisplayLength);
+  const int32_t count = ChunkCount.load();
+  int64_t a = FloorToInt64(Position.load() * 200.0 / 44100.0) - points / 2;
+  if (a % 2 != 0) a = a / 2 * 2;
+  {
+    std::lock_guard guard(ChunkTableLock_);
+    for (int32_t i = 0; i < points; ++i) {
+      const int64_t b = a + i;
+      const TChunk* chunk = nullptr;
+      if (b >= 0 && b / kDisplayLength < count) chunk = ChunkAt(static_cast<int32_t>(b / kDisplayLength));
+      // Arrays are read only once the worker has finished analysing the chunk.
+      if (chunk == nullptr || !chunk->Analysed.load(std::memory_order_acquire)) {
+        DisplayBeats[i] = 0;
+        DisplayWave[i] = 0;
+      } else {
+        DisplayBeats[i] = chunk->BeatEnvelope[static_cast<size_t>(b % kDisplayLength)];
+        DisplayWave[i] = chunk->Waveform[static_cast<size_t>(b % kDisplayLength)];
+      }
+    }
+  }
+  const int64_t s = PositionFrame() - static_cast<int64_t>(std::floor(points * 44100.0 / 400.0));
+  const int64_t e = s + static_cast<int64_t>(std::floor(points * 44100.0 / 200.0));
+  auto mark = [&](int64_t frame, int16_t value) {
+    if (frame < s || frame > e) return;
+    const int64_t idx = FloorToInt64(static_cast<double>(frame - s) * 200.0 / 44100.0);
+    if (idx >= 0 && idx < points) DisplayBeats[static_cast<size_t>(idx)] = value;
+  };
+  const int32_t cue = CuePoint.load();
+  if (cue != 0) mark(cue, -5);
+  if (LoopActive.load() || LoopInSet.load()) {
+    mark(LoopStartEff.load(), -2);
+    if (!LoopInSet.load()) mark(LoopEndEff.load(), -2);
+  }
+}
+
+void TSoundSource::SaveSongSettings() {
+  TSongRecord r;
+  r.Name = SongNameOf(FileName);
+  if (SongNameCharacters(r.Name) < 2) return;
+  r.SlowFlags = SlowBPM.load() ? 1 : 2;
+  r.GainByte = static_cast<uint8_t>((SongGain.load() + 200) & 0xFF);
+  const int32_t detected = DetectedBPM.load();
+  const bool useDetected = detected >= kBPMHistogramLow && detected <= kBPMHistogramHigh &&
+                           BPMHistogram[static_cast<size_t>(detected - kBPMHistogramLow)].load() > 3;
+  const double bpm = std::fabs(static_cast<double>(useDetected ? detected : StoredBPM.load()));
+  r.BPM = BPMLocked.load() ? -bpm : bpm;
+  const int32_t selected = SelectedCueSlot.load();
+  r.SelectedSlot = static_cast<uint8_t>(selected >= 1 && selected <= 8 ? selected : 1);
+  for (int i = 0; i < 8; ++i) r.Slots[i] = CueSlots[static_cast<size_t>(i + 1)].load();
+  // Until the deck sliders exist the deck's own song fields stand for them.
+  r.EqLow = SongEqLow.load();
+  r.EqMid = SongEqMid.load();
+  r.EqHigh = SongEqHigh.load();
+  WriteSongRecord(r);
+}
+
+// ---------------------------------------------------------------- deck worker
+
+void TSoundSource::DecodeAheadStep() {
+  if (!WakeEvent.Wait()) return;
+  if (TerminateFlag.load()) return;
+  if (LoadPending.load(std::memory_order_acquire)) {
+    OpenTrack(FileName);
+    LoadPending.store(false, std::memory_order_release);
+    FadeCount.store(0);
+  }
+  int32_t c = 0;
+  if (SeekPending.load(std::memory_order_acquire) && !Held.load()) {
+    c = ChunkOfFrame(SeekTarget.load());
+    SeekCompletion();
+  } else {
+    c = ChunkOfFrame(FloorToInt64(Position.load()));
+    DecodeAroundPosition();
+  }
+  AnalyseChunk(c);
+  AnalyseChunk(Speed.load() > 0 ? c + 1 : c - 1);
+  WorkerPasses.fetch_add(1, std::memory_order_release);
+}
+
+void TSoundSource::SeekCompletion() {
+  const int32_t target = SeekTarget.load();
+  const int32_t c = ChunkOfFrame(target);
+  LoadChunk(c);
+  LoadChunk(Speed.load() > 0 ? c + 1 : c - 1);
+  ExitLoopForced();
+  Position.store(target);
+  // Chunk 0 and the last two are never visited; pinned chunks stay.
+  const int32_t count = ChunkCount.load();
+  for (int32_t i = 1; i <= count - 3; ++i) {
+    if ((i < c - 1 || i > c + 1) && ChunkAt(i) != nullptr) FreeChunk(i, false);
+  }
+  SeekPending.store(false, std::memory_order_release);
+}
+
+void TSoundSource::DecodeAroundPosition() {
+  const int32_t c = ChunkOfFrame(FloorToInt64(Position.load()));
+  LoadChunk(c);
+  const bool looping = LoopActive.load() || LoopInSet.load();
+  if (Speed.load() > 0) {
+    if (!looping) FreeChunk(c - 2, false);
+    LoadChunk(c + 1);
+  } else {  // speed 0 counts as backwards
+    if (!looping) FreeChunk(c + 2, false);
+    LoadChunk(c - 1);
+  }
+}
+
+bool TSoundSource::OpenTrack(const std::string& fileName) {
+  Provider->Close();
+  Loaded.store(false);
+  ReleaseAllChunks();
+  ChunkCount.store(0);
+
+  TDeckError& error = DeckError(IsDeckA);
+  if (!Provider->Open(fileName)) {
+    Provider->Close();
+    error.Code.store(Provider->LastError());
+    error.Flag.store(true);
+    return false;
+  }
+  const int32_t total = Provider->PCMLength();
+  TotalBytes.store(total);
+  if (total < kDeckBytesPerFrame) {  // nothing playable, not even one frame
+    Provider->Close();
+    error.Flag.store(true);
+    return false;
+  }
+  ChunkCount.store(std::min(total / kChunkBytes + (total % kChunkBytes != 0 ? 1 : 0), kChunkTableSize));
+
+  LoadSongSettings();
+
+  BestPeak = 0.0;
+  Playing.store(false);
+  LoopActive.store(false);
+  LoopInSet.store(false);
+  ExitLoopPending.store(false);
+  LastFrame.store(total / 4 - 1);
+  Position.store(0.0);
+  Speed.store(1.0);
+  Brake.store(false);
+  Coast.store(false);
+  StartFromHold.store(false);
+  SongLoop.store(false);
+  CueMoved.store(false);
+  CueJumpRequest.store(false);
+  RampTarget.store(1.0);
+  SmoothedSpeed.store(1.0);
+  RampStep.store(0.0);
+  Direction.store(1);
+  PitchPermyriad.store(0);
+  TargetSpeed.store(1.0);
+  ScratchMode.store(false);
+
+  LoadChunk(0);
+  const int32_t last = LastFrame.load();
+  const int32_t slot8 = CueSlots[8].load();
+  if (slot8 == 0 || slot8 >= last) FindAutoCue();
+
+  // Hot cues later than 2 s always jump into decoded audio: their chunk and
+  // the nearer neighbour are decoded and pinned now.
+  const int32_t count = ChunkCount.load();
+  auto loadPinned = [this](int32_t index) {
+    LoadChunk(index);
+    std::lock_guard guard(ChunkTableLock_);
+    if (TChunk* chunk = Chunks[static_cast<size_t>(index)].load()) chunk->Pinned.store(true);
+  };
+  for (size_t s = 1; s <= 8; ++s) {
+    const int32_t f = CueSlots[s].load();
+    if (f <= 88199 || f >= last) continue;
+    const int32_t c = f / kChunkFrames;
+    loadPinned(c);
+    const int32_t neighbour = std::clamp(f % kChunkFrames < 132300 ? c - 1 : c + 1, 0, count - 1);
+    loadPinned(neighbour);
+  }
+
+  Loaded.store(true);
+  LoadOk.store(true, std::memory_order_release);
+  return true;
+}
+
+void TSoundSource::LoadChunk(int32_t index) {
+  if (index < 0 || index >= ChunkCount.load() || index >= kChunkTableSize) return;
+  if (ChunkAt(index) != nullptr) return;
+
+  // Decoded outside the table lock; value-initialised, so PCM beyond what the
+  // provider delivers is silence.
+  auto chunk = std::make_unique<TChunk>();
+  int32_t got = 0;
+  try {
+    got = Provider->ReadPCM(static_cast<int32_t>(static_cast<int64_t>(index) * kChunkBytes), chunk->PCM.data(),
+                            kChunkBytes);
+  } catch (const EAudioReadError&) {
+    // A failed stream read: the chunk stays silent and the worker lives on.
+    std::memset(chunk->PCM.data(), 0, sizeof chunk->PCM);
+    got = 0;
+  }
+  chunk->BytesRead = std::clamp(got, 0, kChunkBytes);
+  const int32_t count = ChunkCount.load();
+  chunk->Pinned.store(index == 0 || index == count - 1 || index == count - 2);
+
+  std::lock_guard guard(ChunkTableLock_);
+  auto& slot = Chunks[static_cast<size_t>(index)];
+  if (slot.load() != nullptr) return;  // decoded meanwhile by the other caller
+  slot.store(chunk.get(), std::memory_order_release);
+  ChunkStore_[static_cast<size_t>(index)] = std::move(chunk);
+}
+
+void TSoundSource::FreeChunk(int32_t index, bool force) {
+  if (index < 0 || index >= kChunkTableSize) return;
+  std::unique_ptr<TChunk> victim;
+  {
+    std::lock_guard guard(ChunkTableLock_);
+    auto& slot = Chunks[static_cast<size_t>(index)];
+    TChunk* chunk = slot.load();
+    if (chunk == nullptr) return;
+    if (!force && (chunk->Pinned.load() || Held.load())) return;
+    slot.store(nullptr, std::memory_order_release);
+    victim = std::move(ChunkStore_[static_cast<size_t>(index)]);
+  }
+}
+
+void TSoundSource::ReleaseAllChunks() {
+  for (int32_t i = 0; i < kChunkTableSize; ++i) {
+    if (ChunkAt(i) != nullptr) FreeChunk(i, true);
+  }
+}
+
+int32_t TSoundSource::ChunksPresent() const {
+  int32_t n = 0;
+  for (const auto& c : Chunks) n += c.load(std::memory_order_relaxed) != nullptr ? 1 : 0;
+  return n;
+}
+
+void TSoundSource::FindAutoCue() {
+  // First 10 ms window of chunk 0 above -40 dB (mean of |L|*|R|); 600 when none.
+  const TChunk* chunk = ChunkAt(0);
+  int32_t w = 0;
+  if (chunk != nullptr) {
+    for (; w < 600; ++w) {
+      int64_t s = 0;
+      const int16_t* frame = chunk->PCM.data() + static_cast<size_t>(w) * 441 * 2;
+      for (int k = 0; k < 441; ++k) {
+        s += static_cast<int64_t>(std::abs(frame[2 * k])) * std::abs(frame[2 * k + 1]);
+      }
+      const double level = 20.0 * std::log10(std::sqrt(static_cast<double>(s) / 441.0) / 32767.0);
+      if (level > -40.0) break;
+    }
+  } else {
+    w = 600;
+  }
+  CueSlots[8].store(w * 441);
+  CuePoint.store(w * 441);
+  ScratchMode.store(false);
+}
+
+void TSoundSource::LoadSongSettings() {
+  const auto record = ReadSongRecord(SongNameOf(FileName));
+  const TSongSettingsValues v = InterpretSongRecord(record ? *record : TSongRecord{});
+  BPMLocked.store(v.BPMLocked);
+  SlowBPM.store(v.SlowBPM);
+  StoredBPM.store(v.StoredBPM);
+  SongGain.store(v.Gain);
+  for (size_t s = 1; s <= 8; ++s) CueSlots[s].store(v.Slots[s - 1]);
+  SelectedCueSlot.store(v.SelectedSlot);
+  CuePoint.store(CueSlots[static_cast<size_t>(v.SelectedSlot)].load());
+  SongEqLow.store(v.EqLow);
+  SongEqMid.store(v.EqMid);
+  SongEqHigh.store(v.EqHigh);
+  for (auto& votes : BPMHistogram) votes.store(0);
+  DetectedBPM.store(0);
+}
+
+void TSoundSource::ExitLoopForced() {
+  LoopEnd.store(0);
+  LoopInSet.store(false);
+  LoopActive.store(false);
+  ExitLoopPending.store(false);  // a pending exit of a loop that is gone must not end the next one
+}
+
+void TSoundSource::AnalyseChunk(int32_t index) {
+  (void)index;  // beat and tempo detection hooks in here
+}
+
+}  // namespace zonda
