@@ -1,0 +1,59 @@
+#pragma once
+/* The C interface of libilvex.so, the audio device library.
+ *
+ * The program loads the library with dlopen and binds these exports by name
+ * (engine/IlvexLibrary.h); nothing links against it. All exports use the C
+ * calling convention and are called from the program's main thread.
+ *
+ * Audio: init_audio_io opens the device chosen in the library's own settings
+ * (PortAudio on JACK or ALSA, or the "null" device, which runs the callbacks
+ * paced by the clock with no hardware; ZONDA_AUDIO=null forces it) and starts
+ * calling the two callbacks on the library's audio thread, once per device
+ * block, input first:
+ *   - input:  4 floats per frame in -1..1: line A L, line A R, line B L, line B R
+ *             (zeros for channels the device does not have);
+ *   - output: fills 4 floats per frame: master L, master R, monitor L, monitor R;
+ *             returns the frame count, or 0 to leave the (silent) buffer untouched.
+ * The frame count is the same every block and equals get_latency().
+ *
+ * Audio restart: the control panel (audio_control_panel) stores new settings and
+ * then calls the callback registered with ilvex_set_restart_callback, passing the
+ * window handle given to init_audio_io; the program then runs deinit/init.
+ *
+ * VST: plug-in hosting is not offered yet; the vst_* exports report no plug-ins.
+ */
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int32_t (*IlvexAudioCallback)(float* buffer, int32_t frames);
+typedef int32_t (*IlvexPluginCallback)(const char* path, const char* name, int32_t pluginIndex);
+typedef void (*IlvexRestartCallback)(void* windowHandle);
+
+typedef int32_t (*IlvexInitAudioIO)(void* windowHandle, IlvexAudioCallback input, IlvexAudioCallback output);
+typedef void (*IlvexDeinitAudioIO)(void);
+typedef int32_t (*IlvexGetLatency)(void);
+typedef void (*IlvexAudioControlPanel)(void);
+typedef int32_t (*IlvexGetMpegFirstFramePos)(const char* fileName);
+typedef void (*IlvexVstInit)(void* mainWindowHandle);
+typedef void (*IlvexVstDeinit)(void);
+typedef void (*IlvexVstEnumeratePlugins)(IlvexPluginCallback callback);
+typedef intptr_t (*IlvexVstLoad)(int32_t pluginIndex);
+typedef void (*IlvexVstUnload)(intptr_t instance);
+typedef void (*IlvexVstProcess)(intptr_t instance, float* stereoInterleaved, int32_t frames);
+typedef void (*IlvexVstShowEditor)(intptr_t instance, int32_t show);
+typedef void (*IlvexVstGuiIdleRefresh)(intptr_t instance);
+typedef void (*IlvexSetRestartCallback)(IlvexRestartCallback callback);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* Sizes every side agrees on. */
+#define ILVEX_SAMPLE_RATE 44100
+#define ILVEX_CHANNELS 4
+#define ILVEX_MIN_BLOCK_FRAMES 64
+#define ILVEX_MAX_BLOCK_FRAMES 2205
+#define ILVEX_DEFAULT_BLOCK_FRAMES 512

@@ -1,0 +1,91 @@
+// The C exports of libilvex.so (declared in platform/ilvex/Ilvex.h). Everything
+// else in the library is hidden. Called from the program's main thread, except
+// get_mpeg_first_frame_pos, which deck workers call and which shares nothing.
+#include <QApplication>
+#include <atomic>
+#include <climits>
+#include <memory>
+#include <mutex>
+
+#include "decoding/core/MpegFirstFrame.h"
+#include "platform/ilvex/Ilvex.h"
+#include "platform/ilvex/core/AudioIO.h"
+#include "platform/ilvex/core/ControlPanelDialog.h"
+#include "platform/ilvex/core/PortAudioCatalog.h"
+
+#define ILVEX_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using namespace zonda::ilvex;
+
+// Guards the open device against overlapping init/deinit calls; never taken on
+// the audio thread.
+std::mutex g_lock;
+std::unique_ptr<AudioIO> g_io;
+void* g_window = nullptr;
+std::atomic<IlvexRestartCallback> g_restart{nullptr};
+
+}  // namespace
+
+ILVEX_EXPORT int32_t init_audio_io(void* windowHandle, IlvexAudioCallback input, IlvexAudioCallback output) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_io.reset();
+  g_window = windowHandle;
+  g_io = AudioIO::Open(LoadEffectiveSettings(), input, output);
+  return g_io ? 1 : 0;
+}
+
+ILVEX_EXPORT void deinit_audio_io() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_io.reset();
+}
+
+ILVEX_EXPORT int32_t get_latency() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (g_io) return g_io->BlockFrames();
+  return ClampBlockFrames(LoadEffectiveSettings().blockFrames);
+}
+
+ILVEX_EXPORT void audio_control_panel() {
+  // The dialog needs the program's QApplication; without one there is no window to show.
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return;
+  QString current;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    if (g_io) current = QString::fromStdString(g_io->Device().Description());
+  }
+  std::vector<PaHostApiEntry> apis;
+  {
+    PortAudioSession session;
+    if (session.Ok()) apis = ListHostApis();
+  }
+  ControlPanelDialog dialog(LoadStoredSettings(), std::move(apis), current, [] {
+    if (IlvexRestartCallback restart = g_restart.load()) {
+      void* window = nullptr;
+      {
+        std::lock_guard<std::mutex> guard(g_lock);
+        window = g_window;
+      }
+      restart(window);
+    }
+  });
+  dialog.exec();
+}
+
+ILVEX_EXPORT int32_t get_mpeg_first_frame_pos(const char* fileName) {
+  const int64_t pos = zonda::MpegFirstFramePos(fileName);
+  return pos >= 0 && pos <= INT32_MAX ? static_cast<int32_t>(pos) : -1;
+}
+
+ILVEX_EXPORT void ilvex_set_restart_callback(IlvexRestartCallback callback) { g_restart.store(callback); }
+
+// Plug-in hosting is not offered yet: no plug-ins, nothing loads.
+ILVEX_EXPORT void vst_init(void*) {}
+ILVEX_EXPORT void vst_deinit() {}
+ILVEX_EXPORT void vst_enumerate_plugins(IlvexPluginCallback) {}
+ILVEX_EXPORT intptr_t vst_load(int32_t) { return 0; }
+ILVEX_EXPORT void vst_unload(intptr_t) {}
+ILVEX_EXPORT void vst_process(intptr_t, float*, int32_t) {}
+ILVEX_EXPORT void vst_show_editor(intptr_t, int32_t) {}
+ILVEX_EXPORT void vst_gui_idle_refresh(intptr_t) {}
