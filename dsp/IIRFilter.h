@@ -27,7 +27,7 @@ namespace zonda {
 
 class TIIRFilter {
  public:
-  // Largest block the filter is sized for, in frames (one analysis window).
+  // Largest block the mixer hands over, in frames; longer blocks are filtered too.
   static constexpr int32_t kMaxFrames = 8820;
   // Samples in one ProcessAnalysis window.
   static constexpr int32_t kAnalysisSamples = 8820;
@@ -42,6 +42,8 @@ class TIIRFilter {
 
   // Any thread that owns the settings (main). Stores the cut-off, Kind := 0 for
   // low-pass / 1 for high-pass, and marks the filter dirty. cutoffHz = -1 is off.
+  // Any negative or non-finite cut-off counts as off; others are limited to
+  // 10..21000 Hz when designed, which keeps every cascade stable.
   void SetCutoff(bool lowPass, float cutoffHz) noexcept;
 
   // Audio thread. Filters a block of deck PCM (stereo 16-bit interleaved) in place.
@@ -71,7 +73,7 @@ class TIIRFilter {
   };
   using ChannelState = std::array<State, 3>;
 
-  void DesignNow() noexcept;
+  void DesignNow(float cutoffHz, float kind) noexcept;
   void ClearState() noexcept;
   // Runs `count` samples (stride apart) through the cascade with `state`.
   void RunChannel(int16_t* samples, int32_t count, int32_t stride, ChannelState& state) const noexcept;
