@@ -1,0 +1,165 @@
+// TDataProvider: extension choice, validation, conversion on read, LastError.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "decoding/DataProvider.h"
+#include "decoding/PCMConversion.h"
+#include "tests/support/TestFiles.h"
+
+namespace zonda {
+namespace {
+
+using test::TempDir;
+using test::WavSpec;
+
+std::vector<uint8_t> Pattern(size_t n) {
+  std::vector<uint8_t> b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>((i * 13 + 5) & 0xFF);
+  return b;
+}
+
+TEST(DataProvider, FormatTable) {
+  const struct {
+    uint16_t channels;
+    uint32_t rate;
+    uint16_t bits;
+    size_t bytes;
+    bool opens;
+    int32_t pcmLength;
+    bool converts;
+  } cases[] = {
+      {2, 44100, 16, 40000, true, 40000, false},
+      {1, 22050, 8, 10001, true, 80008, true},   // x 8
+      {1, 22050, 8, 10003, true, 80024, true},
+      {2, 48000, 16, 192000, true, 176400, true},
+      {2, 48000, 16, 1001 * 4, true, static_cast<int32_t>(SourceToDeckBytes(4004, 192000)), true},
+      {1, 44100, 16, 2000, true, 4000, true},
+      {2, 44100, 8, 2000, true, 4000, true},
+      {2, 8000, 16, 32000, true, 176400, true},
+      {2, 48001, 16, 4000, false, 0, false},
+      {2, 96000, 16, 4000, false, 0, false},
+      {2, 44100, 24, 6000, false, 0, false},
+      {6, 44100, 16, 6000, false, 0, false},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.rate << "Hz " << c.bits << "bit");
+    const std::string file = dir.file("f.wav");
+    WavSpec spec;
+    spec.channels = c.channels;
+    spec.rateHz = c.rate;
+    spec.bits = c.bits;
+    test::WriteWav(file, spec, Pattern(c.bytes));
+    TDataProvider p;
+    EXPECT_EQ(p.Open(file), c.opens);
+    EXPECT_EQ(p.LastError(), c.opens ? 0 : -1);
+    EXPECT_EQ(p.PCMLength(), c.pcmLength);
+    if (c.opens) {
+      EXPECT_EQ(p.Kind(), TDecoderKind::WAV);
+      EXPECT_EQ(p.NeedsConversion(), c.converts);
+      EXPECT_EQ(p.PCMLength() % 4, 0);
+    }
+  }
+}
+
+TEST(DataProvider, DeckPCMReadsAreByteIdenticalToTheFile) {
+  TempDir dir;
+  const std::string file = dir.file("deck.wav");
+  const auto samples = Pattern(1058400 + 4000);
+  test::WriteWav(file, {}, samples);
+  TDataProvider p;
+  ASSERT_TRUE(p.Open(file));
+  std::vector<uint8_t> chunk(1058400);
+  ASSERT_EQ(p.ReadPCM(0, chunk.data(), 1058400), 1058400);
+  EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), samples.begin()));
+  ASSERT_EQ(p.ReadPCM(1058400, chunk.data(), 1058400), 4000);
+  EXPECT_TRUE(std::equal(chunk.begin(), chunk.begin() + 4000, samples.begin() + 1058400));
+  EXPECT_EQ(p.ReadPCM(2 * 1058400, chunk.data(), 1058400), 0);
+}
+
+TEST(DataProvider, EightBitMonoChunkReadsEveryFrameTwice) {
+  TempDir dir;
+  const std::string file = dir.file("mono8.wav");
+  WavSpec spec;
+  spec.channels = 1;
+  spec.rateHz = 22050;
+  spec.bits = 8;
+  const auto samples = Pattern(132300 + 500);  // 6 s and a bit
+  test::WriteWav(file, spec, samples);
+  TDataProvider p;
+  ASSERT_TRUE(p.Open(file));
+  std::vector<int16_t> chunk(1058400 / 2, 0x5555);
+  // Second chunk: source bytes 132300.. (500 of them) become 4000 deck bytes; the rest is not written.
+  EXPECT_EQ(p.ReadPCM(1058400, chunk.data(), 1058400), 4000);
+  for (size_t f = 0; f < 1000; ++f) {
+    const int16_t expected = static_cast<int16_t>((samples[132300 + f / 2] - 128) * 256);
+    ASSERT_EQ(chunk[2 * f], expected) << f;
+    ASSERT_EQ(chunk[2 * f + 1], expected) << f;
+  }
+  EXPECT_EQ(chunk[2000], 0x5555);
+  ASSERT_EQ(p.ReadPCM(0, chunk.data(), 1058400), 1058400);
+  EXPECT_EQ(chunk[2 * 264599], static_cast<int16_t>((samples[132299] - 128) * 256));
+}
+
+TEST(DataProvider, SecondOpenIsRefusedWithMinusTwoAndTheFirstFileStaysOpen) {
+  TempDir dir;
+  const std::string a = dir.file("a.wav");
+  const std::string b = dir.file("b.wav");
+  const auto samples = Pattern(4000);
+  test::WriteWav(a, {}, samples);
+  test::WriteWav(b, {}, Pattern(8000));
+  TDataProvider p;
+  ASSERT_TRUE(p.Open(a));
+  EXPECT_FALSE(p.Open(b));
+  EXPECT_EQ(p.LastError(), -2);
+  EXPECT_TRUE(p.IsOpen());
+  EXPECT_EQ(p.PCMLength(), 4000);
+  std::vector<uint8_t> buf(4000);
+  EXPECT_EQ(p.ReadPCM(0, buf.data(), 4000), 4000);
+  EXPECT_EQ(buf, samples);
+  p.Close();
+  EXPECT_FALSE(p.IsOpen());
+  EXPECT_EQ(p.ReadPCM(0, buf.data(), 4000), 0);
+  EXPECT_TRUE(p.Open(b));
+  EXPECT_EQ(p.PCMLength(), 8000);
+}
+
+TEST(DataProvider, ExtensionsAndKindsNotBuiltYet) {
+  const struct { const char* ext; bool supported; } table[] = {
+      {".MP3", true}, {".WAV", true}, {".OGG", true}, {".WMA", true}, {".AIF", true}, {".AIFF", true},
+      {".AU", true},  {".M4A", true}, {".MP4", true}, {".CDA", false}, {".FLAC", false}, {"", false},
+      {".wav", false},  // the caller upper-cases
+  };
+  for (const auto& t : table) EXPECT_EQ(IsSupportedExtension(t.ext), t.supported) << t.ext;
+  SetCDAudioAvailable(true);
+  EXPECT_TRUE(IsSupportedExtension(".CDA"));
+  SetCDAudioAvailable(false);
+
+  // A valid WAV under other names: only ".wav" (any case) reaches the WAV decoder.
+  TempDir dir;
+  const auto samples = Pattern(4000);
+  const struct { const char* name; bool opens; } files[] = {
+      {"x.wav", true}, {"x.WaV", true}, {"x.m4a", false}, {"x.mp4", false}, {"x.cda", false},
+      {"x.txt", false}, {"noext", false}, {"x.wma", false}, {"x.aiff", false},
+  };
+  for (const auto& f : files) {
+    const std::string file = dir.file(f.name);
+    test::WriteWav(file, {}, samples);
+    TDataProvider p;
+    EXPECT_EQ(p.Open(file), f.opens) << f.name;
+    if (!f.opens) {
+      EXPECT_EQ(p.LastError(), -1) << f.name;
+    }
+  }
+  // A dot in a folder name is not an extension.
+  std::filesystem::create_directory(dir.path() / "folder.wav");
+  const std::string inFolder = (dir.path() / "folder.wav" / "track").string();
+  test::WriteWav(inFolder, {}, samples);
+  TDataProvider p;
+  EXPECT_FALSE(p.Open(inFolder));
+  EXPECT_EQ(p.LastError(), -1);
+}
+
+}  // namespace
+}  // namespace zonda
