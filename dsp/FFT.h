@@ -38,12 +38,16 @@ class TFFT {
       for (int32_t b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
       reversed_[static_cast<size_t>(i)] = r;
     }
-    // Twiddles e^(-2 pi i k / N) for k < N/2, computed in double for every T.
-    twiddles_.resize(static_cast<size_t>(n / 2));
+    // Twiddles e^(-2 pi i k / len) for every stage len = 4..N, k < len/2, stored
+    // stage after stage so each butterfly loop reads them in order. Computed in
+    // double for every T.
     const double pi = 3.14159265358979323846;
-    for (int32_t k = 0; k < n / 2; ++k) {
-      const double a = -2.0 * pi * k / n;
-      twiddles_[static_cast<size_t>(k)] = {static_cast<T>(std::cos(a)), static_cast<T>(std::sin(a))};
+    twiddles_.clear();
+    for (int32_t len = 4; len <= n; len *= 2) {
+      for (int32_t k = 0; k < len / 2; ++k) {
+        const double a = -2.0 * pi * k / len;
+        twiddles_.push_back({static_cast<T>(std::cos(a)), static_cast<T>(std::sin(a))});
+      }
     }
   }
 
@@ -71,17 +75,23 @@ class TFFT {
         d[r] = t;
       }
     }
-    // Iterative butterflies; the inverse uses the conjugate twiddles.
+    // Stage of length 2: twiddle 1.
+    for (int32_t i = 0; i < n; i += 2) {
+      const TComplex<T> a = d[i], b = d[i + 1];
+      d[i] = {a.re + b.re, a.im + b.im};
+      d[i + 1] = {a.re - b.re, a.im - b.im};
+    }
+    // Longer stages; the inverse uses the conjugate twiddles.
     const TComplex<T>* tw = twiddles_.data();
-    for (int32_t len = 2; len <= n; len *= 2) {
+    const T sign = inverse ? T(-1) : T(1);
+    for (int32_t len = 4; len <= n; len *= 2) {
       const int32_t half = len / 2;
-      const int32_t step = n / len;
       for (int32_t start = 0; start < n; start += len) {
         TComplex<T>* a = d + start;
         TComplex<T>* b = d + start + half;
         for (int32_t k = 0; k < half; ++k) {
-          const T wr = tw[k * step].re;
-          const T wi = inverse ? -tw[k * step].im : tw[k * step].im;
+          const T wr = tw[k].re;
+          const T wi = sign * tw[k].im;
           const T tr = b[k].re * wr - b[k].im * wi;
           const T ti = b[k].re * wi + b[k].im * wr;
           b[k].re = a[k].re - tr;
@@ -90,6 +100,7 @@ class TFFT {
           a[k].im += ti;
         }
       }
+      tw += half;
     }
   }
 

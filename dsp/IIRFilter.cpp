@@ -96,22 +96,54 @@ void TIIRFilter::ClearState() noexcept {
   right_ = ChannelState{};
 }
 
-void TIIRFilter::RunChannel(int16_t* samples, int32_t count, int32_t stride, ChannelState& state) const noexcept {
-  const Section s0 = sections_[0], s1 = sections_[1], s2 = sections_[2];
-  State a = state[0], b = state[1], c = state[2];
-  for (int32_t i = 0; i < count; ++i) {
-    const float x = static_cast<float>(samples[i * stride]);
-    const float y0 = s0.A0 * x + s0.A1 * a.x1 + s0.A2 * a.x2 + s0.B1 * a.y1 + s0.B2 * a.y2;
-    a.x2 = a.x1; a.x1 = x; a.y2 = a.y1; a.y1 = y0;
-    const float y1 = s1.A0 * y0 + s1.A1 * b.x1 + s1.A2 * b.x2 + s1.B1 * b.y1 + s1.B2 * b.y2;
-    b.x2 = b.x1; b.x1 = y0; b.y2 = b.y1; b.y1 = y1;
-    const float y2 = s2.A0 * y1 + s2.A1 * c.x1 + s2.A2 * c.x2 + s2.B1 * c.y1 + s2.B2 * c.y2;
-    c.x2 = c.x1; c.x1 = y1; c.y2 = c.y1; c.y1 = y2;
-    samples[i * stride] = ToSample(y2);
+namespace {
+
+struct Biquad {
+  float A0, A1, A2, B1, B2;
+  float x1, x2, y1, y2;
+  // Direct form I, one sample.
+  inline float Step(float x) noexcept {
+    const float y = A0 * x + A1 * x1 + A2 * x2 + B1 * y1 + B2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
   }
-  state[0] = a;
-  state[1] = b;
-  state[2] = c;
+};
+
+}  // namespace
+
+// Both channels in one loop: two independent chains keep the FPU busy.
+void TIIRFilter::RunStereo(int16_t* pcm, int32_t frames) noexcept {
+  Biquad l[3], r[3];
+  for (int s = 0; s < 3; ++s) {
+    const Section& c = sections_[s];
+    l[s] = {c.A0, c.A1, c.A2, c.B1, c.B2, left_[s].x1, left_[s].x2, left_[s].y1, left_[s].y2};
+    r[s] = {c.A0, c.A1, c.A2, c.B1, c.B2, right_[s].x1, right_[s].x2, right_[s].y1, right_[s].y2};
+  }
+  for (int32_t i = 0; i < frames; ++i) {
+    const float yl = l[2].Step(l[1].Step(l[0].Step(static_cast<float>(pcm[2 * i]))));
+    const float yr = r[2].Step(r[1].Step(r[0].Step(static_cast<float>(pcm[2 * i + 1]))));
+    pcm[2 * i] = ToSample(yl);
+    pcm[2 * i + 1] = ToSample(yr);
+  }
+  for (int s = 0; s < 3; ++s) {
+    left_[s] = {l[s].x1, l[s].x2, l[s].y1, l[s].y2};
+    right_[s] = {r[s].x1, r[s].x2, r[s].y1, r[s].y2};
+  }
+}
+
+void TIIRFilter::RunMono(int16_t* samples, int32_t count) noexcept {
+  Biquad m[3];
+  for (int s = 0; s < 3; ++s) {
+    const Section& c = sections_[s];
+    m[s] = {c.A0, c.A1, c.A2, c.B1, c.B2, left_[s].x1, left_[s].x2, left_[s].y1, left_[s].y2};
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    samples[i] = ToSample(m[2].Step(m[1].Step(m[0].Step(static_cast<float>(samples[i])))));
+  }
+  for (int s = 0; s < 3; ++s) left_[s] = {m[s].x1, m[s].x2, m[s].y1, m[s].y2};
 }
 
 void TIIRFilter::ProcessStereo(void* block, int32_t bytes) noexcept {
@@ -139,8 +171,7 @@ void TIIRFilter::ProcessStereo(void* block, int32_t bytes) noexcept {
     }
   }
   if (constant) return;
-  RunChannel(pcm, frames, 2, left_);
-  RunChannel(pcm + 1, frames, 2, right_);
+  RunStereo(pcm, frames);
 }
 
 void TIIRFilter::ProcessAnalysis(int16_t* samples) noexcept {
@@ -157,7 +188,7 @@ void TIIRFilter::ProcessAnalysis(int16_t* samples) noexcept {
     }
   }
   if (constant) return;
-  RunChannel(samples, kAnalysisSamples, 1, left_);
+  RunMono(samples, kAnalysisSamples);
 }
 
 }  // namespace zonda

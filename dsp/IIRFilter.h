@@ -75,8 +75,9 @@ class TIIRFilter {
 
   void DesignNow(float cutoffHz, float kind) noexcept;
   void ClearState() noexcept;
-  // Runs `count` samples (stride apart) through the cascade with `state`.
-  void RunChannel(int16_t* samples, int32_t count, int32_t stride, ChannelState& state) const noexcept;
+  // Run the cascade over interleaved stereo frames / mono samples, keeping the state.
+  void RunStereo(int16_t* pcm, int32_t frames) noexcept;
+  void RunMono(int16_t* samples, int32_t count) noexcept;
 
   std::atomic<float> cutoffHz_{19000.0f};
   std::atomic<float> kind_{0.0f};
