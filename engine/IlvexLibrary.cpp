@@ -24,7 +24,9 @@ bool IlvexLibrary::Load() { return Load(ProgramPath("/libilvex.so")); }
 bool IlvexLibrary::Load(const std::string& path) {
   Unload();
   lastError_.clear();
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // NODELETE: the library brings Qt, PortAudio and libjack with their own
+  // threads and exit handlers; its code must stay mapped after Unload.
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle_ == nullptr) {
     const char* error = dlerror();
     lastError_ = error != nullptr ? error : "cannot load " + path;

@@ -34,8 +34,8 @@ class IlvexLibrary {
   bool Load();
   // A library at an explicit path (tests). Unloads any previous one first.
   bool Load(const std::string& path);
-  // Closes the audio device if still open (its callbacks must not outlive the
-  // code), then the library; afterwards every export is null.
+  // Closes the audio device if still open, then releases the library (which
+  // stays mapped: it is opened RTLD_NODELETE); afterwards every export is null.
   void Unload();
 
   bool Loaded() const { return handle_ != nullptr; }
