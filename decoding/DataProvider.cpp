@@ -161,14 +161,17 @@ void TDataProvider::CloseUnlocked() {
 }
 
 void TDataProvider::Close() {
-  if (!isOpen_) return;
   std::lock_guard guard(DecoderLock());
+  if (!isOpen_) return;
   CloseUnlocked();
 }
 
 int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t countBytes) {
-  if (!isOpen_ || positionBytes < 0 || countBytes <= 0 || buffer == nullptr) return 0;
+  if (positionBytes < 0 || countBytes <= 0 || buffer == nullptr) return 0;
+  // The open state is read under the lock too: the preview and a deck's main
+  // thread may read while a worker opens or closes.
   std::lock_guard guard(DecoderLock());
+  if (!isOpen_) return 0;
   if (kind_ == TDecoderKind::DirectShow) {
     // Seek when positionBytes != nextDirectShowPosition_ (time = position x 10^7 / 176400),
     // read (through the scratch buffer when converting), then
