@@ -4,30 +4,16 @@
 #include <QComboBox>
 #include <QSettings>
 #include <cstdlib>
+#include <memory>
 
 #include "platform/ilvex/core/AudioSettings.h"
 #include "platform/ilvex/core/ControlPanelDialog.h"
-#include "tests/support/TestFiles.h"
+#include "tests/platform/ilvex/IsolatedSettings.h"
 
 namespace zonda::ilvex {
 namespace {
 
-// The per-user store lives in a private folder for the whole run (QSettings
-// reads XDG_CONFIG_HOME once).
-class IsolatedStore : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::make_unique<test::TempDir>();
-    ::setenv("XDG_CONFIG_HOME", dir_->path().c_str(), 1);
-    ::unsetenv("ZONDA_AUDIO");
-    ::unsetenv("ZONDA_AUDIO_BLOCK");
-  }
-  void TearDown() override { dir_.reset(); }
-
- private:
-  std::unique_ptr<test::TempDir> dir_;
-};
-const auto* const kStore = ::testing::AddGlobalTestEnvironment(new IsolatedStore);
+ZONDA_ISOLATED_SETTINGS();
 
 void StoreRaw(const char* key, const QVariant& value) {
   QSettings s(QStringLiteral("Quarnet"), QStringLiteral("Zonda"));

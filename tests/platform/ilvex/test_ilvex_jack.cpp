@@ -16,10 +16,12 @@
 #include "engine/IlvexLibrary.h"
 #include "tests/platform/ilvex/CountingSignal.h"
 #include "tests/support/JackClient.h"
-#include "tests/support/TestFiles.h"
+#include "tests/platform/ilvex/IsolatedSettings.h"
 
 namespace zonda {
 namespace {
+
+ZONDA_ISOLATED_SETTINGS();
 
 constexpr int64_t kCaptureFrames = 3 * 44100;
 
@@ -74,7 +76,6 @@ class IlvexJack : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     ZONDA_REQUIRE_JACK();
-    ::setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
     ::setenv("ZONDA_AUDIO", "jack", 1);
     clientName_ = "zonda-e2e-" + std::to_string(::getpid());
     ::setenv("ZONDA_JACK_CLIENT", clientName_.c_str(), 1);
@@ -84,7 +85,6 @@ class IlvexJack : public ::testing::TestWithParam<int> {
     ::unsetenv("ZONDA_AUDIO_BLOCK");
   }
 
-  test::TempDir config_;
   std::string clientName_;
 };
 
@@ -148,8 +148,6 @@ TEST_P(IlvexJack, FourChannelsOutAndInArriveBitExact) {
 INSTANTIATE_TEST_SUITE_P(Blocks, IlvexJack, ::testing::Values(0, 441));
 
 TEST(IlvexJackFailure, NoServerMeansNoDevice) {
-  test::TempDir config;
-  ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
   ::setenv("ZONDA_AUDIO", "jack", 1);
   const char* before = std::getenv("JACK_DEFAULT_SERVER");
   const std::string saved = before ? before : "";
