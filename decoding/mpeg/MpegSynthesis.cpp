@@ -1,0 +1,115 @@
+#include "decoding/mpeg/MpegSynthesis.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "decoding/mpeg/MpegTables.h"
+
+namespace zonda::mpeg {
+namespace {
+
+struct TSynthTables {
+  // 1 / (2 cos(pi (2n + 1) / (2N))) for the DCT stages N = 32, 16, 8, 4, 2.
+  float inv32[16], inv16[8], inv8[4], inv4[2], inv2[1];
+  // Window D scaled to 16-bit full scale, in the order the inner loop reads it.
+  alignas(16) float window[512];
+
+  TSynthTables() {
+    auto fill = [](float* t, int n) {
+      for (int i = 0; i < n / 2; ++i) t[i] = float(1.0 / (2.0 * std::cos(M_PI * (2 * i + 1) / (2.0 * n))));
+    };
+    fill(inv32, 32);
+    fill(inv16, 16);
+    fill(inv8, 8);
+    fill(inv4, 4);
+    fill(inv2, 2);
+    double d[512];
+    for (int i = 0; i <= 256; ++i) {
+      double v = kSynthesisWindowHalf[i] / 65536.0;
+      d[i] = v;
+      if (i != 0) d[512 - i] = (i & 63) ? -v : v;
+    }
+    for (int i = 0; i < 512; ++i) window[i] = float(d[i] * 32768.0);
+  }
+};
+
+const TSynthTables& Tables() {
+  static const TSynthTables tables;
+  return tables;
+}
+
+// Unnormalised DCT-II, X[k] = sum x[n] cos(pi (2n + 1) k / (2N)), by Lee's
+// recursive split into an even half (sums) and an odd half (scaled differences).
+template <int N>
+struct TDct {
+  static void Run(const float* x, float* out, const TSynthTables& t) {
+    constexpr int H = N / 2;
+    const float* inv = N == 32 ? t.inv32 : N == 16 ? t.inv16 : N == 8 ? t.inv8 : N == 4 ? t.inv4 : t.inv2;
+    float a[H], b[H], ea[H], ob[H];
+    for (int n = 0; n < H; ++n) {
+      a[n] = x[n] + x[N - 1 - n];
+      b[n] = (x[n] - x[N - 1 - n]) * inv[n];
+    }
+    TDct<H>::Run(a, ea, t);
+    TDct<H>::Run(b, ob, t);
+    for (int k = 0; k < H - 1; ++k) {
+      out[2 * k] = ea[k];
+      out[2 * k + 1] = ob[k] + ob[k + 1];
+    }
+    out[N - 2] = ea[H - 1];
+    out[N - 1] = ob[H - 1];
+  }
+};
+template <>
+struct TDct<1> {
+  static void Run(const float* x, float* out, const TSynthTables&) { out[0] = x[0]; }
+};
+
+inline int16_t ToPcm16(float v) {
+  long s = std::lrintf(v);
+  if (s > 32767) s = 32767;
+  if (s < -32768) s = -32768;
+  return int16_t(s);
+}
+
+}  // namespace
+
+TMpegSynthesis::TMpegSynthesis() { Reset(); }
+
+void TMpegSynthesis::Reset() {
+  std::memset(history_, 0, sizeof(history_));
+  offset_[0] = offset_[1] = 0;
+}
+
+void TMpegSynthesis::Run(int channel, const float (*subbands)[32], int slots, int16_t* out, int stride) {
+  const TSynthTables& t = Tables();
+  float* buf = history_[channel];
+  int& off = offset_[channel];
+  for (int s = 0; s < slots; ++s) {
+    float x[32];
+    TDct<32>::Run(subbands[s], x, t);
+    off = (off - 64) & 1023;
+    float* v = buf + off;
+    float* v2 = buf + off + 1024;
+    // V[i] from the DCT outputs (see the matrixing cos((16 + i)(2k + 1) pi / 64)).
+    for (int i = 0; i < 16; ++i) v[i] = x[16 + i];
+    v[16] = 0.0f;
+    for (int i = 17; i <= 48; ++i) v[i] = -x[48 - i];
+    for (int i = 49; i < 64; ++i) v[i] = -x[i - 48];
+    // The history is kept twice (offset and offset + 1024) so the window
+    // below reads 1024 values in one piece; off is a multiple of 64 <= 960.
+    std::memcpy(v2, v, 64 * sizeof(float));
+    alignas(16) float acc[32] = {};
+    for (int i = 0; i < 8; ++i) {
+      const float* va = v + 128 * i;
+      const float* vb = va + 96;
+      const float* da = t.window + 64 * i;
+      const float* db = da + 32;
+      for (int j = 0; j < 32; ++j) acc[j] += da[j] * va[j] + db[j] * vb[j];
+    }
+    int16_t* o = out + s * 32 * stride;
+    for (int j = 0; j < 32; ++j) o[j * stride] = ToPcm16(acc[j]);
+  }
+}
+
+}  // namespace zonda::mpeg
