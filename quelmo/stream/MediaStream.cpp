@@ -138,9 +138,10 @@ bool TMediaStream::SelectStream() {
 bool TMediaStream::OpenDecoder() {
   const AVStream* st = ff_->fmt->streams[ff_->stream];
   const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+  avcodec_free_context(&ff_->dec);
   ff_->dec = avcodec_alloc_context3(codec);
-  ff_->pkt = av_packet_alloc();
-  ff_->frame = av_frame_alloc();
+  if (!ff_->pkt) ff_->pkt = av_packet_alloc();
+  if (!ff_->frame) ff_->frame = av_frame_alloc();
   if (!ff_->dec || !ff_->pkt || !ff_->frame) {
     std::fprintf(stderr, "memory allocation error\n");
     return false;
@@ -182,6 +183,10 @@ bool TMediaStream::BuildIndex() {
   const bool fineBase = tb.num > 0 && tb.den > 0 && static_cast<int64_t>(tb.den) >= static_cast<int64_t>(tb.num) * srcRate_;
   const int64_t maxFrames = kMaxPacketSeconds * srcRate_;
   bool counted = false;
+  // FFmpeg's frame duration for these is a bit-rate estimate: count them by decoding.
+  const AVCodecID id = st->codecpar->codec_id;
+  const bool estimated = id == AV_CODEC_ID_WMAV1 || id == AV_CODEC_ID_WMAV2 || id == AV_CODEC_ID_WMAPRO ||
+                         id == AV_CODEC_ID_WMALOSSLESS || id == AV_CODEC_ID_WMAVOICE;
   int64_t start = 0;
   AVPacket* pkt = ff_->pkt;
   for (;;) {
@@ -199,7 +204,7 @@ bool TMediaStream::BuildIndex() {
     int64_t frames = 0;
     if (fineBase && pkt->duration > 0) {
       frames = av_rescale_q(pkt->duration, tb, frameBase);
-    } else if (const int d = av_get_audio_frame_duration2(st->codecpar, pkt->size); d > 0) {
+    } else if (const int d = estimated ? 0 : av_get_audio_frame_duration2(st->codecpar, pkt->size); d > 0) {
       frames = d;
     } else if (!fineBase) {
       int32_t n = 0;
@@ -207,12 +212,26 @@ bool TMediaStream::BuildIndex() {
       frames = n;
       counted = true;
     }
+    // A Vorbis decoder gives nothing for the stream's first packet (it only
+    // primes the overlap); the demuxer's duration for it is not output.
+    if (index_.empty() && st->codecpar->codec_id == AV_CODEC_ID_VORBIS) frames = 0;
     if (frames < 0 || frames > maxFrames) frames = 0;
     index_.push_back(TPacket{pkt->dts, pkt->pos, start, static_cast<int32_t>(frames), (pkt->flags & AV_PKT_FLAG_KEY) != 0});
     start += frames;
     av_packet_unref(pkt);
   }
-  if (counted) avcodec_flush_buffers(ff_->dec);
+  if (counted && !index_.empty()) {
+    // What the decoder still holds at the end belongs to the last packet.
+    int64_t tail = 0;
+    avcodec_send_packet(ff_->dec, nullptr);
+    while (avcodec_receive_frame(ff_->dec, ff_->frame) >= 0) {
+      tail += ff_->frame->nb_samples;
+      av_frame_unref(ff_->frame);
+    }
+    tail = std::min(tail, maxFrames);
+    index_.back().frames += static_cast<int32_t>(tail);
+    start += tail;
+  }
   totalSrc_ = start;
   return totalSrc_ > 0;
 }
@@ -342,7 +361,12 @@ bool TMediaStream::Restart(int64_t firstOut) {
     const int64_t held = swr_get_delay(ff_->swr, outRate_);
     if (held > 0) std::fprintf(stderr, "frames remained: %lld samples\n", static_cast<long long>(held));
   }
-  avcodec_flush_buffers(ff_->dec);
+  // A fresh decoder, not a flushed one: some keep state across a flush, and
+  // the frames after a jump must equal those of a decode from the start.
+  if (!OpenDecoder()) {
+    broken_ = true;
+    return false;
+  }
   if (ff_->swr && swr_init(ff_->swr) < 0) {
     std::fprintf(stderr, "error -- SoundConverterBeginConversion\n");
     swr_free(&ff_->swr);
@@ -474,7 +498,8 @@ bool TMediaStream::FeedFrame(void* framePtr) {
   int64_t n = frame->nb_samples;
   if (n <= 0) return true;
   if (!EnsureResampler(frame)) return false;
-  int64_t fs = frame->pts != AV_NOPTS_VALUE ? frame->pts : srcPos_;
+  // Frames drained at the end carry on where the stream stands.
+  int64_t fs = frame->pts != AV_NOPTS_VALUE && !draining_ ? frame->pts : srcPos_;
   // A frame fills only its own packet's span: the index is the truth.
   const int64_t j = PacketContaining(fs);
   const int64_t end = j >= 0 ? index_[j].start + index_[j].frames : fs;
@@ -589,7 +614,10 @@ bool TMediaStream::DecodeMore() {
       srcPos_ = std::max(srcPos_, dropUntilSrc_);
     } else {
       avcodec_send_packet(ff_->dec, nullptr);
-      if (!DrainFrames()) return false;
+      draining_ = true;
+      const bool drained = DrainFrames();
+      draining_ = false;
+      if (!drained) return false;
     }
     FinishStream();
     return true;

@@ -144,6 +144,7 @@ class TMediaStream {
   int64_t currentPacket_ = 0;
   bool broken_ = false;  // a hard failure: the next read restarts
   bool demuxEof_ = false;
+  bool draining_ = false;
   bool finished_ = false;
   int lastError_ = 0;
   int64_t seekCount_ = 0;
