@@ -1,0 +1,171 @@
+#pragma once
+// TKAVMixer: the one mixer, `Mixer`. For every device block it renders both
+// decks through their chains, mixes the master output (crossfader and channel
+// gains with click-free ramps, talk-over, the on-air microphone on line A) and
+// the monitor output for the headphones (pre-listen mix, split or master mode,
+// the preview player), feeds the meters and the recorder, and keeps the
+// monitor block for ReadMonitor.
+//
+// A deck's chain, per device block (RenderDeckA/B):
+//   render in SubBlocks pieces (or copy the deck's line input)
+//   -> the deck's four effect slots -> its cut-off filter (FilterA/FilterB)
+//   -> its equaliser -> trim -> its meter ring.
+//
+//   TKAVMixer mixer({&deckA, &deckA.Equaliser}, {&deckB, &deckB.Equaliser}, &recorder);
+//   TAudioOutput output(mixer);  output.Open(...);   // SetSubBlocks via SetupBlockSizes
+//   mixer.Start();                                     // start-up finished: sound from now on
+//   mixer.SetCrossfadeGainA(law.deckADb);              // main thread, any time
+//
+// Threads: MixBlock, ReadMonitor, LineArea, RenderDeckA/B on the audio thread
+// (noexcept, no allocation; the only locks are the rings' short copy locks and
+// the equalisers' kernel locks, which no other thread holds). The setters,
+// flags, LevelA/B and MasterLevels on the main thread (the periodic update
+// reads the meters). Gains and flags are atomics with the main thread as the
+// one writer; the ramp state belongs to the audio thread.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "dsp/IIRFilter.h"
+#include "engine/AudioMixer.h"
+#include "engine/BufferSmall.h"
+#include "engine/MixerLaws.h"
+
+namespace zonda {
+
+class TSoundSource;
+class TFFTFilter;
+class TRecorder;
+
+inline constexpr int32_t kDeckEffectSlots = 4;
+inline constexpr int32_t kMeterRingBytes = 35280;     // 200 ms
+inline constexpr int32_t kMixerMonitorRingBytes = 30000;
+inline constexpr int32_t kMeterScratchFrames = 8820;
+inline constexpr int32_t kGainRampFrames = 147;       // 3.3 ms per fader jump
+
+// What the chain needs from an effect slot; the effect slots implement it.
+class TMixerEffectSlot {
+ public:
+  virtual ~TMixerEffectSlot() = default;
+  // Audio thread: processes a block of deck PCM in place; tempo in BPM.
+  virtual void ProcessBlock(int16_t* block, int32_t bytes, double tempoBpm) noexcept = 0;
+};
+
+// What the monitor mix needs from the preview player.
+class TMixerPreviewSource {
+ public:
+  virtual ~TMixerPreviewSource() = default;
+  // Audio thread: the next block of the preview, or silence.
+  virtual void ReadPreview(int16_t* destination, int32_t bytes) noexcept = 0;
+};
+
+// One deck's links. The mixer only observes them; the deck owns its equaliser.
+struct TMixerDeck {
+  TSoundSource* deck = nullptr;       // null: the deck renders silence
+  TFFTFilter* equaliser = nullptr;    // null: no equaliser step
+  std::array<TMixerEffectSlot*, kDeckEffectSlots> effectSlots{};  // empty slots are null
+};
+
+class TKAVMixer final : public TAudioMixer {
+ public:
+  // Main thread, before the device opens. recorder may be null.
+  TKAVMixer(TMixerDeck deckA, TMixerDeck deckB, TRecorder* recorder);
+  ~TKAVMixer() override;
+  TKAVMixer(const TKAVMixer&) = delete;
+  TKAVMixer& operator=(const TKAVMixer&) = delete;
+
+  // ---- main thread ----
+  // Start-up finished: MixBlock and ReadMonitor work from now on.
+  void Start() noexcept { running_.store(true, std::memory_order_release); }
+  void StopMixing() noexcept { running_.store(false, std::memory_order_release); }
+  bool Running() const noexcept { return running_.load(std::memory_order_acquire); }
+
+  // The deck's crossfader / channel gain := dB as linear (at least 1/32767);
+  // target := channel gain x crossfader gain, reached by a 147-frame ramp.
+  void SetCrossfadeGainA(double dB) noexcept;
+  void SetCrossfadeGainB(double dB) noexcept;
+  void SetVolumeA(double dB) noexcept;
+  void SetVolumeB(double dB) noexcept;
+  // Effect slots of deck 0 (A) or 1 (B); set while the device is closed or the
+  // slot is inactive, as the slots' own life cycle demands.
+  void SetEffectSlot(int32_t deck, int32_t slot, TMixerEffectSlot* effect) noexcept;
+  // The preview player, owned by the mixer from now on (set before Start).
+  void SetPreview(std::unique_ptr<TMixerPreviewSource> preview) noexcept;
+
+  // Meters: everything the ring holds since the last read.
+  double LevelA() noexcept;        // mean of left and right dB
+  double LevelB() noexcept;
+  TStereoDb MasterLevels() noexcept;
+  // RMS dB of each channel of a block; -96 for silence or nothing.
+  static TStereoDb MeasureLevels(const void* block, int32_t bytes) noexcept {
+    return zonda::MeasureLevels(block, bytes);
+  }
+
+  // ---- TAudioMixer (audio thread, except the sub-block and monitor set-up) ----
+  bool MixBlock(int16_t* destination, int32_t bytes) noexcept override;
+  bool ReadMonitor(int16_t* destination, int32_t bytes) noexcept override;
+  int16_t* LineArea(int32_t line) noexcept override;
+  void SetSubBlocks(int32_t subBlocks) noexcept override { SubBlocks_.store(subBlocks, std::memory_order_relaxed); }
+  int32_t SubBlocks() const noexcept override { return SubBlocks_.load(std::memory_order_relaxed); }
+  void ClearMonitor() noexcept override { monitorRing_.Clear(); }
+
+  // Audio thread: one deck's chain into area (bytes div 4 frames, at most
+  // kMixerAreaFrames); always true.
+  bool RenderDeckA(int16_t* area, int32_t bytes) noexcept;
+  bool RenderDeckB(int16_t* area, int32_t bytes) noexcept;
+
+  // ---- fields (written by the main thread unless stated) ----
+  const uint8_t Ready = 1;
+  std::atomic<double> XfadeGainA{1.0}, XfadeGainB{1.0};
+  std::atomic<double> VolumeA{1.0}, VolumeB{1.0};
+  std::atomic<double> TargetA{1.0}, TargetB{1.0};
+  std::atomic<double> TrimA{1.0}, TrimB{1.0};        // see TrimFromGainDb
+  std::atomic<double> CueA{1.0}, CueB{1.0};          // see PreListenLaw
+  std::atomic<bool> OnAir{false}, TalkOver{false};
+  std::atomic<bool> DeckALineIn{false}, DeckBLineIn{false};
+  std::atomic<bool> PhonesSplit{false}, PhonesMaster{false};
+  std::atomic<bool> PreviewOn{false};
+  // The two cut-off knob filters, one per deck, for the whole run.
+  TIIRFilter FilterA, FilterB;
+
+  // Audio-thread state, readable for tests after a block.
+  double LatchedA = 1.0, LatchedB = 1.0;
+  double CurrentA = 1.0, CurrentB = 1.0;
+  double StepA = 0.0, StepB = 0.0;
+  double TalkGain = 1.0;   // set at each block from TalkOver
+  double MicGain = 0.0;    // set at each block from OnAir
+
+ private:
+  using Area = std::array<int16_t, kMixerAreaFrames * 2>;
+  struct DeckChain {
+    TSoundSource* deck = nullptr;
+    TFFTFilter* equaliser = nullptr;
+    std::array<std::atomic<TMixerEffectSlot*>, kDeckEffectSlots> effectSlots{};
+    TIIRFilter* filter = nullptr;
+    std::atomic<double>* trim = nullptr;
+    std::atomic<bool>* lineIn = nullptr;
+    int16_t* lineArea = nullptr;
+    TBufferSmall* meterRing = nullptr;
+  };
+  bool RenderDeck(DeckChain& chain, int16_t* area, int32_t bytes) noexcept;
+  double ReadLevels(TBufferSmall& ring, TStereoDb* both) noexcept;
+
+  std::atomic<bool> running_{false};
+  std::atomic<int32_t> SubBlocks_{0};
+  TRecorder* recorder_;
+  std::unique_ptr<TMixerPreviewSource> preview_;
+
+  TBufferSmall masterMeterRing_{kMeterRingBytes};
+  TBufferSmall deckAMeterRing_{kMeterRingBytes};
+  TBufferSmall deckBMeterRing_{kMeterRingBytes};
+  TBufferSmall monitorRing_{kMixerMonitorRingBytes};
+
+  // Work areas (audio thread), and the meter scratch (main thread).
+  std::unique_ptr<Area> deckAArea_, deckBArea_, masterArea_, monitorArea_, previewArea_, lineA_, lineB_;
+  std::unique_ptr<std::array<int16_t, kMeterScratchFrames * 2>> meterScratch_;
+
+  DeckChain chainA_, chainB_;
+};
+
+}  // namespace zonda
