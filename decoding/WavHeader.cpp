@@ -30,6 +30,8 @@ std::optional<WAVEFORMATEX> ParseFmt(const uint8_t* body, uint32_t size) {
   const uint16_t channels = Le16(body + 2);
   const uint32_t rate = Le32(body + 4);
   const uint16_t bits = Le16(body + 14);
+  // No PCM file has more; larger values would overflow the block-align product.
+  if (channels > 64 || bits > 64) return std::nullopt;
   return InitPCMFormat(bits, channels, rate);
 }
 

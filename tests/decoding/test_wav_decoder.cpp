@@ -183,6 +183,10 @@ TEST(WavDecoder, BadFilesFailToOpenAndTheFrontSaysMinusOne) {
       {"zeroRate", Riff({Chunk("fmt ", 16, Fmt16(1, 2, 0, 16)), Chunk("data", 400, Pattern(400))})},
       {"sixChannels", Riff({Chunk("fmt ", 16, Fmt16(1, 6, 44100, 16)), Chunk("data", 400, Pattern(400))})},
       {"96k", Riff({Chunk("fmt ", 16, Fmt16(1, 2, 96000, 16)), Chunk("data", 400, Pattern(400))})},
+      // 65282 channels of 65535 bits (found by the fuzzer): refused, no overflow.
+      {"absurdChannelsAndBits", Riff({Chunk("fmt ", 16, {1, 0, 0x02, 0xFF, 0x44, 0xAC, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF,
+                                                          0xFF}),
+                                      Chunk("data", 400, Pattern(400))})},
   };
   TempDir dir;
   for (const auto& c : cases) {
