@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/ProgramDir.h"
 #include "skin/LanguageKeys.h"
 #include "skin/XmlParser.h"
 
@@ -40,6 +41,8 @@ const std::string& TLanguageTables::Text(int keyIndex) const {
   if (keyIndex < 0 || static_cast<std::size_t>(keyIndex) >= texts_.size()) return kEmpty;
   return texts_[static_cast<std::size_t>(keyIndex)];
 }
+
+std::string TLanguageTables::LanguageFolder() { return ProgramPath("/languages"); }
 
 void TLanguageTables::ListLanguages(const std::string& folder) {
   list_.clear();

@@ -52,6 +52,9 @@ class TLanguageTables {
   const std::string& Text(std::string_view key) const;
   const std::string& Text(int keyIndex) const;
 
+  // The installation's language folder, ProgramPath("/languages").
+  static std::string LanguageFolder();
+
   // Rebuilds the list from the folder's "*.xml" files with a valid root, at
   // most 100, sorted by file name so that a saved position keeps its meaning.
   void ListLanguages(const std::string& folder);

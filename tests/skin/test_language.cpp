@@ -73,6 +73,17 @@ TEST(ShippedLanguages, EveryKeyAndHintIsFilled) {
   EXPECT_EQ(lang.Text("reset"), "Zur\xC3\xBC" "cksetzen");
 }
 
+// The build copies the files into the installation tree, where start-up looks.
+TEST(ShippedLanguages, InstalledBesideTheProgram) {
+  const std::string folder = TLanguageTables::LanguageFolder();
+  if (!std::filesystem::exists(folder + "/english.xml")) GTEST_SKIP() << "installation data not built in " << folder;
+  TActionTables actions;
+  TLanguageTables lang(actions);
+  lang.ListLanguages(folder);
+  ASSERT_GE(lang.LanguageList().size(), 2u);
+  EXPECT_EQ(lang.LanguageList()[0].LanguageName, "English");
+}
+
 TEST(ListLanguages, OnlyValidRootsAreListed) {
   test::TempDir dir;
   Write(dir.file("a.xml"), Root(5, "Alpha"));
