@@ -1,0 +1,230 @@
+// End to end: a generated WAV loaded in a real deck plays through the direct
+// mixer and the audio callbacks out of libilvex.so, on PortAudio's JACK host
+// API (captured by a JACK client of the test) and on the null device
+// (captured by the recorder), and must equal the deck's offline render frame
+// for frame, at several pitches, reversed and key-locked.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <numbers>
+#include <string>
+#include <thread>
+
+#include "engine/AudioOutput.h"
+#include "engine/DeckDirectMixer.h"
+#include "engine/IlvexLibrary.h"
+#include "engine/Recorder.h"
+#include "tests/engine/RenderDeckFixture.h"
+#include "tests/platform/ilvex/IsolatedSettings.h"
+#include "tests/support/JackClient.h"
+
+namespace zonda {
+namespace {
+
+ZONDA_ISOLATED_SETTINGS();
+
+constexpr int32_t kCompareFrames = 22050;  // 0.5 s of rendered audio compared
+
+// Left never 0 (so the first rendered frame shows where playback began), right a second tone.
+std::vector<int16_t> Track() {
+  return test::MakeFrames(4 * 44100, [](int32_t k, int16_t& l, int16_t& r) {
+    l = static_cast<int16_t>(std::lround(9000 + 7000 * std::sin(2 * std::numbers::pi * k / 151.3)));
+    r = static_cast<int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * k / 67.9)));
+  });
+}
+
+struct Scenario {
+  const char* name;
+  double start;
+  double speed;
+  bool keyLock;
+};
+
+void Prepare(test::TRenderDeck& t, const Scenario& s) {
+  t.deck().KeyLock.store(s.keyLock);
+  t.PlayAt(s.start, s.speed);
+  t.deck().Playing.store(false);
+}
+
+// The deck's own render of the scenario, in the device's sub-block pieces.
+std::vector<int16_t> OfflineRender(const Scenario& s, int32_t pieceFrames) {
+  test::TRenderDeck t(Track());
+  Prepare(t, s);
+  t.deck().Playing.store(true);
+  return t.Render(kCompareFrames, pieceFrames);
+}
+
+// Matches captured frames against the reference in order; frames that do not
+// match (gaps after an xrun) are counted and skipped.
+struct Match {
+  int64_t first = -1;
+  int64_t matched = 0;
+  int64_t mismatched = 0;
+};
+
+Match Compare(const std::vector<int16_t>& captured, const std::vector<int16_t>& reference, int tolerance) {
+  Match m;
+  const int64_t frames = static_cast<int64_t>(captured.size() / 2);
+  int64_t i = 0;
+  while (i < frames && captured[2 * i] == 0 && captured[2 * i + 1] == 0) ++i;
+  if (i == frames) return m;
+  m.first = i;
+  size_t k = 0;
+  for (; i < frames && k < reference.size() / 2; ++i) {
+    if (std::abs(captured[2 * i] - reference[2 * k]) <= tolerance &&
+        std::abs(captured[2 * i + 1] - reference[2 * k + 1]) <= tolerance) {
+      ++m.matched;
+      ++k;
+    } else {
+      ++m.mismatched;
+    }
+  }
+  return m;
+}
+
+std::vector<int16_t> RecordedFrames(const std::string& file) {
+  const auto bytes = test::ReadAll(file);
+  std::vector<int16_t> pcm(bytes.size() > 44 ? (bytes.size() - 44) / 2 : 0);
+  if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data() + 44, pcm.size() * 2);
+  return pcm;
+}
+
+class AudioOutputEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The decks point ZONDA_PROGRAM_DIR at their own folders; the library stays in the installation.
+    static const std::string installDir = [] {
+      const char* dir = std::getenv("ZONDA_PROGRAM_DIR");
+      return std::string(dir ? dir : ".");
+    }();
+    library_ = installDir + "/libilvex.so";
+  }
+  void TearDown() override {
+    ::unsetenv("ZONDA_AUDIO");
+    ::unsetenv("ZONDA_AUDIO_BLOCK");
+  }
+
+  // Plays the scenario on the device selected by the environment until the
+  // capture holds enough frames (onOpen runs once the device is open).
+  template <class Captured>
+  void Play(const Scenario& s, const std::string& recordFile, Captured&& capturedEnough,
+            const std::function<void()>& onOpen) {
+    test::TRenderDeck t(Track());
+    Prepare(t, s);
+    TRecorder recorder;
+    TDeckDirectMixer mixer(&t.deck(), &recorder);
+    TAudioOutput output(mixer);
+    IlvexLibrary ilvex;
+    ASSERT_TRUE(ilvex.Load(library_)) << ilvex.LastError();
+    ASSERT_TRUE(output.Open(ilvex, nullptr)) << "no audio device";
+    pieceFrames_ = output.BlockSizes().SubBlockFrames;
+    ASSERT_GT(pieceFrames_, 0);
+    onOpen();
+    mixer.Start();
+    ASSERT_TRUE(recorder.Start(recordFile));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    t.deck().Playing.store(true);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!capturedEnough() && std::chrono::steady_clock::now() < until) {
+      recorder.Drain();
+      std::this_thread::sleep_for(std::chrono::milliseconds(35));
+    }
+    recorder.Drain();
+    recorder.Drain();
+    output.Close(ilvex);
+    recorder.Stop();
+  }
+
+  std::string library_;
+  int32_t pieceFrames_ = 0;
+};
+
+const Scenario kScenarios[] = {
+    {"normal speed", 1000.0, 1.0, false},
+    {"pitch +8 %", 1000.0, 1.08, false},
+    {"reversed", 100000.0, -1.0, false},
+    {"key lock at +6 %", 1000.0, 1.06, true},
+};
+
+TEST_F(AudioOutputEndToEnd, JackPlaysTheOfflineRender) {
+  ZONDA_REQUIRE_JACK();
+  const std::string clientName = "zonda-render-e2e-" + std::to_string(::getpid());
+  ::setenv("ZONDA_AUDIO", "jack", 1);
+  ::setenv("ZONDA_JACK_CLIENT", clientName.c_str(), 1);
+  for (const Scenario& s : kScenarios) {
+    SCOPED_TRACE(s.name);
+    test::TempDir dir;
+    const int64_t captureFrames = 4 * 44100;
+    test::JackClient tap("zonda-render-tap", 4, 0, captureFrames);
+    ASSERT_TRUE(tap.Ok());
+    ASSERT_TRUE(tap.Activate());
+    ::setenv("ZONDA_AUDIO_BLOCK", std::to_string(tap.BufferFrames()).c_str(), 1);
+    Play(
+        s, dir.file("rec.wav"), [&] { return tap.CapturedFrames() >= 44100; },
+        [&] {
+          ASSERT_TRUE(tap.WaitForPorts(clientName, true, 4, 5000));
+          const auto outs = tap.PortsOf(clientName, true);
+          ASSERT_EQ(outs.size(), 4u);
+          for (int c = 0; c < 4; ++c) ASSERT_TRUE(tap.Connect(outs[size_t(c)], tap.InputPort(c)));
+          tap.StartCapture();
+        });
+    tap.StopCapture();
+    const auto reference = OfflineRender(s, pieceFrames_);
+
+    // What JACK received, back from the device's float scale.
+    for (int pair : {0, 1}) {  // master, then monitor
+      const auto left = tap.Captured(2 * pair);
+      const auto right = tap.Captured(2 * pair + 1);
+      std::vector<int16_t> captured(left.size() * 2);
+      for (size_t i = 0; i < left.size(); ++i) {
+        captured[2 * i] = static_cast<int16_t>(std::lround(left[i] / 3e-5f));
+        captured[2 * i + 1] = static_cast<int16_t>(std::lround(right[i] / 3e-5f));
+      }
+      const Match m = Compare(captured, reference, 1);
+      ASSERT_GE(m.first, 0) << "no sound arrived on pair " << pair;
+      EXPECT_EQ(m.matched, kCompareFrames) << "pair " << pair;
+      if (tap.Xruns() == 0) {
+        EXPECT_EQ(m.mismatched, 0) << "pair " << pair;
+      }
+    }
+    // The recorder holds the master exactly as sent.
+    const Match r = Compare(RecordedFrames(dir.file("rec.wav")), reference, 0);
+    EXPECT_EQ(r.matched, kCompareFrames);
+    EXPECT_EQ(r.mismatched, 0);
+    tap.Deactivate();
+  }
+  ::unsetenv("ZONDA_JACK_CLIENT");
+}
+
+TEST_F(AudioOutputEndToEnd, NullDevicePlaysTheOfflineRender) {
+  ::setenv("ZONDA_AUDIO", "null", 1);
+  ::setenv("ZONDA_AUDIO_BLOCK", "441", 1);  // three sub-blocks of 147 frames
+  for (const Scenario& s : {kScenarios[1], kScenarios[2]}) {
+    SCOPED_TRACE(s.name);
+    test::TempDir dir;
+    const std::string file = dir.file("rec.wav");
+    Play(
+        s, file,
+        [&] {
+          const auto bytes = std::filesystem::exists(file) ? std::filesystem::file_size(file) : 0;
+          return bytes > 44 + 4 * static_cast<uintmax_t>(kCompareFrames + 11025);
+        },
+        [] {});
+    EXPECT_EQ(pieceFrames_, 147);
+    const auto reference = OfflineRender(s, pieceFrames_);
+    const Match r = Compare(RecordedFrames(file), reference, 0);
+    ASSERT_GE(r.first, 0) << "nothing was recorded";
+    EXPECT_EQ(r.matched, kCompareFrames);
+    EXPECT_EQ(r.mismatched, 0);
+  }
+}
+
+}  // namespace
+}  // namespace zonda
