@@ -174,7 +174,8 @@ int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t coun
   if (!isOpen_) return 0;
   if (kind_ == TDecoderKind::DirectShow) {
     // Seek when positionBytes != nextDirectShowPosition_ (time = position x 10^7 / 176400),
-    // read (through the scratch buffer when converting), then
+    // read (through the scratch buffer when converting; Read delivers pieces,
+    // so repeat it until the count is reached or it returns 0), then
     // nextDirectShowPosition_ = positionBytes + countBytes.
     return 0;
   }

@@ -57,8 +57,8 @@ TSoundSource::~TSoundSource() {
   Thread_->WaitFor(kWorkerJoinTimeoutMs);
   Thread_->Join();
   Thread_.reset();
-  Loaded.store(false);
-  SaveSongSettings();
+  const bool hadSong = Loaded.exchange(false);
+  if (hadSong) SaveSongSettings();
   ReleaseAllChunks();
   Provider->Close();
 }
@@ -68,7 +68,10 @@ TSoundSource::~TSoundSource() {
 bool TSoundSource::Load(const std::string& fileName) {
   if (LoadPending.load()) return false;
   LoadOk.store(false);
-  SaveSongSettings();
+  // Only a song that opened has its own values in the deck: after a failed
+  // open they still belong to the song before, and must not be filed under
+  // the failed file's name.
+  if (Loaded.load()) SaveSongSettings();
   if (OnTrackUnload) OnTrackUnload();
   LoadAnnounced.store(false);
   FileName = fileName;

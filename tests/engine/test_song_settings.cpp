@@ -199,9 +199,21 @@ TEST(SongSettings, DeckSavesOnLoadAndRestoresOnTheNextOpen) {
     deck.StoredBPM = 90;
     deck.BPMLocked = false;
     deck.SlowBPM = true;
+    // A failed load in between: the next load must not file first.wav's values
+    // under the failed name, and first.wav's record is saved before it.
+    ASSERT_TRUE(test::LoadAndWait(deck, tracks.file("missing.wav")));
+    EXPECT_FALSE(deck.LoadOk.load());
+    deck.StoredBPM = 111;
+    ASSERT_TRUE(test::LoadAndWait(deck, second));
+    deck.StoredBPM = 90;
+    ASSERT_TRUE(test::LoadAndWait(deck, first));
+    deck.StoredBPM = 90;
+    deck.BPMLocked = false;
+    deck.SlowBPM = true;
   }  // the destructor saves too
   const auto record = ReadSongRecord("first.wav");
   ASSERT_TRUE(record);
+  EXPECT_FALSE(ReadSongRecord("missing.wav")) << "never loaded, never filed";
   EXPECT_EQ(record->BPM, 90.0);
   EXPECT_EQ(record->SlowFlags, 1);
   EXPECT_EQ(record->GainByte, 188);
