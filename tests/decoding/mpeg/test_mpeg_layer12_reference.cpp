@@ -1,0 +1,180 @@
+// Layers I and II against mpg123's float decode. Layer II fixtures come from
+// twolame and FFmpeg; layer I has no Debian encoder, so a small bitstream
+// writer below makes valid layer I frames (allocations, scale factors and
+// sample codes of a deterministic pattern) for stereo, joint stereo, mono and
+// MPEG-2 streams.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/decoding/mpeg/MpegTestSupport.h"
+
+namespace zonda::test {
+namespace {
+
+class TBitWriter {
+ public:
+  void Put(uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) bits_.push_back(uint8_t((v >> i) & 1));
+  }
+  size_t Bits() const { return bits_.size(); }
+  void AppendTo(std::vector<uint8_t>& out, size_t frameBytes) {
+    bits_.resize(frameBytes * 8, 0);
+    for (size_t i = 0; i < bits_.size(); i += 8) {
+      uint8_t b = 0;
+      for (int k = 0; k < 8; ++k) b = uint8_t((b << 1) | bits_[i + size_t(k)]);
+      out.push_back(b);
+    }
+    bits_.clear();
+  }
+
+ private:
+  std::vector<uint8_t> bits_;
+};
+
+struct TLayer1Spec {
+  const char* name;
+  bool mpeg1;
+  int mode;  // 0 stereo, 1 joint, 3 mono
+  int modeExtension;
+  int bitrateIndex;
+  int frames;
+};
+
+// Writes a layer I stream: every frame full (no padding), allocations lowered
+// until the frame's bits fit.
+std::vector<uint8_t> MakeLayer1(const TLayer1Spec& spec) {
+  static const int kKbps[2][15] = {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                                   {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}};
+  const int rate = spec.mpeg1 ? 44100 : 22050;
+  const int frameBytes = 4 * (12 * kKbps[spec.mpeg1][spec.bitrateIndex] * 1000 / rate);
+  const int nch = spec.mode == 3 ? 1 : 2;
+  const int bound = spec.mode == 1 ? 4 * (spec.modeExtension + 1) : 32;
+  std::vector<uint8_t> out;
+  uint32_t rnd = 12345;
+  auto next = [&rnd] { return (rnd = rnd * 1103515245u + 12345u) >> 16; };
+  for (int f = 0; f < spec.frames; ++f) {
+    int alloc[2][32] = {};
+    int scf[2][32] = {};
+    // A silent lead-in, then a signal that fades out, as music does.
+    for (int sb = 0; sb < 27 && f >= 15; ++sb)
+      for (int ch = 0; ch < nch; ++ch) {
+        alloc[ch][sb] = std::max(0, 11 - sb / 2 - int(next() % 3));
+        scf[ch][sb] = std::min(62, 8 + sb + (f - 15) / 6 + int(next() % 8));
+      }
+    auto bits = [&] {
+      int total = 32;
+      for (int sb = 0; sb < 32; ++sb) {
+        total += sb < bound ? 4 * nch : 4;
+        for (int ch = 0; ch < nch; ++ch)
+          if (alloc[sb < bound ? ch : 0][sb]) total += 6;
+        if (sb < bound)
+          for (int ch = 0; ch < nch; ++ch) total += alloc[ch][sb] ? 12 * (alloc[ch][sb] + 1) : 0;
+        else
+          total += alloc[0][sb] ? 12 * (alloc[0][sb] + 1) : 0;
+      }
+      return total;
+    };
+    for (int sb = 31; bits() > frameBytes * 8; sb = sb == 0 ? 31 : sb - 1)
+      for (int ch = 0; ch < nch; ++ch)
+        if (alloc[ch][sb]) --alloc[ch][sb];
+    TBitWriter w;
+    w.Put(0xFFF, 12);
+    w.Put(spec.mpeg1 ? 1 : 0, 1);
+    w.Put(3, 2);  // layer I
+    w.Put(1, 1);  // no CRC
+    w.Put(uint32_t(spec.bitrateIndex), 4);
+    w.Put(0, 2);  // 44100 / 22050 Hz
+    w.Put(0, 2);
+    w.Put(uint32_t(spec.mode), 2);
+    w.Put(uint32_t(spec.modeExtension), 2);
+    w.Put(0, 4);
+    for (int sb = 0; sb < 32; ++sb)
+      for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) w.Put(uint32_t(alloc[ch][sb]), 4);
+    for (int sb = 0; sb < 32; ++sb)
+      for (int ch = 0; ch < nch; ++ch)
+        if (alloc[sb < bound ? ch : 0][sb]) w.Put(uint32_t(scf[ch][sb]), 6);
+    for (int s = 0; s < 12; ++s)
+      for (int sb = 0; sb < 32; ++sb)
+        for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) {
+          const int a = alloc[ch][sb];
+          if (!a) continue;
+          const int nb = a + 1;
+          const double v = std::sin((f * 12 + s) * 0.21 * (sb + 1) + ch) * 0.5 + 0.5;
+          w.Put(uint32_t(v * ((1 << nb) - 2)), nb);  // the all-ones code is not used
+        }
+    EXPECT_LE(int(w.Bits()), frameBytes * 8);
+    w.AppendTo(out, size_t(frameBytes));
+  }
+  return out;
+}
+
+const TLayer1Spec kLayer1[] = {
+    {"l1_stereo", true, 0, 0, 14, 120},
+    {"l1_joint", true, 1, 1, 12, 120},
+    {"l1_mono", true, 3, 0, 8, 120},
+    {"l1_mpeg2", false, 0, 0, 14, 120},
+};
+
+class Layer1Reference : public ::testing::TestWithParam<TLayer1Spec> {};
+
+TEST_P(Layer1Reference, MatchesReferenceAndReadsExactly) {
+  if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 missing";
+  TempDir dir;
+  const std::vector<uint8_t> stream = MakeLayer1(GetParam());
+  const std::string file = dir.file(std::string(GetParam().name) + ".mp1");
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
+  CheckFixture(dir, "layer1", file, false, 3);
+  TDecoderMP3 mp3;
+  ASSERT_TRUE(mp3.Open(file));
+  EXPECT_EQ(mp3.LayerNumber(), 1);
+  EXPECT_EQ(mp3.MPEGVersion(), GetParam().mpeg1 ? 1 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(OwnWriter, Layer1Reference, ::testing::ValuesIn(kLayer1),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct TLayer2Case {
+  const char* name;
+  const char* command;  // %s = source wav, %o = output
+  int rate;             // source rate
+};
+
+const TLayer2Case kLayer2[] = {
+    {"twolame_192_stereo", "twolame --quiet -b 192 -m s %s %o", 44100},
+    {"twolame_128_joint", "twolame --quiet -b 128 -m j %s %o", 44100},
+    {"twolame_64_mono", "twolame --quiet -b 64 -m m %s %o", 44100},
+    {"twolame_384_crc", "twolame --quiet -b 384 -m s -p %s %o", 44100},
+    {"twolame_64_32k", "twolame --quiet -b 64 %s %o", 32000},
+    {"twolame_lsf_22k", "twolame --quiet -b 64 %s %o", 22050},
+    {"twolame_lsf_16k_joint", "twolame --quiet -b 32 -m j %s %o", 16000},
+    {"ffmpeg_160_48k", "ffmpeg -v error -y -i %s -c:a mp2 -b:a 160k %o", 48000},
+    {"ffmpeg_lsf_24k", "ffmpeg -v error -y -i %s -c:a mp2 -b:a 96k %o", 24000},
+};
+
+class Layer2Reference : public ::testing::TestWithParam<TLayer2Case> {};
+
+TEST_P(Layer2Reference, MatchesReferenceAndReadsExactly) {
+  const TLayer2Case& c = GetParam();
+  const std::string tool = std::string(c.command).substr(0, std::string(c.command).find(' '));
+  if (!HaveTool(tool) || !HaveTool("mpg123") || !HaveTool("sox")) GTEST_SKIP() << tool << ", mpg123 or sox missing";
+  TempDir dir;
+  ASSERT_TRUE(MakeSourceWav(dir.file("src44.wav"), 2.5));
+  const std::string src = dir.file("src.wav");
+  ASSERT_EQ(test::Run("sox -q '" + dir.file("src44.wav") + "' -r " + std::to_string(c.rate) + " '" + src + "'"), 0);
+  const std::string out = dir.file(std::string(c.name) + ".mp2");
+  std::string cmd = c.command;
+  cmd.replace(cmd.find("%s"), 2, "'" + src + "'");
+  cmd.replace(cmd.find("%o"), 2, "'" + out + "'");
+  ASSERT_EQ(test::Run(cmd), 0);
+  CheckFixture(dir, "layer2", out, false, 5);
+  TDecoderMP3 mp3;
+  ASSERT_TRUE(mp3.Open(out));
+  EXPECT_EQ(mp3.LayerNumber(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, Layer2Reference, ::testing::ValuesIn(kLayer2),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zonda::test
