@@ -12,10 +12,6 @@
 //
 //   ./build.sh bench   or   build/bench/bench/bench_ilvex_roundtrip
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,8 +23,6 @@
 
 #include "engine/IlvexLibrary.h"
 #include "tests/support/JackClient.h"
-
-extern char** environ;
 
 namespace zonda {
 namespace {
@@ -79,39 +73,6 @@ int32_t OnInput(float* buffer, int32_t frames) {
   return frames;
 }
 
-// A private jackd on the dummy driver, stopped by its PID.
-class JackServer {
- public:
-  JackServer(const std::string& name, int period, bool realtime) {
-    const std::string p = std::to_string(period);
-    std::vector<std::string> args = {"jackd", realtime ? "--realtime" : "--no-realtime", "-n", name, "-d", "dummy",
-                                     "-r", "44100", "-p", p, "-C", "4", "-P", "4"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    if (posix_spawnp(&pid_, "jackd", &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&files);
-    for (int i = 0; pid_ > 0 && i < 100 && !test::JackServerRunning(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ~JackServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Ok() const { return pid_ > 0 && test::JackServerRunning(); }
-
- private:
-  pid_t pid_ = -1;
-};
-
 void BM_IlvexJackRoundTrip(benchmark::State& state) {
   const int block = static_cast<int>(state.range(0));
   const char* secondsEnv = std::getenv("ZONDA_BENCH_SECONDS");
@@ -119,7 +80,7 @@ void BM_IlvexJackRoundTrip(benchmark::State& state) {
   const char* realtimeEnv = std::getenv("ZONDA_BENCH_JACK_REALTIME");
   const bool realtime = realtimeEnv != nullptr && std::string(realtimeEnv) == "1";
   for (auto _ : state) {
-    JackServer server("zonda-bench-" + std::to_string(::getpid()) + "-" + std::to_string(block), block, realtime);
+    test::JackServer server("zonda-bench-" + std::to_string(::getpid()) + "-" + std::to_string(block), block, 4, 4, realtime);
     if (!server.Ok()) {
       state.SkipWithError("jackd did not start");
       return;

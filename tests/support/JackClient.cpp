@@ -1,6 +1,10 @@
 #include "tests/support/JackClient.h"
 
+#include <fcntl.h>
 #include <jack/jack.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+extern char** environ;
 
 namespace zonda::test {
 
@@ -86,6 +92,42 @@ bool JackServerRunning() {
   jack_client_close(probe);
   return true;
 }
+
+JackServer::JackServer(const std::string& name, int periodFrames, int captureChannels, int playbackChannels,
+                       bool realtime) {
+  if (const char* previous = std::getenv("JACK_DEFAULT_SERVER")) {
+    previousServer_ = previous;
+    hadPrevious_ = true;
+  }
+  std::vector<std::string> args = {"jackd", realtime ? "--realtime" : "--no-realtime", "-n", name, "-d", "dummy",
+                                   "-r", "44100", "-p", std::to_string(periodFrames),
+                                   "-C", std::to_string(captureChannels), "-P", std::to_string(playbackChannels)};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+  ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+  ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, "jackd", &files, nullptr, argv.data(), environ) == 0) pid_ = pid;
+  posix_spawn_file_actions_destroy(&files);
+  for (int i = 0; pid_ > 0 && i < 100 && !JackServerRunning(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+JackServer::~JackServer() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (hadPrevious_) ::setenv("JACK_DEFAULT_SERVER", previousServer_.c_str(), 1);
+  else ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+bool JackServer::Ok() const { return pid_ > 0 && JackServerRunning(); }
 
 JackClient::JackClient(const std::string& name, int inputs, int outputs, int64_t captureFrames)
     : state_(std::make_unique<State>()) {

@@ -39,6 +39,28 @@ bool JackServerRunning();
     }                                                                                          \
   } while (0)
 
+// A private jackd on the dummy driver, for a test or bench that needs a
+// server shaped its own way (period, channel counts). Sets JACK_DEFAULT_SERVER
+// to its name (restoring the previous value when destroyed) and is stopped by
+// its PID.
+//
+//   test::JackServer server("zonda-two-ch-" + std::to_string(getpid()), 256, 2, 2);
+//   if (!server.Ok()) ...
+class JackServer {
+ public:
+  JackServer(const std::string& name, int periodFrames, int captureChannels = 4, int playbackChannels = 4,
+             bool realtime = false);
+  ~JackServer();
+  JackServer(const JackServer&) = delete;
+  JackServer& operator=(const JackServer&) = delete;
+  bool Ok() const;  // started and answering
+
+ private:
+  int pid_ = -1;
+  std::string previousServer_;
+  bool hadPrevious_ = false;
+};
+
 class JackClient {
  public:
   // `captureFrames`: capacity of the capture buffers, frames per input port.

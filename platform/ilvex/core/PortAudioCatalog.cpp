@@ -1,5 +1,6 @@
 #include "platform/ilvex/core/PortAudioCatalog.h"
 
+#include <alsa/asoundlib.h>
 #include <pa_jack.h>
 #include <portaudio.h>
 
@@ -13,7 +14,17 @@ std::string JackClientName() {
   return name != nullptr && *name != '\0' ? name : "zonda";
 }
 
+namespace {
+
+// PortAudio probes every ALSA card and plug-in at start-up; on machines
+// without sound hardware libasound would print a screenful of errors each
+// time. Failures still reach us through PortAudio's own results.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+}  // namespace
+
 PortAudioSession::PortAudioSession() {
+  snd_lib_error_set_handler(&QuietAlsa);
   // PortAudio keeps the pointer; the string must outlive the session.
   static std::string clientName;
   clientName = JackClientName();

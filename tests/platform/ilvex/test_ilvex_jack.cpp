@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/IlvexLibrary.h"
+#include "tests/platform/ilvex/AllocationCounter.h"
 #include "tests/platform/ilvex/CountingSignal.h"
 #include "tests/support/JackClient.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
@@ -32,9 +33,11 @@ std::atomic<int32_t> g_expectedFrames{0};
 std::vector<std::vector<float>> g_in;
 std::atomic<bool> g_recordInput{false};
 std::atomic<int64_t> g_inFrames{0};
+std::atomic<bool> g_armAllocationWatch{false};
 
 int32_t OnOutput(float* buffer, int32_t frames) {
   if (frames != g_expectedFrames.load()) g_wrongSize.fetch_add(1);
+  if (g_armAllocationWatch.exchange(false)) test::WatchAllocationsOnThisThread();
   const int64_t k0 = g_outFrame.load(std::memory_order_relaxed);
   for (int32_t i = 0; i < frames; ++i)
     for (int c = 0; c < 4; ++c) buffer[4 * i + c] = test::CountingSample(c, k0 + i);
@@ -88,14 +91,19 @@ class IlvexJack : public ::testing::TestWithParam<int> {
   std::string clientName_;
 };
 
-TEST_P(IlvexJack, FourChannelsOutAndInArriveBitExact) {
-  test::JackClient tap("zonda-e2e-tap", 4, 4, kCaptureFrames);
+// Runs the library on the current server with `channels` device ports each
+// way, loops the counting signal out and in through a tap client, and checks
+// both directions. block 0: the server's period.
+void RunThroughJack(const std::string& libClient, int channels, int block) {
+  test::JackClient tap("zonda-e2e-tap", channels, channels, kCaptureFrames);
   ASSERT_TRUE(tap.Ok());
   ASSERT_EQ(tap.SampleRate(), 44100);
-  tap.SetPlayback(CountingChannels(test::kCountingPeriod * 8), true);
+  auto playback = CountingChannels(test::kCountingPeriod * 8);
+  playback.resize(size_t(channels));
+  tap.SetPlayback(playback, true);
   ASSERT_TRUE(tap.Activate());
 
-  const int block = GetParam() > 0 ? GetParam() : tap.BufferFrames();
+  if (block == 0) block = tap.BufferFrames();
   ::setenv("ZONDA_AUDIO_BLOCK", std::to_string(block).c_str(), 1);
   g_in.assign(4, std::vector<float>(size_t(kCaptureFrames)));
   g_inFrames = 0;
@@ -110,17 +118,19 @@ TEST_P(IlvexJack, FourChannelsOutAndInArriveBitExact) {
   ASSERT_EQ(ilvex.InitAudioIO(nullptr, &OnInput, &OnOutput), 1);
   EXPECT_EQ(ilvex.GetLatency(), block);
 
-  ASSERT_TRUE(tap.WaitForPorts(clientName_, true, 4, 5000));
-  ASSERT_TRUE(tap.WaitForPorts(clientName_, false, 4, 5000));
-  const auto outs = tap.PortsOf(clientName_, true);
-  const auto ins = tap.PortsOf(clientName_, false);
-  ASSERT_EQ(outs.size(), 4u);
-  ASSERT_EQ(ins.size(), 4u);
-  for (int c = 0; c < 4; ++c) {
+  ASSERT_TRUE(tap.WaitForPorts(libClient, true, size_t(channels), 5000));
+  ASSERT_TRUE(tap.WaitForPorts(libClient, false, size_t(channels), 5000));
+  const auto outs = tap.PortsOf(libClient, true);
+  const auto ins = tap.PortsOf(libClient, false);
+  ASSERT_EQ(outs.size(), size_t(channels)) << "one port per device channel";
+  ASSERT_EQ(ins.size(), size_t(channels));
+  for (int c = 0; c < channels; ++c) {
     ASSERT_TRUE(tap.Connect(outs[size_t(c)], tap.InputPort(c)));
     ASSERT_TRUE(tap.Connect(tap.OutputPort(c), ins[size_t(c)]));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  test::ResetWatchedAllocations();
+  g_armAllocationWatch = true;
   tap.StartCapture();
   g_recordInput = true;
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -128,6 +138,8 @@ TEST_P(IlvexJack, FourChannelsOutAndInArriveBitExact) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   tap.StopCapture();
   g_recordInput = false;
+  test::StopWatchingAllocations();
+  EXPECT_EQ(test::WatchedAllocations(), 0) << "the audio thread allocated while running";
 
   ilvex.DeinitAudioIO();
   const int64_t calls = g_outCalls.load();
@@ -135,17 +147,40 @@ TEST_P(IlvexJack, FourChannelsOutAndInArriveBitExact) {
   EXPECT_EQ(g_outCalls.load(), calls) << "callbacks ran after deinit_audio_io";
   EXPECT_EQ(g_wrongSize.load(), 0) << "every callback gets get_latency() frames";
 
+  // Master L/R (and monitor L/R where the device has them) arrive as sent.
   std::vector<std::vector<float>> out;
-  for (int c = 0; c < 4; ++c) out.push_back(tap.Captured(c));
+  for (int c = 0; c < channels; ++c) out.push_back(tap.Captured(c));
   ExpectIntact(test::CheckCounting(out), 40000, tap.Xruns(), "output");
 
   const int64_t inFrames = g_inFrames.load();
   for (auto& ch : g_in) ch.resize(size_t(inFrames));
-  ExpectIntact(test::CheckCounting(g_in), 40000, tap.Xruns(), "input");
+  std::vector<std::vector<float>> in(g_in.begin(), g_in.begin() + channels);
+  ExpectIntact(test::CheckCounting(in), 40000, tap.Xruns(), "input");
+  for (int c = channels; c < 4; ++c)
+    EXPECT_EQ(g_in[size_t(c)], std::vector<float>(size_t(inFrames), 0.0f)) << "input " << c << " the device lacks";
 }
+
+TEST_P(IlvexJack, FourChannelsOutAndInArriveBitExact) { RunThroughJack(clientName_, 4, GetParam()); }
 
 // 0: the server's own period; 441: a block PortAudio must adapt to it.
 INSTANTIATE_TEST_SUITE_P(Blocks, IlvexJack, ::testing::Values(0, 441));
+
+// A device with two ports each way: the master goes out, the monitor is
+// dropped, and line B reads silence. Runs on a private server.
+TEST(IlvexJackTwoChannels, MasterOnlyOnATwoChannelDevice) {
+  if (!test::HaveTool("jackd")) {
+    if (test::JackRequired()) FAIL() << "jackd missing";
+    GTEST_SKIP() << "jackd missing";
+  }
+  test::JackServer server("zonda-two-ch-" + std::to_string(::getpid()), 256, 2, 2);
+  ASSERT_TRUE(server.Ok());
+  const std::string client = "zonda-e2e2-" + std::to_string(::getpid());
+  ::setenv("ZONDA_AUDIO", "jack", 1);
+  ::setenv("ZONDA_JACK_CLIENT", client.c_str(), 1);
+  RunThroughJack(client, 2, 0);
+  ::unsetenv("ZONDA_AUDIO");
+  ::unsetenv("ZONDA_AUDIO_BLOCK");
+}
 
 TEST(IlvexJackFailure, NoServerMeansNoDevice) {
   ::setenv("ZONDA_AUDIO", "jack", 1);
