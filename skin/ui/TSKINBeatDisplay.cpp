@@ -12,7 +12,21 @@ TSKINBeatDisplay::TSKINBeatDisplay(QWidget* parent, const QImage* skinImage, con
     : TSKINControl(parent, skinImage), params_(params) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAcceptDrops(true);
-  SetHint("BEAT/WAVE DISPLAY");
+  ApplyHint("BEAT/WAVE DISPLAY");
+}
+
+void TSKINBeatDisplay::SetHandlers(const TBeatDisplayHandlers* h) {
+  if (!h) {
+    OnLeftDown = OnLeftUp = OnRightDown = OnRightUp = nullptr;
+    OnDrag = OnDrop = nullptr;
+    return;
+  }
+  OnLeftDown = [h] { h->OnLeftDown(0); };
+  OnLeftUp = [h] { h->OnLeftUp(0); };
+  OnRightDown = [h] { h->OnRightDown(0); };
+  OnRightUp = [h] { h->OnRightUp(0); };
+  OnDrag = [h](int x, int y) { h->OnDrag(x, y); };
+  OnDrop = [h](int x, int y) { h->OnDrop(x, y); };
 }
 
 int16_t TSKINBeatDisplay::Beat(size_t i) const { return i < beats_.size() ? beats_[i] : 0; }

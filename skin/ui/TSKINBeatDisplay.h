@@ -23,6 +23,7 @@
 #include <functional>
 #include <vector>
 
+#include "skin/ActionControl.h"
 #include "skin/ui/SkinPaint.h"
 #include "skin/ui/TSKINControl.h"
 
@@ -35,7 +36,7 @@ struct TSKINBeatDisplayParams {
   QPoint beatDiff;  // top-left corner of the 40 x 5 indicator
 };
 
-class TSKINBeatDisplay : public TSKINControl {
+class TSKINBeatDisplay : public TSKINControl, public TBeatDisplayControl {
  public:
   static constexpr int16_t kBeatMark = 56;
   static constexpr int16_t kLoopMark = -2;
@@ -46,10 +47,21 @@ class TSKINBeatDisplay : public TSKINControl {
   // The deck's arrays (copied; entries past `count` read as 0).
   void SetDisplayData(const int16_t* beats, size_t count);
   void SetOverviewData(const int16_t* wave, size_t count);
-  void SetStandardWave(bool standard) { standardWave_ = standard; }
+  void SetStandardWave(bool standard) override { standardWave_ = standard; }
   bool StandardWave() const { return standardWave_; }
-  void SetBeatDiff(int hundredths) { beatDiff_ = hundredths; }
+  void SetBeatDiff(int hundredths) override { beatDiff_ = hundredths; }
   int BeatDiff() const { return beatDiff_; }
+
+  // TBeatDisplayControl.
+  void SetDisplayData(std::span<const int16_t> beats) override { SetDisplayData(beats.data(), beats.size()); }
+  void SetOverviewData(std::span<const int16_t> wave) override { SetOverviewData(wave.data(), wave.size()); }
+  void SetHint(const std::string& hint) override { ApplyHint(hint); }
+  // The action's slots (they outlive the control); nullptr calls nothing.
+  void SetHandlers(const TBeatDisplayHandlers* handlers) override;
+  int Left() const override { return x(); }
+  int Top() const override { return y(); }
+  int Width() const override { return width(); }
+  int Height() const override { return height(); }
 
   // Entries the deck should fill: two per column.
   int DisplayPoints() const { return 2 * width(); }

@@ -6,7 +6,7 @@ TSKINControl::TSKINControl(QWidget* parent, const QImage* skinImage) : QWidget(p
   setMouseTracking(true);
 }
 
-void TSKINControl::SetHint(const std::string& hint) {
+void TSKINControl::ApplyHint(const std::string& hint) {
   hint_ = hint;
   setToolTip(HintToToolTip(hint));
 }

@@ -22,10 +22,8 @@ class TSKINControl : public QWidget {
   TSKINControl(QWidget* parent, const QImage* skinImage);
 
   // Hint text as the design writes it ("\r\n" line breaks); shown as tool tip.
-  void SetHint(const std::string& hint);
-  std::string Hint() const { return hint_; }
-  void SetTag(int tag) { tag_ = tag; }
-  int Tag() const { return tag_; }
+  void ApplyHint(const std::string& hint);
+  const std::string& HintText() const { return hint_; }
 
   const QImage* SkinImage() const { return skin_; }
   bool PointerInside() const { return inside_; }
@@ -41,10 +39,10 @@ class TSKINControl : public QWidget {
   void leaveEvent(QEvent* event) override;
 
   const QImage* skin_;
+  int tag_ = 0;
 
  private:
   std::string hint_;
-  int tag_ = 0;
   bool inside_ = false;
 };
 
