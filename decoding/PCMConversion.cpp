@@ -38,7 +38,7 @@ uint32_t ConvertToDeckPCM(const WAVEFORMATEX& dst, uint8_t* dstBuffer, uint32_t 
   if (src.nChannels == dst.nChannels && src.nSamplesPerSec == dst.nSamplesPerSec &&
       srcSampleBytes == dstSampleBytes) {
     const uint32_t n = sourceBytes < dstCapacityBytes ? sourceBytes : dstCapacityBytes;
-    std::memcpy(dstBuffer, srcBuffer, n);
+    if (n > 0) std::memcpy(dstBuffer, srcBuffer, n);
     return n;
   }
   const uint32_t srcChannels = src.nChannels;
