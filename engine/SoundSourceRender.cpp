@@ -73,6 +73,9 @@ class TFrameReader {
   // Pointer to `count` consecutive frames from `first` when they all lie in
   // 0..LastFrame inside one present chunk; nullptr otherwise.
   const int16_t* Span(int64_t first, int32_t count) noexcept {
+    // Fast path: inside the chunk of the previous read.
+    if (first >= cachedFirst_ && first + count <= cachedEnd_ && first + count - 1 <= lastFrame_)
+      return cachedPCM_ ? cachedPCM_ + static_cast<size_t>(first - cachedFirst_) * 2 : nullptr;
     if (first < 0 || first + count - 1 > lastFrame_) return nullptr;
     const int32_t f = static_cast<int32_t>(first);
     const int32_t index = f / kChunkFrames;
@@ -100,6 +103,8 @@ class TFrameReader {
       const TChunk* chunk = deck_.ChunkAt(index);
       cachedIndex_ = index;
       cachedPCM_ = chunk ? chunk->PCM.data() : nullptr;
+      cachedFirst_ = static_cast<int64_t>(index) * kChunkFrames;
+      cachedEnd_ = cachedFirst_ + kChunkFrames;
     }
     return cachedPCM_;
   }
@@ -108,6 +113,8 @@ class TFrameReader {
   const int32_t lastFrame_;
   int32_t cachedIndex_ = -1;
   const int16_t* cachedPCM_ = nullptr;
+  int64_t cachedFirst_ = 0;  // frames [cachedFirst_, cachedEnd_) belong to the cached chunk
+  int64_t cachedEnd_ = 0;
 };
 
 double CorrelateWith(TFrameReader& reader, int32_t start, int32_t count, int32_t lag) noexcept {
@@ -366,8 +373,10 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     // Read, interpolate and scale.
     fade = RoundToInt(std::min(std::fabs(ss), 1.0) * FadeLength);
     const double gain = kOutputScale * (static_cast<double>(fade) / FadeLength);
-    const double floorPos = std::floor(pos);
-    const int64_t i0 = static_cast<int64_t>(floorPos);
+    // floor without a libm call (pos is finite and far inside the 64-bit range).
+    int64_t i0 = static_cast<int64_t>(pos);
+    if (static_cast<double>(i0) > pos) --i0;
+    const double floorPos = static_cast<double>(i0);
     double vL, vR;
     if (keyLock) {
       int32_t aL, aR;
