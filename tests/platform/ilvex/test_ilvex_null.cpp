@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/IlvexLibrary.h"
+#include "tests/platform/ilvex/AllocationCounter.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
 
 namespace zonda {
@@ -34,7 +35,7 @@ int32_t OnInput(float* buffer, int32_t frames) {
 }
 
 int32_t OnOutput(float* buffer, int32_t frames) {
-  g_outCalls.fetch_add(1);
+  if (g_outCalls.fetch_add(1) == 0) test::WatchAllocationsOnThisThread();
   g_frames.fetch_add(frames);
   if (frames != g_expected.load()) g_wrongSize.fetch_add(1);
   buffer[0] = 0.5f;
@@ -44,6 +45,7 @@ int32_t OnOutput(float* buffer, int32_t frames) {
 void ResetCounters(int expected) {
   g_inCalls = g_outCalls = g_frames = g_wrongSize = g_nonZeroInput = g_outOfOrder = 0;
   g_expected = expected;
+  test::ResetWatchedAllocations();
 }
 
 class IlvexNull : public ::testing::Test {
@@ -80,6 +82,7 @@ TEST_F(IlvexNull, RunsTheCallbacksPacedByTheClock) {
   EXPECT_EQ(g_outOfOrder.load(), 0) << "input runs before output in every block";
   EXPECT_EQ(g_nonZeroInput.load(), 0);
   EXPECT_EQ(g_wrongSize.load(), 0);
+  EXPECT_EQ(test::WatchedAllocations(), 0) << "the null device's thread allocated";
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(g_outCalls.load(), calls) << "callbacks ran after deinit_audio_io";
 }
