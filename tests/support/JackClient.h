@@ -6,6 +6,13 @@
 // Link with `jack` (zonda_test(... DEPS ... jack)). The client joins the
 // server named by JACK_DEFAULT_SERVER and never starts one.
 //
+// To capture libilvex.so: set ZONDA_AUDIO=jack (PortAudio's JACK host API,
+// no fallback), ZONDA_AUDIO_BLOCK=<frames> if wanted, and ZONDA_JACK_CLIENT to
+// a name unique to the test program (tests run in parallel on one server);
+// the library's ports are then PortsOf(that name, true/false), four each way
+// (master L, master R, monitor L, monitor R). See
+// tests/platform/ilvex/test_ilvex_jack.cpp for a complete round trip.
+//
 //   ZONDA_REQUIRE_JACK();                       // fail in CI without JACK, skip elsewhere
 //   test::JackClient jack("capture", 4, 0, 10 * 44100);
 //   ASSERT_TRUE(jack.Activate());
