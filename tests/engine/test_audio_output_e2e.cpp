@@ -61,27 +61,42 @@ std::vector<int16_t> OfflineRender(const Scenario& s, int32_t pieceFrames) {
   return t.Render(kCompareFrames, pieceFrames);
 }
 
-// Matches captured frames against the reference in order; frames that do not
-// match (gaps after an xrun) are counted and skipped.
+// Matches captured frames against the reference in order. A captured frame
+// that does not match is either junk (a gap: skipped) or the reference further
+// on (frames lost to an xrun: the match resumes there, the skipped reference
+// frames counted as lost).
 struct Match {
   int64_t first = -1;
   int64_t matched = 0;
   int64_t mismatched = 0;
+  int64_t lost = 0;
 };
 
 Match Compare(const std::vector<int16_t>& captured, const std::vector<int16_t>& reference, int tolerance) {
   Match m;
   const int64_t frames = static_cast<int64_t>(captured.size() / 2);
+  const int64_t refFrames = static_cast<int64_t>(reference.size() / 2);
+  auto same = [&](int64_t i, int64_t k) {
+    return i < frames && k < refFrames && std::abs(captured[2 * i] - reference[2 * k]) <= tolerance &&
+           std::abs(captured[2 * i + 1] - reference[2 * k + 1]) <= tolerance;
+  };
   int64_t i = 0;
   while (i < frames && captured[2 * i] == 0 && captured[2 * i + 1] == 0) ++i;
   if (i == frames) return m;
   m.first = i;
-  size_t k = 0;
-  for (; i < frames && k < reference.size() / 2; ++i) {
-    if (std::abs(captured[2 * i] - reference[2 * k]) <= tolerance &&
-        std::abs(captured[2 * i + 1] - reference[2 * k + 1]) <= tolerance) {
+  int64_t k = 0;
+  for (; i < frames && k < refFrames; ++i) {
+    if (same(i, k)) {
       ++m.matched;
       ++k;
+      continue;
+    }
+    int64_t ahead = k + 1;
+    while (ahead < std::min(refFrames, k + 8192) && !(same(i, ahead) && same(i + 1, ahead + 1))) ++ahead;
+    if (ahead < std::min(refFrames, k + 8192)) {
+      m.lost += ahead - k;
+      k = ahead + 1;
+      ++m.matched;
     } else {
       ++m.mismatched;
     }
@@ -189,9 +204,12 @@ TEST_F(AudioOutputEndToEnd, JackPlaysTheOfflineRender) {
       }
       const Match m = Compare(captured, reference, 1);
       ASSERT_GE(m.first, 0) << "no sound arrived on pair " << pair;
-      EXPECT_EQ(m.matched, kCompareFrames) << "pair " << pair;
+      EXPECT_EQ(m.matched + m.lost, kCompareFrames) << "pair " << pair;
       if (tap.Xruns() == 0) {
         EXPECT_EQ(m.mismatched, 0) << "pair " << pair;
+        EXPECT_EQ(m.lost, 0) << "pair " << pair;
+      } else {  // a loaded machine: only the traces of the reported xruns
+        EXPECT_LT(m.lost + m.mismatched, kCompareFrames / 10) << "pair " << pair << ", " << tap.Xruns() << " xruns";
       }
     }
     // The recorder holds the master exactly as sent.
@@ -224,6 +242,24 @@ TEST_F(AudioOutputEndToEnd, NullDevicePlaysTheOfflineRender) {
     EXPECT_EQ(r.matched, kCompareFrames);
     EXPECT_EQ(r.mismatched, 0);
   }
+}
+
+TEST_F(AudioOutputEndToEnd, RestartTakesTheNewBlockSize) {
+  ::setenv("ZONDA_AUDIO", "null", 1);
+  ::setenv("ZONDA_AUDIO_BLOCK", "441", 1);
+  TDeckDirectMixer mixer(nullptr, nullptr);
+  TAudioOutput output(mixer);
+  IlvexLibrary ilvex;
+  ASSERT_TRUE(ilvex.Load(library_)) << ilvex.LastError();
+  ASSERT_TRUE(output.Open(ilvex, nullptr));
+  EXPECT_EQ(mixer.SubBlocks(), 3);
+  EXPECT_EQ(output.LatencyTextShown(), "Latency: 10 ms at 44100 Hz sample rate");
+  ::setenv("ZONDA_AUDIO_BLOCK", "1024", 1);
+  EXPECT_TRUE(output.Restart(ilvex, nullptr));
+  EXPECT_EQ(mixer.SubBlocks(), 4);
+  EXPECT_EQ(output.BlockSizes().SubBlockFrames, 256);
+  EXPECT_EQ(output.LatencyTextShown(), "Latency: 23 ms at 44100 Hz sample rate");
+  output.Close(ilvex);
 }
 
 }  // namespace

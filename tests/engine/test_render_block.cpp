@@ -307,6 +307,25 @@ TEST(RenderBlock, ChunkBoundariesReadAcross) {
   for (int i = 0; i < 100; ++i) ASSERT_EQ(out[2 * i], RoundToInt(0.9 * t.Source(kChunkFrames - 49 + i, 0))) << i;
 }
 
+TEST(RenderBlock, WakesTheWorkerEvery150Blocks) {
+  TRenderDeck t(RampTrack(200000));
+  TSoundSource& d = t.deck();
+  t.PlayAt(1000.0, 1.0);
+  d.RenderCount.store(0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the load's last pass finish
+  const uint32_t passes = d.WorkerPasses.load();
+  t.Render(149 * 64, 64);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(d.WorkerPasses.load(), passes) << "no wake-up before the 150th block";
+  EXPECT_EQ(d.RenderCount.load(), 149);
+  t.Render(64, 64);
+  EXPECT_EQ(d.RenderCount.load(), 0);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (d.WorkerPasses.load() == passes && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(d.WorkerPasses.load(), passes + 1);
+}
+
 TEST(CueJump, PerformedDirectlyWhenTheAudioThreadIsNotRendering) {
   TRenderDeck t(RampTrack(60000));
   TSoundSource& d = t.deck();
