@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "decoding/DecoderWAV.h"
 #include "decoding/PCMConversion.h"
@@ -60,6 +61,20 @@ bool CDAudioAvailable() { return gCDAudioAvailable.load(); }
 TDataProvider::TDataProvider() : wav_(std::make_unique<TDecoderWAV>()) {}
 
 TDataProvider::~TDataProvider() { Close(); }
+
+void TDataProvider::ReplaceDecoderForTests(TDecoderKind kind, std::unique_ptr<TAudioDecoder> decoder) {
+  std::lock_guard guard(DecoderLock());
+  if (isOpen_) return;
+  switch (kind) {
+    case TDecoderKind::QuickTime: quickTime_ = std::move(decoder); break;
+    case TDecoderKind::MP3: mp3_ = std::move(decoder); break;
+    case TDecoderKind::WAV: wav_ = std::move(decoder); break;
+    case TDecoderKind::OGG: ogg_ = std::move(decoder); break;
+    case TDecoderKind::CDA: cda_ = std::move(decoder); break;
+    case TDecoderKind::DirectShow:
+    case TDecoderKind::None: break;
+  }
+}
 
 TAudioDecoder* TDataProvider::ActiveDecoder() const {
   switch (kind_) {

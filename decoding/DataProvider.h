@@ -43,6 +43,9 @@ class TDataProvider {
   // Bytes of deck PCM delivered into buffer (an estimate when converting); 0 when closed.
   int32_t ReadPCM(int32_t positionBytes, void* buffer, int32_t countBytes);
 
+  // Tests: put a decoder in the place of a kind (null removes it). Only while closed.
+  void ReplaceDecoderForTests(TDecoderKind kind, std::unique_ptr<TAudioDecoder> decoder);
+
   bool IsOpen() const { return isOpen_; }
   int32_t PCMLength() const { return pcmLength_; }
   int32_t LastError() const { return lastError_; }

@@ -1,10 +1,12 @@
 // TDataProvider: extension choice, validation, conversion on read, LastError.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <vector>
 
 #include "decoding/DataProvider.h"
 #include "decoding/PCMConversion.h"
+#include "tests/decoding/FakeDecoder.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda {
@@ -159,6 +161,76 @@ TEST(DataProvider, ExtensionsAndKindsNotBuiltYet) {
   TDataProvider p;
   EXPECT_FALSE(p.Open(inFolder));
   EXPECT_EQ(p.LastError(), -1);
+}
+
+}  // namespace
+}  // namespace zonda
+
+namespace zonda {
+namespace {
+
+using test::TFakeDecoder;
+
+TEST(DataProvider, QuickTimeIsTriedFirstExceptForWMA) {
+  TDataProvider p;
+  auto qt = std::make_unique<TFakeDecoder>(InitPCMFormat(16, 2, 44100), 4000);
+  TFakeDecoder* quickTime = qt.get();
+  p.ReplaceDecoderForTests(TDecoderKind::QuickTime, std::move(qt));
+  const struct { const char* name; TDecoderKind kind; bool opens; int qtCalls; } cases[] = {
+      {"/m/a.m4a", TDecoderKind::QuickTime, true, 1},
+      {"/m/a.mp4", TDecoderKind::QuickTime, true, 1},
+      {"/m/a.mp3", TDecoderKind::QuickTime, true, 1},
+      {"/m/a.wav", TDecoderKind::QuickTime, true, 1},
+      {"/m/a.wma", TDecoderKind::None, false, 0},  // never QuickTime; the file reader is not wired here
+  };
+  for (const auto& c : cases) {
+    const int before = quickTime->openCalls.load();
+    EXPECT_EQ(p.Open(c.name), c.opens) << c.name;
+    EXPECT_EQ(p.Kind(), c.kind) << c.name;
+    EXPECT_EQ(quickTime->openCalls.load() - before, c.qtCalls) << c.name;
+    p.Close();
+  }
+  EXPECT_EQ(quickTime->readsWithoutLock.load(), 0);
+}
+
+TEST(DataProvider, QuickTimeRefusalFallsBackToTheExtensionsDecoder) {
+  test::TempDir dir;
+  const std::string file = dir.file("a.wav");
+  test::WriteWav(file, {}, Pattern(4000));
+  for (bool refuses : {true, false}) {
+    TDataProvider p;
+    auto qt = std::make_unique<TFakeDecoder>(InitPCMFormat(16, 2, 44100), refuses ? 4000 : 0);  // or empty
+    qt->opens = !refuses;
+    p.ReplaceDecoderForTests(TDecoderKind::QuickTime, std::move(qt));
+    ASSERT_TRUE(p.Open(file)) << refuses;
+    EXPECT_EQ(p.Kind(), TDecoderKind::WAV);
+    EXPECT_EQ(p.PCMLength(), 4000);
+    // An M4A has no decoder of its own: refused with -1.
+    p.Close();
+    EXPECT_FALSE(p.Open(dir.file("a.m4a")));
+    EXPECT_EQ(p.LastError(), -1);
+  }
+}
+
+TEST(DataProvider, ReadErrorsLeaveReadPCMAndReleaseTheLock) {
+  for (bool converting : {false, true}) {
+    TDataProvider p;
+    const WAVEFORMATEX format = converting ? InitPCMFormat(16, 1, 44100) : InitPCMFormat(16, 2, 44100);
+    auto d = std::make_unique<TFakeDecoder>(format, 100000);
+    d->throwFrom = 50000;
+    p.ReplaceDecoderForTests(TDecoderKind::MP3, std::move(d));
+    ASSERT_TRUE(p.Open("x.mp3"));
+    EXPECT_EQ(p.NeedsConversion(), converting);
+    std::vector<uint8_t> buf(8000);
+    EXPECT_EQ(p.ReadPCM(0, buf.data(), 8000), 8000);
+    EXPECT_THROW(p.ReadPCM(converting ? 120000 : 60000, buf.data(), 8000), EAudioReadError);
+    auto other = std::async(std::launch::async, [] {
+      const bool got = DecoderLock().try_lock();
+      if (got) DecoderLock().unlock();
+      return got;
+    });
+    EXPECT_TRUE(other.get()) << "the lock was released on the error path";
+  }
 }
 
 }  // namespace

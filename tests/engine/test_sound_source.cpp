@@ -9,6 +9,7 @@
 #include "decoding/core/DecoderLock.h"
 #include "engine/SongSettings.h"
 #include "engine/SoundSource.h"
+#include "tests/decoding/FakeDecoder.h"
 #include "tests/engine/DeckTestSupport.h"
 
 namespace zonda {
@@ -374,6 +375,27 @@ TEST_F(Deck, FillDisplayCopiesOverviewPointsAndMarks) {
   deck_->Position = 441000.0;
   deck_->FillDisplay();
   EXPECT_EQ(deck_->DisplayWave[10], 0);
+}
+
+TEST_F(Deck, AReadErrorGivesASilentChunkAndTheWorkerLivesOn) {
+  auto d = std::make_unique<test::TFakeDecoder>(InitPCMFormat(16, 2, 44100), 5 * kChunkBytes);
+  d->throwFrom = 2 * kChunkBytes;  // chunks 2.. fail to read
+  deck_->Provider->ReplaceDecoderForTests(TDecoderKind::MP3, std::move(d));
+  ASSERT_TRUE(LoadAndWait(*deck_, "/virtual/track.mp3"));
+  ASSERT_TRUE(deck_->LoadOk.load());
+  deck_->RequestSeek(2 * kChunkFrames + 10);
+  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->SeekPending.load(); }));
+  const TChunk* failed = deck_->ChunkAt(2);
+  ASSERT_NE(failed, nullptr);
+  EXPECT_EQ(failed->BytesRead, 0);
+  for (int32_t i = 0; i < kChunkFrames * 2; i += 1013) ASSERT_EQ(failed->PCM[i], 0);
+  // Still serving: a seek back decodes real audio.
+  deck_->RequestSeek(kChunkFrames + 10);
+  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->SeekPending.load(); }));
+  const TChunk* good = deck_->ChunkAt(1);
+  ASSERT_NE(good, nullptr);
+  EXPECT_EQ(good->BytesRead, kChunkBytes);
+  EXPECT_EQ(reinterpret_cast<const uint8_t*>(good->PCM.data())[7], test::TFakeDecoder::PatternAt(kChunkBytes + 7));
 }
 
 TEST_F(Deck, DestructionWithAStepInFlightWaitsForIt) {
