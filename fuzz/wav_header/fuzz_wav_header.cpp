@@ -1,5 +1,6 @@
 // Fuzzes the RIFF WAVE layout reader and, for files it accepts within the
 // deck limits, the conversion of their data to deck PCM.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const auto deckBytes = zonda::SourceToDeckBytes(layout->DataBytes, f.nAvgBytesPerSec);
   if (deckBytes < 0 || deckBytes % 4 != 0) std::abort();
-  std::vector<uint8_t> out(static_cast<size_t>(deckBytes));
+  // A 1 Hz source maps a few bytes to megabytes: convert into at most 1 MB
+  // (the converter must honour the capacity).
+  std::vector<uint8_t> out(static_cast<size_t>(std::min<int64_t>(deckBytes, 1 << 20)));
   const uint32_t written =
       zonda::ConvertToDeckPCM(zonda::kDeckFormat, out.data(), static_cast<uint32_t>(out.size()), f,
                               static_cast<uint32_t>(layout->DataBytes), data + layout->DataOffset);
