@@ -82,6 +82,14 @@ bool TRecorder::Start(const std::string& fileName) {
   return true;
 }
 
+bool TRecorder::Toggle(const std::string& fileName) {
+  if (Recording())
+    Stop();
+  else
+    Start(fileName);
+  return Recording();
+}
+
 void TRecorder::Drain() {
   if (!Recording() || !file_) return;
   int32_t n = ring_.UsedBytes();

@@ -45,6 +45,10 @@ class TRecorder {
   // Main thread: stops, discards what the ring still holds, writes the header
   // from the file's size. Harmless when not recording.
   void Stop();
+  // Main thread: the "recording" button (Start / Stop Recording). While
+  // recording it stops; otherwise it starts with fileName, the save dialog's
+  // answer (empty when cancelled: nothing happens). Returns Recording().
+  bool Toggle(const std::string& fileName);
   // Main thread, each periodic tick while recording: moves up to one second of
   // audio from the ring to the file and refreshes the header sizes.
   void Drain();

@@ -177,11 +177,16 @@ TEST(Recorder, CancelledDialogAndBadPathLeaveNoFile) {
   test::TempDir dir;
   TRecorder rec;
   EXPECT_FALSE(rec.Start(""));  // the save dialog was cancelled
+  EXPECT_FALSE(rec.Toggle(""));
   EXPECT_FALSE(rec.Recording());
   EXPECT_FALSE(rec.Start(dir.file("missing/folder/x.wav")));
   EXPECT_FALSE(rec.Recording());
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   rec.Stop();  // harmless
+  ASSERT_TRUE(rec.Toggle(dir.file("t.wav")));
+  EXPECT_FALSE(rec.Toggle(""));  // the second press stops
+  EXPECT_EQ(test::ReadAll(dir.file("t.wav")).size(), 44u);
+  std::filesystem::remove(dir.file("t.wav"));
   int16_t block[4] = {1, 2, 3, 4};
   rec.Feed(block, 8);  // not recording: ignored
   rec.Drain();
