@@ -15,6 +15,8 @@
  *   - output: fills 4 floats per frame: master L, master R, monitor L, monitor R;
  *             returns the frame count, or 0 to leave the (silent) buffer untouched.
  * The frame count is the same every block and equals get_latency().
+ * ZONDA_AUDIO_VERBOSE=1 reports on stderr which device opened and, at
+ * deinit_audio_io, how many blocks and xruns it saw.
  *
  * Audio restart: the control panel (audio_control_panel) stores new settings and
  * then calls the callback registered with ilvex_set_restart_callback, passing the

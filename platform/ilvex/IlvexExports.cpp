@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <atomic>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -26,19 +28,40 @@ std::unique_ptr<AudioIO> g_io;
 void* g_window = nullptr;
 std::atomic<IlvexRestartCallback> g_restart{nullptr};
 
+// ZONDA_AUDIO_VERBOSE=1: say on stderr which device opened and, at close, how it ran.
+bool Verbose() {
+  const char* v = std::getenv("ZONDA_AUDIO_VERBOSE");
+  return v != nullptr && *v != '\0' && *v != '0';
+}
+
+void CloseDevice() {
+  if (g_io && Verbose())
+    std::fprintf(stderr, "ilvex: closing %s after %lld blocks, %lld xruns\n", g_io->Device().Description().c_str(),
+                 static_cast<long long>(g_io->Router().Blocks()), static_cast<long long>(g_io->Device().Xruns()));
+  g_io.reset();
+}
+
 }  // namespace
 
 ILVEX_EXPORT int32_t init_audio_io(void* windowHandle, IlvexAudioCallback input, IlvexAudioCallback output) {
   std::lock_guard<std::mutex> guard(g_lock);
-  g_io.reset();
+  CloseDevice();
   g_window = windowHandle;
   g_io = AudioIO::Open(LoadEffectiveSettings(), input, output);
+  if (Verbose()) {
+    if (g_io)
+      std::fprintf(stderr, "ilvex: opened %s, %d frames per block, %d outputs, %d inputs\n",
+                   g_io->Device().Description().c_str(), g_io->BlockFrames(), g_io->Device().OutputChannels(),
+                   g_io->Device().InputChannels());
+    else
+      std::fprintf(stderr, "ilvex: no audio device could be opened\n");
+  }
   return g_io ? 1 : 0;
 }
 
 ILVEX_EXPORT void deinit_audio_io() {
   std::lock_guard<std::mutex> guard(g_lock);
-  g_io.reset();
+  CloseDevice();
 }
 
 ILVEX_EXPORT int32_t get_latency() {
