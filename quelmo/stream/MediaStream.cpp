@@ -175,7 +175,63 @@ bool TMediaStream::CountByDecoding(void* packet, int32_t* frames) {
   return true;
 }
 
+bool TMediaStream::ReadsAs(const TPacket& expected, bool compareDuration) {
+  AVPacket* pkt = ff_->pkt;
+  for (int guard = 0; guard < 1000; ++guard) {
+    if (av_read_frame(ff_->fmt, pkt) < 0) return false;
+    if (pkt->stream_index != ff_->stream) {
+      av_packet_unref(pkt);
+      continue;
+    }
+    const AVRational tb = ff_->fmt->streams[ff_->stream]->time_base;
+    const bool same = pkt->dts == expected.dts && pkt->pos == expected.pos &&
+                      (!compareDuration || av_rescale_q(pkt->duration, tb, AVRational{1, srcRate_}) == expected.frames);
+    av_packet_unref(pkt);
+    return same;
+  }
+  return false;
+}
+
+bool TMediaStream::IndexFromContainer(bool* touched) {
+  AVStream* st = ff_->fmt->streams[ff_->stream];
+  if (!std::strstr(ff_->fmt->iformat->name, "mov")) return false;
+  const int n = avformat_index_get_entries_count(st);
+  const AVRational tb = st->time_base;
+  if (n <= 0 || tb.num <= 0 || static_cast<int64_t>(tb.den) < static_cast<int64_t>(tb.num) * srcRate_) return false;
+  const int64_t maxFrames = kMaxPacketSeconds * srcRate_;
+  std::vector<TPacket> index;
+  index.reserve(static_cast<size_t>(n));
+  int64_t start = 0;
+  for (int i = 0; i < n; ++i) {
+    const AVIndexEntry* e = avformat_index_get_entry(st, i);
+    if (!e || (e->flags & AVINDEX_DISCARD_FRAME)) return false;
+    const AVIndexEntry* next = i + 1 < n ? avformat_index_get_entry(st, i + 1) : nullptr;
+    const int64_t end = next ? next->timestamp : st->duration;
+    if (end < e->timestamp) return false;
+    const int64_t frames = av_rescale_q(end - e->timestamp, tb, AVRational{1, srcRate_});
+    if (frames > maxFrames) return false;
+    index.push_back(TPacket{e->timestamp, e->pos, start, static_cast<int32_t>(frames), (e->flags & AVINDEX_KEYFRAME) != 0});
+    start += frames;
+  }
+  // The demuxer must hand out exactly these packets: check the first ones and
+  // the last one (whose duration comes from the track's).
+  *touched = true;
+  for (size_t k = 0; k < std::min<size_t>(3, index.size()); ++k)
+    if (!ReadsAs(index[k], k + 1 < index.size())) return false;
+  if (av_seek_frame(ff_->fmt, ff_->stream, index.back().dts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0 ||
+      !ReadsAs(index.back(), true))
+    return false;
+  index_ = std::move(index);
+  totalSrc_ = start;
+  return totalSrc_ > 0;
+}
+
 bool TMediaStream::BuildIndex() {
+  // MP4 keeps a table of every sample in its header: no need to read the data.
+  bool touched = false;
+  if (IndexFromContainer(&touched)) return true;
+  // The table did not match what the demuxer reads: scan from the start.
+  if (touched && !ReopenAtStart()) return false;
   const AVStream* st = ff_->fmt->streams[ff_->stream];
   const AVRational tb = st->time_base;
   const AVRational frameBase{1, srcRate_};

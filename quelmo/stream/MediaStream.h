@@ -90,6 +90,8 @@ class TMediaStream {
   bool SelectStream();
   bool OpenDecoder();
   bool BuildIndex();
+  bool IndexFromContainer(bool* touched);
+  bool ReadsAs(const TPacket& expected, bool compareDuration);
   bool CountByDecoding(void* packet, int32_t* frames);
   void BuildLookups();
   bool Restart(int64_t firstOut);
