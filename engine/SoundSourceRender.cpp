@@ -49,7 +49,8 @@ inline int64_t SteadyNowNs() noexcept {
 // read so that nearly every read is a pointer offset.
 class TFrameReader {
  public:
-  TFrameReader(const TSoundSource& deck, int32_t lastFrame) noexcept : deck_(deck), lastFrame_(lastFrame) {}
+  TFrameReader(const TSoundSource& deck, int32_t lastFrame) noexcept
+      : deck_(deck), lastFrame_(lastFrame > 0 ? lastFrame : 0) {}
 
   int32_t LastFrame() const noexcept { return lastFrame_; }
 
@@ -136,8 +137,8 @@ double CorrelateWith(TFrameReader& reader, int32_t start, int32_t count, int32_t
 // renderer only while the deck is held, when the worker releases no chunk, so
 // the chunks it touches stay alive; lock-free, unlike the main thread's PinAround.
 void PinAroundFromRenderer(TSoundSource& deck, double frame) noexcept {
-  if (!(frame >= 0.0)) return;
-  const int32_t c = static_cast<int32_t>(frame) / kChunkFrames;
+  if (!(frame >= 0.0) || frame >= static_cast<double>(kChunkTableSize) * kChunkFrames) return;
+  const int32_t c = static_cast<int32_t>(static_cast<int64_t>(frame) / kChunkFrames);
   for (int32_t i = c - 1; i <= c + 1; ++i) {
     if (i < 0 || i >= kChunkTableSize) continue;
     if (TChunk* chunk = deck.Chunks[static_cast<size_t>(i)].load(std::memory_order_acquire))
