@@ -56,6 +56,7 @@ class TSKINRoundSlider : public TSKINControl, public TSliderControl {
   int Frame() const;
   QPoint FrameOrigin() const;
   void Compose();
+  const TSKINRoundSliderParams& Params() const { return params_; }
   const QImage& Picture() const { return picture_; }
 
  protected:

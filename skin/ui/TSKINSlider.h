@@ -57,6 +57,7 @@ class TSKINSlider : public TSKINControl, public TSliderControl {
   int MarkerOffset() const { return markerOffset_; }
   bool Dragging() const { return leftDragging_ || rightDragging_; }
   void Compose();
+  const TSKINSliderParams& Params() const { return params_; }
   const QImage& Picture() const { return picture_; }
 
  protected:

@@ -47,6 +47,7 @@ class TSKINTextArea : public TSKINControl, public TTextControl {
   const std::string& ShownText() const { return shown_; }
   QPoint TextOrigin() const { return origin_; }
   const QFont& Font() const { return font_; }
+  const TSKINTextAreaParams& Params() const { return params_; }
 
  protected:
   void PointerEnter() override {}

@@ -61,10 +61,10 @@ void Deck(SkinSheet& s, int ox, int oy, char deck) {
   LabelledPad(s, "sl_reverse" + sfx, "REVERSE", d + "reverse", cell(0, 2), true);
   LabelledPad(s, "sl_brake" + sfx, "BRAKE", d + "brake", cell(1, 2), true);
   LabelledPad(s, "sl_loopsong" + sfx, "LOOP SONG", d + "loop_song", cell(2, 2), true);
-  s.Engrave(D(gx - 2, oy + 240, 54, 10), "BPM", 8, t.textDim);
+  s.Engrave(D(gx - 2, oy + 243, 54, 10), "BPM", 8, t.textDim);
   s.Pad(d + "edit_bpm", cell(0, 3), "EDIT", true);
   LabelledPad(s, "sl_smallbpm" + sfx, "<120 BPM", d + "slow_bpm", cell(1, 3), true);
-  s.Label("sl_bend" + sfx, "BEND", D(gx + 110, oy + 240, 54, 10));
+  s.Label("sl_bend" + sfx, "BEND", D(gx + 110, oy + 243, 54, 10));
   s.Pad(d + "bend_down", D(gx + 112, oy + 254, 23, 15), {}, false, Glyph::Minus);
   s.Pad(d + "bend_up", D(gx + 139, oy + 254, 23, 15), {}, false, Glyph::Plus);
   LabelledPad(s, "sl_reset_pitch" + sfx, "RESET", d + "reset_pitch", D(gx + 112, oy + 289, 50, 15), false,
@@ -186,7 +186,7 @@ void Library(SkinSheet& s) {
                         Item{"sl_edit", "RENAME", "list_edit", Glyph::None}, Item{"sl_export", "EXPORT", "list_export", Glyph::Right},
                         Item{"sl_add", "ADD", "add", Glyph::Plus}, Item{"sl_adddir", "ADD DIR", "add_dir", Glyph::Plus},
                         Item{"sl_remove", "REMOVE", "remove", Glyph::Minus}, Item{"sl_clear", "CLEAR", "clear", Glyph::Close}}) {
-    LabelledPad(s, i.label, i.text, i.action, D(x, 549, 46, 16), false, i.glyph, {},
+    LabelledPad(s, i.label, i.text, i.action, D(x, 549, 44, 16), false, i.glyph, {},
                 i.glyph == Glyph::None ? QString("Aa") : QString());
     x += 50;
     if (x == 642) x += 6;  // gap between list and song commands
@@ -194,7 +194,7 @@ void Library(SkinSheet& s) {
   s.List(D(198, 572, 646, 186));
 
   // Marks and order, Auto-DJ, preview, recording.
-  LabelledPad(s, "sl_ins", "MARK", "insert", D(852, 549, 32, 16), false, Glyph::Plus);
+  LabelledPad(s, "sl_ins", "MARK", "insert", D(852, 549, 31, 16), false, Glyph::Plus);
   LabelledPad(s, "sl_insall", "ALL", "insert_all", D(889, 549, 28, 16), false, Glyph::None, {}, "ALL");
   LabelledPad(s, "sl_drag_up", "DRAG UP", "drag_up", D(923, 549, 40, 16), false, Glyph::Up);
   LabelledPad(s, "sl_drag_down", "DRAG DOWN", "drag_down", D(969, 549, 43, 16), false, Glyph::Down);
