@@ -158,6 +158,11 @@ class TSoundSource {
   void TrackHolds(int32_t cursorX) noexcept;
   // Steady-clock ns of the last RenderBlock call (written by the audio thread).
   std::atomic<int64_t> LastRenderNs{INT64_MIN / 2};
+  // Odd while a RenderBlock is running (incremented at its entry and exit).
+  std::atomic<uint32_t> RenderEpoch{0};
+  // Deck worker, before deleting a chunk it has just removed from Chunks: waits
+  // until a block that may still read it has ended (blocks last microseconds).
+  void WaitForRenderBlockEnd() const noexcept;
 
   // ---- identity and links ----
   const bool IsDeckA;

@@ -152,6 +152,20 @@ inline int32_t ClampInt(int64_t v, int32_t lo, int32_t hi) noexcept {
   return static_cast<int32_t>(v < lo ? lo : (v > hi ? hi : v));
 }
 
+// Makes RenderEpoch odd for the life of one RenderBlock (see WaitForRenderBlockEnd).
+class TRenderEpochGuard {
+ public:
+  explicit TRenderEpochGuard(std::atomic<uint32_t>& epoch) noexcept : epoch_(epoch) {
+    epoch_.fetch_add(1, std::memory_order_seq_cst);
+  }
+  ~TRenderEpochGuard() { epoch_.fetch_add(1, std::memory_order_seq_cst); }
+  TRenderEpochGuard(const TRenderEpochGuard&) = delete;
+  TRenderEpochGuard& operator=(const TRenderEpochGuard&) = delete;
+
+ private:
+  std::atomic<uint32_t>& epoch_;
+};
+
 // The held jog platter chases HoldStartPos + JogTicks x 41 frames.
 void TrackJog(TSoundSource& deck) noexcept {
   const int64_t target = deck.HoldStartPos.load() + static_cast<int64_t>(deck.JogTicks.load()) * kJogFramesPerTick;
@@ -178,7 +192,15 @@ double TSoundSource::Correlate(int32_t start, int32_t count, int32_t lag) const 
   return CorrelateWith(reader, start, count, lag);
 }
 
+void TSoundSource::WaitForRenderBlockEnd() const noexcept {
+  const uint32_t epoch = RenderEpoch.load(std::memory_order_seq_cst);
+  if ((epoch & 1u) == 0) return;
+  while (RenderEpoch.load(std::memory_order_seq_cst) == epoch) std::this_thread::yield();
+}
+
 bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
+  // Marks the block as running before any chunk pointer is read, until it returns.
+  TRenderEpochGuard running(RenderEpoch);
   LastRenderNs.store(SteadyNowNs(), std::memory_order_relaxed);
   const int32_t n = bytes / 4;
   if (n > kOutBufferFrames || n <= 0 || destination == nullptr) return false;

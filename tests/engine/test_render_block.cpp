@@ -326,6 +326,26 @@ TEST(RenderBlock, WakesTheWorkerEvery150Blocks) {
   EXPECT_EQ(d.WorkerPasses.load(), passes + 1);
 }
 
+TEST(RenderBlock, WorkerCanWaitForTheRunningBlockToEnd) {
+  TRenderDeck t(RampTrack(20000));
+  TSoundSource& d = t.deck();
+  t.PlayAt(10.0, 1.0);
+  t.Render(256);
+  EXPECT_EQ(d.RenderEpoch.load() % 2, 0u) << "no block running";
+  d.WaitForRenderBlockEnd();  // returns at once
+  d.RenderEpoch.fetch_add(1);  // as inside a block
+  std::atomic<bool> waited{false};
+  std::thread worker([&] {
+    d.WaitForRenderBlockEnd();
+    waited.store(true);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_FALSE(waited.load());
+  d.RenderEpoch.fetch_add(1);  // the block ends
+  worker.join();
+  EXPECT_TRUE(waited.load());
+}
+
 TEST(CueJump, PerformedDirectlyWhenTheAudioThreadIsNotRendering) {
   TRenderDeck t(RampTrack(60000));
   TSoundSource& d = t.deck();
