@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace zonda {
 
@@ -11,6 +12,9 @@ int32_t TOggVorbisObject::Open(const char* fileName, StreamInfo* info) {
   if (isOpen_) return 0;
   if (info) *info = StreamInfo{};
   if (!fileName || !info) return 0;
+  // Only plain files: a FIFO would block in fopen with no way out.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(fileName, ec)) return 0;
   if (ov_fopen(fileName, &file_) != 0) return 0;
   isOpen_ = true;
   const vorbis_info* vi = ov_info(&file_, -1);

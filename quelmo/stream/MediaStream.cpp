@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <numeric>
 
 extern "C" {
@@ -320,6 +321,10 @@ void TMediaStream::BuildLookups() {
 bool TMediaStream::Open(const std::string& fileName) {
   if (isOpen_) return false;
   Close();
+  // Only plain files: opening a FIFO or a device could block before any
+  // deadline applies.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(fileName, ec)) return false;
   const auto t0 = Clock::now();
   fileName_ = fileName;
   ff_ = std::make_unique<TFFmpeg>();
@@ -431,7 +436,6 @@ bool TMediaStream::Restart(int64_t firstOut) {
   fifo_.clear();
   fifoRead_ = 0;
   restartPacket_ = p;
-  restartTargetSrc_ = srcFirst;
   triedFromStart_ = false;
   seekRetries_ = 0;
   const int64_t start = index_[p].start;
@@ -710,6 +714,8 @@ int64_t TMediaStream::Read(int64_t first, int16_t* out, int64_t count) {
   while (delivered < count) {
     const int64_t avail = static_cast<int64_t>((fifo_.size() - fifoRead_) / ch);
     if (avail == 0) {
+      fifo_.clear();  // everything handed out: start the buffer over
+      fifoRead_ = 0;
       if (!DecodeMore()) break;
       continue;
     }

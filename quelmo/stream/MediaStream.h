@@ -139,7 +139,6 @@ class TMediaStream {
   bool needSync_ = false;
   int64_t nextPacket_ = 0;
   size_t restartPacket_ = 0;
-  int64_t restartTargetSrc_ = 0;
   bool triedFromStart_ = false;
   int seekRetries_ = 0;
   int unsynced_ = 0;

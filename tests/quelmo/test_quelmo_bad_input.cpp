@@ -120,5 +120,25 @@ TEST(QuelmoBadInput, CutAndFlippedFilesOpenCleanlyOrPlayWhatIsDecodable) {
   std::printf("damaged files: %d cases, %d clean, %d of them opened\n", cases, clean, opened);
 }
 
+TEST(QuelmoBadInput, PipesAndFoldersAreRefusedWithoutBlocking) {
+  const TLoadedLibrary quelmo = LoadLibrary("libquelmo.so");
+  const TLoadedLibrary ombrel = LoadLibrary("libombrel.so");
+  ASSERT_TRUE(quelmo.ok());
+  ASSERT_TRUE(ombrel.ok());
+  TempDir dir;
+  // A FIFO with no writer would block the open itself, before any deadline.
+  const std::string fifo = dir.file("stall.m4a");
+  ASSERT_EQ(test::Run("mkfifo '" + fifo + "'"), 0);
+  for (const TLoadedLibrary* lib : {&quelmo, &ombrel}) {
+    void* obj = lib->create_obj();
+    TInfo info{};
+    EXPECT_EQ(lib->open(obj, fifo.c_str(), &info), 0);
+    EXPECT_EQ(lib->open(obj, dir.path().c_str(), &info), 0);
+    EXPECT_EQ(lib->open(obj, "", &info), 0);
+    EXPECT_EQ(lib->open(obj, nullptr, &info), 0);
+    lib->destroy_obj(obj);
+  }
+}
+
 }  // namespace
 }  // namespace zonda::test
