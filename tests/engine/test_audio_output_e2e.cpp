@@ -21,6 +21,7 @@
 #include "engine/DeckDirectMixer.h"
 #include "engine/IlvexLibrary.h"
 #include "engine/Recorder.h"
+#include "engine/TimerThread.h"
 #include "tests/engine/RenderDeckFixture.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
 #include "tests/support/JackClient.h"
@@ -241,6 +242,78 @@ TEST_F(AudioOutputEndToEnd, NullDevicePlaysTheOfflineRender) {
     ASSERT_GE(r.first, 0) << "nothing was recorded";
     EXPECT_EQ(r.matched, kCompareFrames);
     EXPECT_EQ(r.mismatched, 0);
+  }
+}
+
+// Live gestures on the null device: the brake runs the deck down to silence,
+// then a mouse scratch driven by the hold-tracking timer plays audio again,
+// and the recording is a valid WAV throughout.
+TEST_F(AudioOutputEndToEnd, NullDeviceBrakesAndScratchesLive) {
+  ::setenv("ZONDA_AUDIO", "null", 1);
+  ::setenv("ZONDA_AUDIO_BLOCK", "512", 1);
+  test::TempDir dir;
+  const std::string file = dir.file("live.wav");
+  test::TRenderDeck t(Track());
+  TSoundSource& d = t.deck();
+  TRecorder recorder;
+  TDeckDirectMixer mixer(&d, &recorder);
+  TAudioOutput output(mixer);
+  IlvexLibrary ilvex;
+  ASSERT_TRUE(ilvex.Load(library_)) << ilvex.LastError();
+  ASSERT_TRUE(output.Open(ilvex, nullptr));
+  mixer.Start();
+  ASSERT_TRUE(recorder.Start(file));
+  auto runFor = [&](int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+      recorder.Drain();
+      std::this_thread::sleep_for(std::chrono::milliseconds(35));
+    }
+  };
+
+  t.PlayAt(1000.0, 1.0);
+  runFor(300);
+  d.Brake.store(true);
+  runFor(1900);  // the 62500-frame ramp lasts 1.42 s
+  EXPECT_EQ(d.Speed.load(), 0.0);
+  EXPECT_EQ(d.SmoothedSpeed.load(), 0.0);
+  const double stoppedAt = d.Position.load();
+  runFor(300);
+  EXPECT_EQ(d.Position.load(), stoppedAt) << "a braked deck stands still";
+  d.Brake.store(false);
+  d.Speed.store(d.TargetSpeed.load());  // what the brake control does on release
+  d.Playing.store(false);
+  runFor(100);
+
+  std::atomic<int32_t> cursorX{1000};
+  d.HoldBegin(cursorX.load());
+  TTimerThread holdTracking(TThreadPriority::Highest, [&] { d.TrackHolds(cursorX.load()); }, 25, false);
+  for (int step = 0; step < 30; ++step) {  // the hand moves the platter back and forth
+    cursorX.store(1000 - static_cast<int32_t>(std::lround(400 * std::sin(step * 0.4))));
+    runFor(35);
+  }
+  holdTracking.Stop(1000);
+  d.HoldEnd(cursorX.load());
+  EXPECT_FALSE(d.Held.load());
+  runFor(200);
+  output.Close(ilvex);
+  recorder.Drain();
+  recorder.Stop();
+
+  const auto pcm = RecordedFrames(file);
+  ASSERT_GT(pcm.size(), 2u * 44100 * 2);
+  // A run of silence (the braked deck) followed later by sound again (the scratch).
+  size_t silentRun = 0, longestSilent = 0, soundAfterSilence = 0;
+  for (size_t i = 0; i < pcm.size() / 2; ++i) {
+    const bool silent = pcm[2 * i] == 0 && pcm[2 * i + 1] == 0;
+    silentRun = silent ? silentRun + 1 : 0;
+    longestSilent = std::max(longestSilent, silentRun);
+    if (!silent && longestSilent >= 44100 / 5) ++soundAfterSilence;
+  }
+  EXPECT_GE(longestSilent, 44100u / 5) << "the brake ran the deck down to silence";
+  EXPECT_GT(soundAfterSilence, 4410u) << "the scratch played audio again";
+  if (test::HaveTool("soxi")) {
+    EXPECT_EQ(test::Run("soxi '" + file + "' >/dev/null 2>&1"), 0) << "a valid WAV";
   }
 }
 
