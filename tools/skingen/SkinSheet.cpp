@@ -120,9 +120,11 @@ void DrawGlyph(QPainter& p, QRectF r, Glyph g, QColor color) {
 
 }  // namespace
 
-SkinSheet::SkinSheet(const Theme& theme, int width, int height)
+SkinSheet::SkinSheet(const Theme& theme, int width, int height, int smallRows)
     : theme_(theme), width_(width), height_(height), scale_(double(width) / 1024.0),
-      sheet_(width, kSheetRows, QImage::Format_RGB32), shelfY_(height + 2) {
+      sheet_(width, kSheetRows, QImage::Format_RGB32) {
+  shelves_[0].y = height + 2;
+  shelves_[1].y = height + 2 + smallRows;
   sheet_.fill(Qt::black);
   QPainter p(&sheet_);
   // A faint vertical gradient behind the panels.
@@ -148,16 +150,21 @@ QRect SkinSheet::R(int x, int y, int w, int h) const {
 static QRect Px(const SkinSheet& s, QRect d) { return s.R(d.x(), d.y(), d.width(), d.height()); }
 
 QPoint SkinSheet::Allocate(int w, int h) {
-  if (shelfX_ + w > width_) {
-    shelfX_ = 0;
-    shelfY_ += shelfH_ + 2;
-    shelfH_ = 0;
+  // Small pictures (button states, caps) and large ones (backgrounds, strips)
+  // fill separate bands, so a tall picture does not leave a shelf half empty.
+  Shelf& s = shelves_[h <= 32 ? 0 : 1];
+  if (s.x + w > width_) {
+    s.x = 0;
+    s.y += s.h + 2;
+    s.h = 0;
   }
-  QPoint at(shelfX_, shelfY_);
-  shelfX_ += w + 2;
-  shelfH_ = std::max(shelfH_, h);
+  QPoint at(s.x, s.y);
+  s.x += w + 2;
+  s.h = std::max(s.h, h);
   return at;
 }
+
+int SkinSheet::SmallRowsUsed() const { return shelves_[0].y + shelves_[0].h + 2 - (height_ + 2); }
 
 void SkinSheet::Open(const char* element) { xml_ += std::string("  <") + element; }
 void SkinSheet::Close() { xml_ += "/>\n"; }
@@ -420,13 +427,14 @@ void SkinSheet::Knob(const std::string& action, QRect design, bool bipolar, cons
   auto it = strips_.find(key);
   if (it == strips_.end()) {
     // Two rows: normal frames, then hovered frames.
-    if (shelfX_ != 0) {
-      shelfX_ = 0;
-      shelfY_ += shelfH_ + 2;
-      shelfH_ = 0;
+    Shelf& band = shelves_[1];
+    if (band.x != 0) {
+      band.x = 0;
+      band.y += band.h + 2;
+      band.h = 0;
     }
-    const QPoint at(0, shelfY_);
-    shelfY_ += 2 * n + 2;
+    const QPoint at(0, band.y);
+    band.y += 2 * n + 2;
     QPainter p(&sheet_);
     for (int k = 0; k < kKnobFrames; ++k) {
       // Frame k shows the angles that round to k + 1 steps; frame 0 also the minimum.
@@ -883,7 +891,7 @@ void SkinSheet::ListsView(QRect design) {
 }
 
 bool SkinSheet::Save(const std::string& basePath) const {
-  const int used = std::min(kSheetRows, shelfY_ + shelfH_ + 2);
+  const int used = std::min(kSheetRows, std::max(shelves_[0].y + shelves_[0].h, shelves_[1].y + shelves_[1].h) + 2);
   if (!sheet_.copy(0, 0, width_, used).save(QString::fromStdString(basePath + ".bmp"), "BMP")) return false;
   std::ofstream out(basePath + ".xml", std::ios::binary | std::ios::trunc);
   out << xml_ << "</zondaskin>\n";

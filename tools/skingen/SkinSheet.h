@@ -40,7 +40,10 @@ enum class Glyph { None, Play, Cue, Prev, Next, Minus, Plus, Close, Minimize, Ma
 
 class SkinSheet {
  public:
-  SkinSheet(const Theme& theme, int width, int height);
+  // smallRows: rows kept below the background for the small pictures; run
+  // the layout once to learn SmallRowsUsed(), then again with it.
+  SkinSheet(const Theme& theme, int width, int height, int smallRows = 1200);
+  int SmallRowsUsed() const;
 
   double Scale() const { return scale_; }
   QRect R(int x, int y, int w, int h) const;  // design units to pixels
@@ -94,7 +97,10 @@ class SkinSheet {
   int width_, height_;
   double scale_;
   QImage sheet_;
-  int shelfX_ = 0, shelfY_, shelfH_ = 0;
+  struct Shelf {
+    int x = 0, y = 0, h = 0;
+  };
+  Shelf shelves_[2];  // small pictures, large pictures
   std::map<std::string, QPoint> strips_;  // knob frame strips by kind and size
   std::string xml_;
 };

@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
   };
   for (const Skin& skin : {Skin{"zc2000_blue", zonda::skingen::Zc2000Blue(), 1024, 768},
                            Skin{"orvel_green", zonda::skingen::OrvelGreen(), 800, 600}}) {
-    zonda::skingen::SkinSheet sheet(skin.theme, skin.width, skin.height);
+    zonda::skingen::SkinSheet probe(skin.theme, skin.width, skin.height);
+    zonda::skingen::LayoutDefaultSkin(probe);
+    zonda::skingen::SkinSheet sheet(skin.theme, skin.width, skin.height, probe.SmallRowsUsed());
     zonda::skingen::LayoutDefaultSkin(sheet);
     const std::string base = (out / skin.base).string();
     if (!sheet.Save(base)) {
