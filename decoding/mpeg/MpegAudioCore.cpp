@@ -26,6 +26,7 @@ struct TCoreState {
   TMpegSynthesis synthesis;
   TMpegLayer3 layer3;
   alignas(16) float subbands[2][36][32];
+  alignas(16) float pcm[2][1152];
 };
 
 TCoreState& State() {
@@ -200,12 +201,14 @@ TDecodeResult DecodeFrame(const uint8_t* frame, int32_t available, int16_t* outp
   }
   if (!ok) return result;
   const int outChannels = s.output.channels;
-  if (info.channels == 1 && outChannels == 2) {
+  const int samples = slots * 32;
+  s.synthesis.Run(0, s.subbands[0], slots, s.pcm[0]);
+  if (outChannels == 2) {
     // A mono frame inside a stereo stream: both outputs carry it.
-    s.synthesis.Run(0, s.subbands[0], slots, output, 2);
-    for (int i = 0; i < slots * 32; ++i) output[2 * i + 1] = output[2 * i];
+    if (info.channels == 2) s.synthesis.Run(1, s.subbands[1], slots, s.pcm[1]);
+    TMpegSynthesis::ToPcm16(s.pcm[0], info.channels == 2 ? s.pcm[1] : s.pcm[0], samples, output);
   } else {
-    for (int ch = 0; ch < outChannels; ++ch) s.synthesis.Run(ch, s.subbands[ch], slots, output + ch, outChannels);
+    TMpegSynthesis::ToPcm16(s.pcm[0], nullptr, samples, output);
   }
   result.bytesConsumed = info.frameBytes;
   result.bytesProduced = slots * 32 * outChannels * 2;

@@ -14,7 +14,7 @@ namespace {
 constexpr int kGainOffset = 400;  // pow2q index of exponent 0
 
 struct TLayer3Tables {
-  float pow43[8207];           // |i|^(4/3), i up to 15 + 2^13 - 1
+  float pow43[2 * 8206 + 1];   // sign(i) |i|^(4/3) at index i + 8206, |i| up to 15 + 2^13 - 1
   float pow2q[kGainOffset + 64];  // 2^(e/4) for e = -400..63
   float window[4][36];         // block types 0, 1, 3 (long) and the short window (first 12)
   // Long IMDCT: rows 0..8 give z[0..8], rows 9..17 give z[18..26]; padded to 20 per k.
@@ -25,7 +25,11 @@ struct TLayer3Tables {
   float lsfIs[2][32][2];           // MPEG-2 intensity: [scale][position] -> (left, right)
 
   TLayer3Tables() {
-    for (int i = 0; i < 8207; ++i) pow43[i] = float(std::pow(double(i), 4.0 / 3.0));
+    for (int i = 0; i <= 8206; ++i) {
+      const float v = float(std::pow(double(i), 4.0 / 3.0));
+      pow43[8206 + i] = v;
+      pow43[8206 - i] = -v;
+    }
     for (int e = -kGainOffset; e < 64; ++e) pow2q[e + kGainOffset] = float(std::pow(2.0, e / 4.0));
     for (int i = 0; i < 36; ++i) window[0][i] = float(std::sin(M_PI / 36 * (i + 0.5)));
     for (int i = 0; i < 36; ++i) {
@@ -265,45 +269,100 @@ bool TMpegLayer3::DecodeSpectrum(TMpegBitReader& br, int64_t end, const TGranule
   region1 = std::min(region1, bigEnd);
   region2 = std::min(std::max(region2, region1), bigEnd);
   const int regionEnd[3] = {region1, region2, bigEnd};
+  // The main data sit in the reservoir with 16 zero bytes behind them, so
+  // 8 bytes can always be loaded at any position up to the granule's end.
+  const uint8_t* data = br.Data();
+  int64_t pos = br.Position();
+  auto peek = [data](int64_t at) {
+    uint64_t w;
+    std::memcpy(&w, data + (at >> 3), 8);
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    w = __builtin_bswap64(w);
+#else
+    const uint8_t* q = data + (at >> 3);
+    w = 0;
+    for (int k = 0; k < 8; ++k) w = (w << 8) | q[k];
+#endif
+    return w << (at & 7);  // the top 57 bits are valid
+  };
   bool ok = true;
   int i = 0;
   for (int r = 0; r < 3 && ok; ++r) {
-    const int tableIndex = g.tableSelect[r];
-    const THuffTable& ht = huff.Pair(tableIndex);
+    const THuffTable& ht = huff.Pair(g.tableSelect[r]);
     if (!ht.present) {
       for (; i < regionEnd[r]; ++i) values[i] = 0;
       continue;
     }
     const int linbits = ht.linbits;
+    const int root = ht.rootBits;
+    const THuffEntry* entries = ht.entries.data();
     while (i < regionEnd[r]) {
-      const int sym = TMpegHuffman::Decode(ht, br);
-      if (sym < 0 || br.Position() > end) {
+      // One load covers the longest pair: 19 code bits, 2 x (13 linbits + sign).
+      uint64_t w = peek(pos);
+      const THuffEntry* e = &entries[w >> (64 - root)];
+      if (e->subBits) e = &entries[e->value + ((w << root) >> (64 - e->subBits))];
+      if (e->length == 0) {
         ok = false;
         break;
       }
-      int x = sym >> 4, y = sym & 15;
-      if (x == 15 && linbits) x += int(br.Get(linbits));
-      if (x && br.Bit()) x = -x;
-      if (y == 15 && linbits) y += int(br.Get(linbits));
-      if (y && br.Bit()) y = -y;
+      int used = e->length;
+      w <<= e->length;
+      int x = e->value >> 4, y = e->value & 15;
+      if (linbits && x == 15) {
+        x += int(w >> (64 - linbits));
+        w <<= linbits;
+        used += linbits;
+      }
+      if (x) {
+        if (w >> 63) x = -x;
+        w <<= 1;
+        ++used;
+      }
+      if (linbits && y == 15) {
+        y += int(w >> (64 - linbits));
+        w <<= linbits;
+        used += linbits;
+      }
+      if (y) {
+        if (w >> 63) y = -y;
+        ++used;
+      }
+      pos += used;
+      if (pos > end) {
+        ok = false;
+        break;
+      }
       values[i++] = x;
       values[i++] = y;
     }
   }
-  if (ok && br.Position() > end) ok = false;
   // Count-1 region: quadruples until the granule's bits are used up.
   const THuffTable& qa = huff.QuadA();
-  while (ok && i + 4 <= 576 && br.Position() < end) {
-    int sym;
-    if (g.count1Table) sym = 15 - int(br.Get(4));
-    else sym = TMpegHuffman::Decode(qa, br);
-    if (sym < 0) break;
+  while (ok && i + 4 <= 576 && pos < end) {
+    uint64_t w = peek(pos);
+    int sym, used;
+    if (g.count1Table) {
+      sym = 15 - int(w >> 60);
+      used = 4;
+    } else {
+      const THuffEntry& e = qa.entries[w >> (64 - qa.rootBits)];
+      sym = e.value;
+      used = e.length;
+    }
+    w <<= used;
     int q[4] = {(sym >> 3) & 1, (sym >> 2) & 1, (sym >> 1) & 1, sym & 1};
-    for (int k = 0; k < 4; ++k)
-      if (q[k] && br.Bit()) q[k] = -1;
-    if (br.Position() > end) break;  // the last quadruple ran past the granule: drop it
+    for (int k = 0; k < 4; ++k) {
+      if (q[k]) {
+        if (w >> 63) q[k] = -1;
+        w <<= 1;
+        ++used;
+      }
+    }
+    pos += used;
+    if (pos > end) break;  // the last quadruple ran past the granule: drop it
     for (int k = 0; k < 4; ++k) values[i++] = q[k];
   }
+  br.SetPosition(pos);
   if (!ok) i = 0;  // damaged data: this granule of this channel plays as silence
   int nz = i;
   while (nz > 0 && values[nz - 1] == 0) --nz;
@@ -319,12 +378,8 @@ bool TMpegLayer3::DecodeSpectrum(TMpegBitReader& br, int64_t end, const TGranule
     to = std::min(to, nz);
     exponent = std::clamp(exponent, -kGainOffset, 63);
     const float scale = t.pow2q[exponent + kGainOffset];
-    for (int k = from; k < to; ++k) {
-      const int v = values[k];
-      if (v == 0) continue;
-      const float m = t.pow43[std::min(v < 0 ? -v : v, 8206)] * scale;
-      xr[k] = v < 0 ? -m : m;
-    }
+    const float* p43 = t.pow43 + 8206;
+    for (int k = from; k < to; ++k) xr[k] = p43[values[k]] * scale;
   };
   const bool shortBlocks = g.windowSwitching && g.blockType == 2;
   int longEnd = shortBlocks ? (g.mixed ? 36 : 0) : 576;

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "decoding/mpeg/MpegTables.h"
 
 namespace zonda::mpeg {
@@ -65,7 +69,7 @@ struct TDct<1> {
   static void Run(const float* x, float* out, const TSynthTables&) { out[0] = x[0]; }
 };
 
-inline int16_t ToPcm16(float v) {
+inline int16_t Clip16(float v) {
   long s = std::lrintf(v);
   if (s > 32767) s = 32767;
   if (s < -32768) s = -32768;
@@ -81,7 +85,7 @@ void TMpegSynthesis::Reset() {
   offset_[0] = offset_[1] = 0;
 }
 
-void TMpegSynthesis::Run(int channel, const float (*subbands)[32], int slots, int16_t* out, int stride) {
+void TMpegSynthesis::Run(int channel, const float (*subbands)[32], int slots, float* out) {
   const TSynthTables& t = Tables();
   float* buf = history_[channel];
   int& off = offset_[channel];
@@ -107,8 +111,37 @@ void TMpegSynthesis::Run(int channel, const float (*subbands)[32], int slots, in
       const float* db = da + 32;
       for (int j = 0; j < 32; ++j) acc[j] += da[j] * va[j] + db[j] * vb[j];
     }
-    int16_t* o = out + s * 32 * stride;
-    for (int j = 0; j < 32; ++j) o[j * stride] = ToPcm16(acc[j]);
+    std::memcpy(out + s * 32, acc, sizeof(acc));
+  }
+}
+
+void TMpegSynthesis::ToPcm16(const float* left, const float* right, int samples, int16_t* out) {
+  int i = 0;
+#if defined(__SSE2__)
+  // cvtps2dq rounds to nearest even like lrintf; packs saturates to 16 bits.
+  if (right) {
+    for (; i + 4 <= samples; i += 4) {
+      const __m128i l = _mm_cvtps_epi32(_mm_loadu_ps(left + i));
+      const __m128i r = _mm_cvtps_epi32(_mm_loadu_ps(right + i));
+      const __m128i l16 = _mm_packs_epi32(l, l);
+      const __m128i r16 = _mm_packs_epi32(r, r);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi16(l16, r16));
+    }
+  } else {
+    for (; i + 8 <= samples; i += 8) {
+      const __m128i a = _mm_cvtps_epi32(_mm_loadu_ps(left + i));
+      const __m128i b = _mm_cvtps_epi32(_mm_loadu_ps(left + i + 4));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(a, b));
+    }
+  }
+#endif
+  if (right) {
+    for (; i < samples; ++i) {
+      out[2 * i] = Clip16(left[i]);
+      out[2 * i + 1] = Clip16(right[i]);
+    }
+  } else {
+    for (; i < samples; ++i) out[i] = Clip16(left[i]);
   }
 }
 

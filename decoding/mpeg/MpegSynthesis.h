@@ -13,8 +13,11 @@ class TMpegSynthesis {
   // Clears the history of both channels (at decoder initialisation).
   void Reset();
   // Turns `slots` blocks of 32 subband samples of one channel into 32 * slots
-  // PCM samples, written to out[0], out[stride], ... as clipped 16-bit values.
-  void Run(int channel, const float (*subbands)[32], int slots, int16_t* out, int stride);
+  // PCM samples at 16-bit scale (not yet rounded or clipped).
+  void Run(int channel, const float (*subbands)[32], int slots, float* out);
+
+  // Rounds to nearest, clips to 16 bits and interleaves: mono (right null) or stereo.
+  static void ToPcm16(const float* left, const float* right, int samples, int16_t* out);
 
  private:
   alignas(16) float history_[2][2048];
