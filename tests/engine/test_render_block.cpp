@@ -312,8 +312,14 @@ TEST(RenderBlock, WakesTheWorkerEvery150Blocks) {
   TSoundSource& d = t.deck();
   t.PlayAt(1000.0, 1.0);
   d.RenderCount.store(0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the load's last pass finish
-  const uint32_t passes = d.WorkerPasses.load();
+  // Let the passes of the load (decoding, analysis) finish: no change for 200 ms.
+  uint32_t passes = d.WorkerPasses.load();
+  for (int i = 0; i < 50; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const uint32_t now = d.WorkerPasses.load();
+    if (now == passes) break;
+    passes = now;
+  }
   t.Render(149 * 64, 64);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(d.WorkerPasses.load(), passes) << "no wake-up before the 150th block";
