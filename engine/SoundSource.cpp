@@ -392,9 +392,12 @@ void TSoundSource::FreeChunk(int32_t index, bool force) {
     TChunk* chunk = slot.load();
     if (chunk == nullptr) return;
     if (!force && (chunk->Pinned.load() || Held.load())) return;
-    slot.store(nullptr, std::memory_order_release);
+    // seq_cst: ordered before the epoch read in WaitForRenderBlockEnd.
+    slot.store(nullptr, std::memory_order_seq_cst);
     victim = std::move(ChunkStore_[static_cast<size_t>(index)]);
   }
+  // A render block that began before the pointer was cleared may still read it.
+  WaitForRenderBlockEnd();
 }
 
 void TSoundSource::ReleaseAllChunks() {
