@@ -57,6 +57,7 @@ bool PortAudioBackend::Open(const PaDeviceEntry& device) {
     }
     stream_ = stream;
     const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+    onJack_ = api != nullptr && api->type == paJACK;
     description_ = std::string(api != nullptr ? api->name : "?") + " / " + (info->name != nullptr ? info->name : "?");
     return true;
   }
@@ -78,6 +79,12 @@ bool PortAudioBackend::Start() {
 }
 
 void PortAudioBackend::Stop() {
+  if (stream_ != nullptr && onJack_ && Pa_IsStreamActive(stream_) != 1) {
+    // We never end the stream from the callback, so only a JACK shutdown stops it.
+    MarkJackAbandoned();
+    session_->Abandon();
+    stream_ = nullptr;
+  }
   if (stream_ != nullptr) {
     Pa_StopStream(stream_);
     Pa_CloseStream(stream_);

@@ -5,6 +5,9 @@
 // host's own period where it differs). Up to four output channels and up to
 // four inputs; when a device refuses duplex, it is opened output-only.
 //
+// A JACK stream found dead at Stop (the server went away) is abandoned rather
+// than stopped, because PortAudio would wait for it forever (MarkJackAbandoned).
+//
 // Main thread: Start/Stop. PortAudio's audio thread (on JACK, JACK's process
 // thread) runs the router; xruns come from PortAudio's status flags.
 #include <portaudio.h>
@@ -42,6 +45,7 @@ class PortAudioBackend final : public AudioBackend {
   const AudioSettings settings_;
   std::unique_ptr<PortAudioSession> session_;
   PaStream* stream_ = nullptr;
+  bool onJack_ = false;
   int outChannels_ = 0;
   int inChannels_ = 0;
   std::atomic<int64_t> xruns_{0};

@@ -5,6 +5,7 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 namespace zonda::ilvex {
@@ -21,7 +22,12 @@ namespace {
 // time. Failures still reach us through PortAudio's own results.
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
+std::atomic<bool> g_jackAbandoned{false};
+
 }  // namespace
+
+void MarkJackAbandoned() { g_jackAbandoned.store(true); }
+bool JackAbandoned() { return g_jackAbandoned.load(); }
 
 PortAudioSession::PortAudioSession() {
   snd_lib_error_set_handler(&QuietAlsa);
@@ -80,6 +86,7 @@ std::vector<PaDeviceEntry> DeviceCandidates(const AudioSettings& settings) {
   std::vector<PaDeviceEntry> candidates;
   for (const PaHostApiEntry* api : order) {
     if (api->devices.empty()) continue;
+    if (api->name == kJackHostApiName && JackAbandoned()) continue;
     // The chosen device, else the default one (else the first): never a
     // surprise device such as an HDMI output when the chosen one is missing.
     const PaDeviceEntry* pick = &api->devices.front();

@@ -21,6 +21,8 @@ class PortAudioSession {
   PortAudioSession(const PortAudioSession&) = delete;
   PortAudioSession& operator=(const PortAudioSession&) = delete;
   bool Ok() const { return ok_; }
+  // Leaves PortAudio initialised for the rest of the process (see MarkJackAbandoned).
+  void Abandon() { ok_ = false; }
 
  private:
   bool ok_ = false;
@@ -48,6 +50,13 @@ std::vector<PaHostApiEntry> ListHostApis();
 // PortAudio's default host API and the rest, each with its default output
 // device. Needs a live session.
 std::vector<PaDeviceEntry> DeviceCandidates(const AudioSettings& settings);
+
+// PortAudio's JACK code waits forever in stop, close and terminate once the
+// JACK server has gone away under an open stream. Such a stream is abandoned
+// with PortAudio left initialised, and from then on this process does not try
+// JACK again (other host APIs still work).
+void MarkJackAbandoned();
+bool JackAbandoned();
 
 // The JACK client name the library uses.
 std::string JackClientName();
