@@ -258,6 +258,38 @@ class TSoundSource {
   std::atomic<bool> ReloopAfterExit{true};
   std::atomic<bool> ExitLoopPending{false};
 
+  // ---- cue and loop operations (engine/SoundSourceCue.cpp; main thread) ----
+  // The CUE button by CueLogic: 0 standard (set a cue where the deck stands,
+  // or jump to it), 1 jump and stop, 2 jump and stop / set where the hand
+  // left the platter / start from the cue. Logics 1 and 2 wait for the
+  // renderer's jump (RequestCueJump, bounded).
+  void CuePress();
+  // A beat-aligned frame within window frames of the position (the first
+  // beat mark found, ascending), or the position itself without
+  // SnapLoopToBeat or without a mark.
+  int32_t SnapToBeat(int32_t windowFrames) const;
+  // Loop in, loop out (length: the next power of two of sixteenths of a
+  // beat above the elapsed time), or halve an active loop. False unless Loaded
+  // or when the loop would end beyond the track.
+  bool LoopInOut();
+  // Loop of halfBeats half beats from the position (or, with a loop active,
+  // a new requested end). False unless Loaded or beyond the track.
+  bool SetBeatLoop(int32_t halfBeats);
+  // Move the loop end / the whole loop by deltaFrames; false when no loop is
+  // active or the result would leave the track (or be under 400 frames).
+  bool ResizeLoop(int32_t deltaFrames);
+  bool ShiftLoop(int32_t deltaFrames);
+  // Leave the loop now (force, or without ReloopAfterExit), else after one
+  // more pass (the renderer ends it at the next wrap).
+  void ExitLoop(bool force);
+  // "1  BEAT", "4  BEATS", "1 / 2  BEAT" ... while a loop is active, else deckText.
+  std::string LoopLengthText(const std::string& deckText);
+  // BPM of the chunk under the position: 0 while a seek is pending or the
+  // chunk is absent, 120 when the chunk has no tempo. Any thread but audio.
+  double CurrentBPM() const;
+  // BeatFrames := 2646000 / CurrentBPM (nearest), 22050 at BPM 0.
+  void RecomputeBeatFrames();
+
   // ---- analysis (deck worker writes) ----
   std::array<std::atomic<int32_t>, kBPMHistogramSize> BPMHistogram{};  // index = BPM - 70
   std::atomic<int32_t> DetectedBPM{0};
