@@ -73,6 +73,9 @@ void FFTFilterEngine::DesignKernel() noexcept {
     kernel_[static_cast<size_t>(k)] = {static_cast<float>(design_[static_cast<size_t>(k)].re / kFFTSize),
                                        static_cast<float>(design_[static_cast<size_t>(k)].im / kFFTSize)};
   }
+  // The filtering multiplies in the forward transform's bit-reversed order.
+  kernelBitReversed_ = kernel_;
+  fft_.BitReverse(kernelBitReversed_.data());
 }
 
 void FFTFilterEngine::Reset() noexcept {
@@ -90,16 +93,16 @@ void FFTFilterEngine::FilterBlock(const int16_t* in, int16_t* out) noexcept {
     for (int32_t j = 0; j < kHalfSize; ++j) {
       w[j].re = static_cast<float>(static_cast<int32_t>(in[2 * j + ch]));
       w[j].im = static_cast<float>(static_cast<int32_t>(in[2 * (kHalfSize + j) + ch]));
-      w[kHalfSize + j] = {0.0f, 0.0f};
     }
-    fft_.Forward(w);
+    fft_.ForwardToBitReversed(w, true);
+    const TComplex<float>* kernel = kernelBitReversed_.data();
     for (int32_t k = 0; k < kFFTSize; ++k) {
-      const TComplex<float> h = kernel_[static_cast<size_t>(k)];
+      const TComplex<float> h = kernel[k];
       const float re = w[k].re * h.re - w[k].im * h.im;
       const float im = w[k].re * h.im + w[k].im * h.re;
       w[k] = {re, im};
     }
-    fft_.Inverse(w);
+    fft_.InverseFromBitReversed(w);
     float* overlap = overlap_[static_cast<size_t>(ch)].data();
     for (int32_t j = 0; j < kHalfSize; ++j) {
       out[2 * j + ch] = TruncateToSample(w[j].re + overlap[j]);

@@ -72,6 +72,7 @@ class FFTFilterEngine {
   TFFT<double> designFft_{kFFTSize};
   std::array<float, kBins> binGains_{};
   std::array<TComplex<float>, kFFTSize> kernel_{};
+  std::array<TComplex<float>, kFFTSize> kernelBitReversed_{};
   std::array<TComplex<double>, kFFTSize> design_{};   // scratch for DesignKernel
   std::array<TComplex<float>, kFFTSize> work_{};      // scratch for FilterBlock
   std::array<std::array<float, kHalfSize>, 2> overlap_{};

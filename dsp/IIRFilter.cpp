@@ -16,11 +16,15 @@ constexpr float kMaxDesignHz = 21000.0f;
 bool IsOff(float cutoffHz) noexcept { return !(cutoffHz >= 0.0f) || !std::isfinite(cutoffHz); }
 
 // Output of the unnormalised cascade back to 16 bits: / 6, halves to even, +-32767.
+// Adding and taking away 1.5 * 2^23 rounds a float of magnitude below 2^22 to
+// the nearest integer, halves to even, exactly as nearbyint does, without a call
+// (the build never uses -ffast-math, which would fold the pair away).
 inline int16_t ToSample(float y) noexcept {
   float v = y / 6.0f;
   if (!(v > -32767.0f)) v = -32767.0f;  // also catches NaN
   if (v > 32767.0f) v = 32767.0f;
-  return static_cast<int16_t>(std::nearbyint(v));
+  constexpr float kRound = 12582912.0f;
+  return static_cast<int16_t>((v + kRound) - kRound);  // IEEE arithmetic: not folded away
 }
 
 }  // namespace
@@ -112,38 +116,45 @@ struct Biquad {
   }
 };
 
+Biquad MakeBiquad(const TIIRFilter::Section& c, float x1, float x2, float y1, float y2) noexcept {
+  return Biquad{c.A0, c.A1, c.A2, c.B1, c.B2, x1, x2, y1, y2};
+}
+
 }  // namespace
 
-// Both channels in one loop: two independent chains keep the FPU busy.
+// Both channels in one loop: two independent chains keep the FPU busy. The six
+// sections are separate locals so the compiler keeps their state in registers.
 void TIIRFilter::RunStereo(int16_t* pcm, int32_t frames) noexcept {
-  Biquad l[3], r[3];
-  for (int s = 0; s < 3; ++s) {
-    const Section& c = sections_[s];
-    l[s] = {c.A0, c.A1, c.A2, c.B1, c.B2, left_[s].x1, left_[s].x2, left_[s].y1, left_[s].y2};
-    r[s] = {c.A0, c.A1, c.A2, c.B1, c.B2, right_[s].x1, right_[s].x2, right_[s].y1, right_[s].y2};
-  }
+  Biquad l0 = MakeBiquad(sections_[0], left_[0].x1, left_[0].x2, left_[0].y1, left_[0].y2);
+  Biquad l1 = MakeBiquad(sections_[1], left_[1].x1, left_[1].x2, left_[1].y1, left_[1].y2);
+  Biquad l2 = MakeBiquad(sections_[2], left_[2].x1, left_[2].x2, left_[2].y1, left_[2].y2);
+  Biquad r0 = MakeBiquad(sections_[0], right_[0].x1, right_[0].x2, right_[0].y1, right_[0].y2);
+  Biquad r1 = MakeBiquad(sections_[1], right_[1].x1, right_[1].x2, right_[1].y1, right_[1].y2);
+  Biquad r2 = MakeBiquad(sections_[2], right_[2].x1, right_[2].x2, right_[2].y1, right_[2].y2);
   for (int32_t i = 0; i < frames; ++i) {
-    const float yl = l[2].Step(l[1].Step(l[0].Step(static_cast<float>(pcm[2 * i]))));
-    const float yr = r[2].Step(r[1].Step(r[0].Step(static_cast<float>(pcm[2 * i + 1]))));
+    const float yl = l2.Step(l1.Step(l0.Step(static_cast<float>(pcm[2 * i]))));
+    const float yr = r2.Step(r1.Step(r0.Step(static_cast<float>(pcm[2 * i + 1]))));
     pcm[2 * i] = ToSample(yl);
     pcm[2 * i + 1] = ToSample(yr);
   }
-  for (int s = 0; s < 3; ++s) {
-    left_[s] = {l[s].x1, l[s].x2, l[s].y1, l[s].y2};
-    right_[s] = {r[s].x1, r[s].x2, r[s].y1, r[s].y2};
-  }
+  left_[0] = {l0.x1, l0.x2, l0.y1, l0.y2};
+  left_[1] = {l1.x1, l1.x2, l1.y1, l1.y2};
+  left_[2] = {l2.x1, l2.x2, l2.y1, l2.y2};
+  right_[0] = {r0.x1, r0.x2, r0.y1, r0.y2};
+  right_[1] = {r1.x1, r1.x2, r1.y1, r1.y2};
+  right_[2] = {r2.x1, r2.x2, r2.y1, r2.y2};
 }
 
 void TIIRFilter::RunMono(int16_t* samples, int32_t count) noexcept {
-  Biquad m[3];
-  for (int s = 0; s < 3; ++s) {
-    const Section& c = sections_[s];
-    m[s] = {c.A0, c.A1, c.A2, c.B1, c.B2, left_[s].x1, left_[s].x2, left_[s].y1, left_[s].y2};
-  }
+  Biquad m0 = MakeBiquad(sections_[0], left_[0].x1, left_[0].x2, left_[0].y1, left_[0].y2);
+  Biquad m1 = MakeBiquad(sections_[1], left_[1].x1, left_[1].x2, left_[1].y1, left_[1].y2);
+  Biquad m2 = MakeBiquad(sections_[2], left_[2].x1, left_[2].x2, left_[2].y1, left_[2].y2);
   for (int32_t i = 0; i < count; ++i) {
-    samples[i] = ToSample(m[2].Step(m[1].Step(m[0].Step(static_cast<float>(samples[i])))));
+    samples[i] = ToSample(m2.Step(m1.Step(m0.Step(static_cast<float>(samples[i])))));
   }
-  for (int s = 0; s < 3; ++s) left_[s] = {m[s].x1, m[s].x2, m[s].y1, m[s].y2};
+  left_[0] = {m0.x1, m0.x2, m0.y1, m0.y2};
+  left_[1] = {m1.x1, m1.x2, m1.y1, m1.y2};
+  left_[2] = {m2.x1, m2.x2, m2.y1, m2.y2};
 }
 
 void TIIRFilter::ProcessStereo(void* block, int32_t bytes) noexcept {

@@ -50,7 +50,7 @@ double ToneGainDb(TFFTFilter& f, double hz, double amplitude = 0.9) {
 }
 
 TEST(FFT, MatchesADirectDftAndRoundTrips) {
-  for (int32_t n : {8, 64, 512, 1024}) {
+  for (int32_t n : {2, 4, 8, 64, 512, 1024}) {
     SCOPED_TRACE(n);
     TFFT<double> fft{n};
     ASSERT_EQ(fft.Size(), n);
@@ -70,10 +70,34 @@ TEST(FFT, MatchesADirectDftAndRoundTrips) {
       EXPECT_NEAR(y[size_t(k)].re, re, 1e-9);
       EXPECT_NEAR(y[size_t(k)].im, im, 1e-9);
     }
+    // The reorder-free pair used for convolution gives the same results.
+    auto z = x;
+    fft.ForwardToBitReversed(z.data());
+    fft.BitReverse(z.data());
+    for (int32_t k = 0; k < n; ++k) {
+      ASSERT_NEAR(z[size_t(k)].re, y[size_t(k)].re, 1e-9);
+      ASSERT_NEAR(z[size_t(k)].im, y[size_t(k)].im, 1e-9);
+    }
+    auto half = x;
+    for (int32_t j = n / 2; j < n; ++j) half[size_t(j)] = {0, 0};
+    auto full = half;
+    fft.Forward(full.data());
+    for (int32_t j = n / 2; j < n; ++j) half[size_t(j)] = {99, -99};  // must not be read
+    fft.ForwardToBitReversed(half.data(), true);
+    fft.BitReverse(half.data());
+    for (int32_t k = 0; k < n; ++k) {
+      ASSERT_NEAR(half[size_t(k)].re, full[size_t(k)].re, 1e-9);
+      ASSERT_NEAR(half[size_t(k)].im, full[size_t(k)].im, 1e-9);
+    }
+    auto back = y;
+    fft.BitReverse(back.data());
+    fft.InverseFromBitReversed(back.data());
     fft.Inverse(y.data());
     for (int32_t j = 0; j < n; ++j) {
       EXPECT_NEAR(y[size_t(j)].re, x[size_t(j)].re, 1e-12);
       EXPECT_NEAR(y[size_t(j)].im, x[size_t(j)].im, 1e-12);
+      ASSERT_NEAR(back[size_t(j)].re, x[size_t(j)].re, 1e-12);
+      ASSERT_NEAR(back[size_t(j)].im, x[size_t(j)].im, 1e-12);
     }
   }
   EXPECT_EQ(TFFT<float>(700).Size(), 512);   // rounded down to a power of two
