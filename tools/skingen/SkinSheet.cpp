@@ -55,7 +55,7 @@ void DrawGlyph(QPainter& p, QRectF r, Glyph g, QColor color) {
   p.setRenderHint(QPainter::Antialiasing);
   const double s = std::min(r.width(), r.height());
   const QPointF c = r.center();
-  const double u = s * 0.28;
+  const double u = std::max(3.0, s * 0.36);
   QPainterPath path;
   auto tri = [&](QPointF a, QPointF b, QPointF d) {
     path.moveTo(a);
@@ -174,14 +174,17 @@ void SkinSheet::Attr(const char* name, const std::string& v) {
 }
 void SkinSheet::AttrColor(const char* name, QColor c) { Attr(name, Hex(c)); }
 
-int SkinSheet::FitPoints(const QString& family, int points, bool& bold, const QString& text, int width) const {
+int SkinSheet::FitPoints(const QString& family, int points, bool& bold, const QString& text, int width,
+                         int height) const {
   const bool wantBold = bold;
   for (int pt = points; pt >= 5; --pt) {
     for (bool b : {wantBold, false}) {
       QFont f(family);
       f.setPixelSize(int(std::lround(pt * 96.0 / 72.0)));
       f.setBold(b);
-      if (QFontMetrics(f).horizontalAdvance(text) <= width - 2) {
+      const QFontMetrics fm(f);
+      // Centred text must not lose its top: the cell may exceed the area by one row.
+      if (fm.horizontalAdvance(text) <= width - 2 && (height <= 0 || fm.height() <= height + 1)) {
         bold = b;
         return pt;
       }
@@ -282,7 +285,7 @@ void SkinSheet::DrawPad(QPainter& p, QRect r, const QString& face, Glyph glyph, 
       p.setBrush(state == 1 ? led.darker(200) : led.darker(330));
     }
     p.drawRoundedRect(l, 1, 1);
-    content.setTop(int(l.bottom()) + 1);
+    content.setTop(int(l.bottom()) - 1);
   }
   QColor text = selected ? theme_.accent.lighter(150) : (state == 1 ? QColor(Qt::white) : theme_.text);
   if (glyph != Glyph::None && glyph != Glyph::Cue) {
@@ -290,7 +293,7 @@ void SkinSheet::DrawPad(QPainter& p, QRect r, const QString& face, Glyph glyph, 
   } else if (!face.isEmpty()) {
     QFont font("DejaVu Sans Condensed");
     font.setBold(true);
-    int px = std::min(content.height() - 1, std::max(8, S(11)));
+    int px = std::max(7, std::min(content.height() - 1, std::max(8, S(11))));
     for (; px > 7; --px) {
       font.setPixelSize(px);
       if (QFontMetrics(font).horizontalAdvance(face) <= content.width() - 2) break;
@@ -656,11 +659,13 @@ void SkinSheet::TextPx(const std::string& action, QRect r, const QString& font, 
 
 void SkinSheet::Label(const std::string& action, const QString& defaultText, QRect design, const char* align,
                       QColor color) {
+  // Fonts are chosen for the label row's nominal height, so every label of a
+  // row size gets the same font whatever the rounding of its place.
   const QRect r = Px(*this, design);
   const QString family = "DejaVu Sans Condensed";
   const int base = std::max(6, int(std::lround(7 * std::max(scale_, 0.86))));
   bool bold = true;
-  const int pt = FitPoints(family, base, bold, defaultText, r.width());
+  const int pt = FitPoints(family, base, bold, defaultText, r.width(), S(design.height()));
   TextPx(action, r, family, pt, bold, align, color.isValid() ? color : theme_.textDim, true, {});
 }
 

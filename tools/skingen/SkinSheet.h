@@ -89,7 +89,7 @@ class SkinSheet {
   void DrawKnobFrame(QPainter& p, QRect r, double angle, bool bipolar, bool hovered);
   void DrawFaderTrack(QPainter& p, QRect r, bool vertical, bool thin, bool hovered);
   void DrawFaderCap(QPainter& p, QRect r, bool vertical, bool thin, bool hovered);
-  int FitPoints(const QString& family, int points, bool& bold, const QString& text, int width) const;
+  int FitPoints(const QString& family, int points, bool& bold, const QString& text, int width, int height = 0) const;
   void TextPx(const std::string& action, QRect r, const QString& font, int points, bool bold, const char* align,
               QColor color, bool transparent, QColor back);
 
