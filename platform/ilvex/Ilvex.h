@@ -15,8 +15,12 @@
  *   - output: fills 4 floats per frame: master L, master R, monitor L, monitor R;
  *             returns the frame count, or 0 to leave the (silent) buffer untouched.
  * The frame count is the same every block and equals get_latency().
- * ZONDA_AUDIO_VERBOSE=1 reports on stderr which device opened and, at
- * deinit_audio_io, how many blocks and xruns it saw.
+ *
+ * Environment (over the stored settings, platform/ilvex/core/AudioSettings.h):
+ *   ZONDA_AUDIO=null|jack|alsa|portaudio  the device kind (jack/alsa: that host API only)
+ *   ZONDA_AUDIO_BLOCK=<frames>            block size, 64..2205
+ *   ZONDA_JACK_CLIENT=<name>              the JACK client name (default "zonda")
+ *   ZONDA_AUDIO_VERBOSE=1                 report the opened device, blocks and xruns on stderr
  *
  * Audio restart: the control panel (audio_control_panel) stores new settings and
  * then calls the callback registered with ilvex_set_restart_callback, passing the
