@@ -9,6 +9,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -21,6 +22,7 @@ struct TMediaStream::TFFmpeg {
   SwrContext* swr = nullptr;
   AVPacket* pkt = nullptr;
   AVFrame* frame = nullptr;
+  AVFrame* zero = nullptr;  // silence in the converter's input format
   int stream = -1;
   bool byteSeek = false;
   // What the converter was set up for.
@@ -39,6 +41,7 @@ struct TMediaStream::TFFmpeg {
     avcodec_free_context(&dec);
     av_packet_free(&pkt);
     av_frame_free(&frame);
+    av_frame_free(&zero);
     FreeInput();
     stream = -1;
   }
@@ -199,6 +202,9 @@ bool TMediaStream::IndexFromContainer(bool* touched) {
   const int n = avformat_index_get_entries_count(st);
   const AVRational tb = st->time_base;
   if (n <= 0 || tb.num <= 0 || static_cast<int64_t>(tb.den) < static_cast<int64_t>(tb.num) * srcRate_) return false;
+  // A sample table claiming more samples than the file has bytes is damage.
+  const int64_t fileBytes = ff_->fmt->pb ? avio_size(ff_->fmt->pb) : -1;
+  if (fileBytes > 0 && n > fileBytes) return false;
   const int64_t maxFrames = kMaxPacketSeconds * srcRate_;
   std::vector<TPacket> index;
   index.reserve(static_cast<size_t>(n));
@@ -326,6 +332,13 @@ bool TMediaStream::Open(const std::string& fileName) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(fileName, ec)) return false;
   const auto t0 = Clock::now();
+  // No single allocation of FFmpeg's beyond 128 MB (process-wide): a damaged
+  // header must not make a demuxer claim gigabytes for a sample table.
+  static const bool limited = [] {
+    av_max_alloc(size_t{128} << 20);
+    return true;
+  }();
+  (void)limited;
   fileName_ = fileName;
   ff_ = std::make_unique<TFFmpeg>();
   Arm(kOpenDeadline);
@@ -354,7 +367,7 @@ bool TMediaStream::Open(const std::string& fileName) {
   const int64_t g = std::gcd<int64_t, int64_t>(srcRate_, outRate_);
   alignSrc_ = srcRate_ / g;
   alignOut_ = outRate_ / g;
-  totalOut_ = totalSrc_ / alignSrc_ * alignOut_ + (totalSrc_ % alignSrc_) * alignOut_ / alignSrc_;
+  totalOut_ = OutFrame(totalSrc_);
   fifo_.reserve(static_cast<size_t>(outRate_) * 4 * outChannels_);
 
   isOpen_ = true;
@@ -447,6 +460,7 @@ bool TMediaStream::Restart(int64_t firstOut) {
   unsynced_ = 0;
   demuxEof_ = false;
   finished_ = false;
+  swrFlushed_ = false;
   broken_ = false;
   return SeekToPacket(p);
 }
@@ -565,12 +579,8 @@ bool TMediaStream::FeedFrame(void* framePtr) {
   const int64_t end = j >= 0 ? index_[j].start + index_[j].frames : fs;
   n = std::min(n, end - fs);
   if (n <= 0) return true;
-  if (fs > srcPos_) {
-    // Frames the decoder did not give (a damaged packet): silence of that length.
-    const int64_t from = std::max(srcPos_, dropUntilSrc_);
-    if (fs > from) swr_inject_silence(ff_->swr, static_cast<int>(std::min<int64_t>(fs - from, INT32_MAX)));
-    srcPos_ = fs;
-  }
+  // Frames the decoder did not give (a damaged packet): silence of that length.
+  if (fs > srcPos_ && !SilenceTo(fs)) return false;
   const int64_t skip = std::max(srcPos_, dropUntilSrc_) - fs;
   if (skip >= n) {
     srcPos_ = std::max(srcPos_, fs + n);
@@ -628,22 +638,76 @@ void TMediaStream::AppendSilenceOut(int64_t frames) {
   fifo_.resize(fifo_.size() + static_cast<size_t>(frames) * outChannels_, 0);
 }
 
-void TMediaStream::FinishStream() {
-  if (ff_->swr) {
-    const int64_t from = std::max(srcPos_, dropUntilSrc_);
-    if (totalSrc_ > from) swr_inject_silence(ff_->swr, static_cast<int>(std::min<int64_t>(totalSrc_ - from, INT32_MAX)));
-    srcPos_ = totalSrc_;
+int64_t TMediaStream::OutFrame(int64_t srcFrame) const {
+  return srcFrame / alignSrc_ * alignOut_ + (srcFrame % alignSrc_) * alignOut_ / alignSrc_;
+}
+
+bool TMediaStream::ResamplerFromDecoder() {
+  AVFrame* f = av_frame_alloc();
+  if (!f) return false;
+  f->format = ff_->dec->sample_fmt;
+  f->sample_rate = ff_->dec->sample_rate > 0 ? ff_->dec->sample_rate : srcRate_;
+  av_channel_layout_copy(&f->ch_layout, &ff_->dec->ch_layout);
+  const bool ok = f->format >= 0 && f->ch_layout.nb_channels > 0 && EnsureResampler(f);
+  av_frame_free(&f);
+  return ok;
+}
+
+bool TMediaStream::SilenceTo(int64_t to) {
+  if (to <= srcPos_) return true;
+  const int64_t from = std::max(srcPos_, dropUntilSrc_);
+  srcPos_ = to;
+  if (to <= from) return true;
+  if (!ff_->swr && !ResamplerFromDecoder()) {
+    AppendSilenceOut(OutFrame(to) - OutFrame(from));
+    return true;
+  }
+  // Zeros in the converter's input format, so that a resampler stays in step.
+  constexpr int kBlock = 4096;
+  AVFrame*& zero = ff_->zero;
+  if (!zero || zero->format != ff_->swrFormat || av_channel_layout_compare(&zero->ch_layout, &ff_->swrLayout) != 0) {
+    av_frame_free(&zero);
+    zero = av_frame_alloc();
+    if (!zero) return false;
+    zero->format = ff_->swrFormat;
+    zero->nb_samples = kBlock;
+    av_channel_layout_copy(&zero->ch_layout, &ff_->swrLayout);
+    if (av_frame_get_buffer(zero, 0) < 0) {
+      av_frame_free(&zero);
+      return false;
+    }
+    av_samples_set_silence(zero->extended_data, 0, kBlock, zero->ch_layout.nb_channels,
+                           static_cast<AVSampleFormat>(zero->format));
+  }
+  for (int64_t left = to - from; left > 0;) {
+    const int n = static_cast<int>(std::min<int64_t>(left, kBlock));
+    if (!ConvertInto(zero->extended_data, n)) return false;
+    left -= n;
+  }
+  return true;
+}
+
+void TMediaStream::FinishStep() {
+  // The source frames nothing was decoded for, a second per call so that the
+  // reader drains the buffer in between.
+  if (srcPos_ < totalSrc_) {
+    SilenceTo(std::min(totalSrc_, srcPos_ + srcRate_));
+    return;
+  }
+  if (!swrFlushed_ && ff_->swr) {
     for (int guard = 0; guard < 64; ++guard) {
       const size_t before = fifo_.size();
       if (!ConvertInto(nullptr, 0) || fifo_.size() == before) break;
     }
   }
+  swrFlushed_ = true;
   const int64_t have = static_cast<int64_t>((fifo_.size() - fifoRead_) / outChannels_);
   const int64_t end = headOut_ + have;
   if (end > totalOut_) {
     fifo_.resize(fifo_.size() - static_cast<size_t>(std::min(have, end - totalOut_)) * outChannels_);
-  } else {
-    AppendSilenceOut(totalOut_ - end);
+  } else if (end < totalOut_) {
+    AppendSilenceOut(std::min<int64_t>(totalOut_ - end, outRate_));  // the resampler's rounding
+    if (end + outRate_ < totalOut_) return;
   }
   finished_ = true;
 }
@@ -651,7 +715,7 @@ void TMediaStream::FinishStream() {
 bool TMediaStream::DecodeMore() {
   if (finished_ || broken_) return false;
   if (demuxEof_) {
-    FinishStream();
+    FinishStep();
     return true;
   }
   AVPacket* pkt = ff_->pkt;
@@ -679,7 +743,6 @@ bool TMediaStream::DecodeMore() {
       draining_ = false;
       if (!drained) return false;
     }
-    FinishStream();
     return true;
   }
   bool ok = true;
@@ -693,6 +756,10 @@ bool TMediaStream::DecodeMore() {
     if (k >= 0) {
       currentPacket_ = k;
       ok = FeedPacket(pkt);
+      // Packets that gave nothing become silence as soon as the next but one
+      // is in (one packet of slack for decoders that answer late), so a run
+      // of damaged packets never piles up.
+      if (ok && k >= 1) ok = SilenceTo(index_[static_cast<size_t>(k) - 1].start);
     }
   }
   av_packet_unref(pkt);

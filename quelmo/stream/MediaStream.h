@@ -103,7 +103,10 @@ class TMediaStream {
   bool FeedFrame(void* frame);
   bool EnsureResampler(void* frame);
   bool ConvertInto(const uint8_t* const* data, int frames);
-  void FinishStream();
+  void FinishStep();
+  bool SilenceTo(int64_t srcFrame);
+  bool ResamplerFromDecoder();
+  int64_t OutFrame(int64_t srcFrame) const;
   void AppendSilenceOut(int64_t frames);
   int64_t LocatePacket(void* packet);
   int64_t FindIndexed(const void* packet) const;
@@ -147,6 +150,7 @@ class TMediaStream {
   bool demuxEof_ = false;
   bool draining_ = false;
   bool finished_ = false;
+  bool swrFlushed_ = false;
   int lastError_ = 0;
   int64_t seekCount_ = 0;
   TMediaStreamTimes times_;
