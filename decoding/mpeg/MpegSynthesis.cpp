@@ -103,15 +103,19 @@ void TMpegSynthesis::Run(int channel, const float (*subbands)[32], int slots, fl
     // The history is kept twice (offset and offset + 1024) so the window
     // below reads 1024 values in one piece; off is a multiple of 64 <= 960.
     std::memcpy(v2, v, 64 * sizeof(float));
-    alignas(16) float acc[32] = {};
-    for (int i = 0; i < 8; ++i) {
-      const float* va = v + 128 * i;
-      const float* vb = va + 96;
-      const float* da = t.window + 64 * i;
-      const float* db = da + 32;
-      for (int j = 0; j < 32; ++j) acc[j] += da[j] * va[j] + db[j] * vb[j];
+    // Eight outputs at a time, so their sums stay in registers over the 16 taps.
+    float* o = out + s * 32;
+    for (int jb = 0; jb < 32; jb += 8) {
+      float acc[8] = {};
+      for (int i = 0; i < 8; ++i) {
+        const float* va = v + 128 * i + jb;
+        const float* vb = va + 96;
+        const float* da = t.window + 64 * i + jb;
+        const float* db = da + 32;
+        for (int j = 0; j < 8; ++j) acc[j] += da[j] * va[j] + db[j] * vb[j];
+      }
+      for (int j = 0; j < 8; ++j) o[jb + j] = acc[j];
     }
-    std::memcpy(out + s * 32, acc, sizeof(acc));
   }
 }
 
