@@ -73,6 +73,7 @@ void TKAVLevel::Compose() {
   const int w = width(), h = height();
   if (w <= 0 || h <= 0) return;
   if (picture_.size() != size()) picture_ = QImage(w, h, QImage::Format_RGB32);
+  if (picture_.isNull()) return;  // out of memory: nothing to show
   picture_.fill(qRgb(0, 0, 0));
   const int seg = (h - 23) / 24;
   auto drawSegment = [&](int i, TColor c) {

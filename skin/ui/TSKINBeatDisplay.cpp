@@ -57,6 +57,7 @@ void TSKINBeatDisplay::Compose() {
   const int w = width(), h = height();
   if (w <= 0 || h <= 0) return;
   if (picture_.size() != size()) picture_ = QImage(w, h, QImage::Format_RGB32);
+  if (picture_.isNull()) return;  // out of memory: nothing to show
   static const QImage kNoSheet;
   const QImage& sheet = skin_ ? *skin_ : kNoSheet;
   CopyRect(picture_, QPoint(0, 0), sheet,

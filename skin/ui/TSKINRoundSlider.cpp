@@ -90,21 +90,23 @@ void TSKINRoundSlider::PointerLeave() {
 int TSKINRoundSlider::Frame() const {
   const int positions = params_.positions;
   if (positions < 2) return 0;
-  const double step = 360.0 / double(positions * params_.aliasing);
+  const double step = 360.0 / (double(positions) * double(params_.aliasing));
   const int k = (RoundHalfEven(angle_ / step) - 1) % positions;
   return k < 0 ? 0 : k;
 }
 
 QPoint TSKINRoundSlider::FrameOrigin() const {
   const bool lit = hovered_ || leftDragging_;
-  QPoint o = lit ? params_.over : params_.up;
-  const int stride = params_.size + params_.spaceBetweenPositions;
-  o.rx() += Frame() * stride;
-  if (stride > 0 && o.x() + params_.size > params_.rowWidth) {
-    o.rx() -= (params_.rowWidth / stride) * stride;
-    o.ry() += stride;
+  const QPoint o = lit ? params_.over : params_.up;
+  const int64_t stride = int64_t(params_.size) + params_.spaceBetweenPositions;
+  int64_t x = o.x() + int64_t(Frame()) * stride, y = o.y();
+  if (stride > 0 && x + params_.size > params_.rowWidth) {
+    x -= (params_.rowWidth / stride) * stride;
+    y += stride;
   }
-  return o;
+  // Far outside any sheet: shows black, and stays within int.
+  auto fit = [](int64_t v) { return int(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30)); };
+  return QPoint(fit(x), fit(y));
 }
 
 void TSKINRoundSlider::Refresh() {
@@ -116,6 +118,7 @@ void TSKINRoundSlider::Compose() {
   const int w = width(), h = height();
   if (w <= 0 || h <= 0) return;
   if (picture_.size() != size()) picture_ = QImage(w, h, QImage::Format_RGB32);
+  if (picture_.isNull()) return;  // out of memory: nothing to show
   static const QImage kNoSheet;
   const QImage& sheet = skin_ ? *skin_ : kNoSheet;
   const bool lit = hovered_ || leftDragging_;

@@ -155,6 +155,7 @@ void TSKINSlider::Compose() {
   const int w = width(), h = height();
   if (w <= 0 || h <= 0) return;
   if (picture_.size() != size()) picture_ = QImage(w, h, QImage::Format_RGB32);
+  if (picture_.isNull()) return;  // out of memory: nothing to show
   static const QImage kNoSheet;
   const QImage& sheet = skin_ ? *skin_ : kNoSheet;
   const bool lit = hovered_ || leftDragging_;
@@ -178,6 +179,7 @@ void TSKINSlider::Compose() {
   QImage cursor(params_.cursor, QImage::Format_RGB32), mask(params_.cursor, QImage::Format_RGB32);
   CopyRect(cursor, QPoint(0, 0), sheet, src);
   CopyRect(mask, QPoint(0, 0), sheet, QRect(params_.mask, params_.cursor));
+  if (cursor.isNull() || mask.isNull()) return;
   for (int y = 0; y < params_.cursor.height(); ++y) {
     const int dy = at.y() + y;
     if (dy < 0 || dy >= h) continue;

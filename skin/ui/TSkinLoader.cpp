@@ -1,6 +1,7 @@
 #include "skin/ui/TSkinLoader.h"
 
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -33,6 +34,11 @@ bool FirstStartTag(TXmlParser& xml) {
     if (xml.PartKind() == TPartKind::StartTag) return true;
   return false;
 }
+
+// Largest control side: bigger ones are cut to it (their pictures are composed off-screen).
+constexpr int kMaxControlSide = 8192;
+
+QSize ControlSize(int w, int h) { return QSize(std::clamp(w, 0, kMaxControlSide), std::clamp(h, 0, kMaxControlSide)); }
 
 // Window sizes: absent (or unusable) gives the default; kept as 16-bit values.
 int WindowSize(int v, int fallback) {
@@ -82,7 +88,13 @@ std::vector<TDataSkin> TSkinLoader::ListSkins(const std::string& folder) {
   return skins;
 }
 
-int TSkinLoader::I(const TXmlParser& xml, const char* name) const { return ReadSkinInteger(xml, name, skinScale_); }
+// Coordinates, sizes, angles and counts are kept to 16-bit values, as on the
+// platform the format was drawn for; a hostile file cannot overflow the
+// arithmetic of the controls.
+int TSkinLoader::I(const TXmlParser& xml, const char* name) const {
+  const int v = ReadSkinInteger(xml, name, skinScale_);
+  return std::clamp(v, -32768, 32767);
+}
 
 QPoint TSkinLoader::Origin(const TXmlParser& xml, const char* x, const char* y, QPoint fallback) const {
   int vx = I(xml, x), vy = I(xml, y);
@@ -201,7 +213,7 @@ void TSkinLoader::ReadButton(const TXmlParser& xml) {
   p.fontSize = ReadSkinSize(xml, "fontsize", skinScale_);
   if (p.fontSize <= 3) p.fontSize = 5;
   auto button = std::make_unique<TSKINButton>(host_, &skinImage_, p);
-  Place(*button, QRect(pos, QSize(w, h)));
+  Place(*button, QRect(pos, ControlSize(w, h)));
   buttons_.push_back(std::move(button));
   const int action = actions_.FindButtonAction(ReadSkinText(xml, "action"));
   if (action >= 0) actions_.Button(action).Bind(int(buttons_.size()) - 1, *buttons_.back());
@@ -211,10 +223,10 @@ void TSkinLoader::ReadSlider(const TXmlParser& xml) {
   if (int(sliders_.size()) >= kMaxSliders) return;
   const QRect r(I(xml, "posx"), I(xml, "posy"), I(xml, "width"), I(xml, "height"));
   TSKINSliderParams p;
-  p.size = QSize(std::max(0, r.width()), std::max(0, r.height()));
+  p.size = ControlSize(r.width(), r.height());
   p.up = Origin(xml, "upx", "upy", r.topLeft());
   p.over = Origin(xml, "overx", "overy", p.up);
-  p.cursor = QSize(std::max(0, I(xml, "cursorwidth")), std::max(0, I(xml, "cursorheight")));
+  p.cursor = ControlSize(I(xml, "cursorwidth"), I(xml, "cursorheight"));
   p.cursorUp = QPoint(I(xml, "cursorupx"), I(xml, "cursorupy"));
   p.cursorOver = Origin(xml, "cursoroverx", "cursorovery", p.cursorUp);
   p.markerColor = ReadSkinColor(xml, "markercolor");
@@ -230,7 +242,7 @@ void TSkinLoader::ReadSlider(const TXmlParser& xml) {
 
 void TSkinLoader::ReadRoundSlider(const TXmlParser& xml) {
   if (int(roundSliders_.size()) >= kMaxRoundSliders) return;
-  const int size = I(xml, "size");
+  const int size = std::min(I(xml, "size"), kMaxControlSide);
   if (size <= 0) return;
   const QPoint pos(I(xml, "posx"), I(xml, "posy"));
   TSKINRoundSliderParams p;
@@ -259,7 +271,7 @@ void TSkinLoader::ReadRoundSlider(const TXmlParser& xml) {
 
 void TSkinLoader::ReadBeatDisplay(const TXmlParser& xml) {
   if (int(beatDisplays_.size()) >= kMaxBeatDisplays) return;
-  const QRect r(I(xml, "posx"), I(xml, "posy"), std::max(0, I(xml, "width")), std::max(0, I(xml, "height")));
+  const QRect r(QPoint(I(xml, "posx"), I(xml, "posy")), ControlSize(I(xml, "width"), I(xml, "height")));
   TSKINBeatDisplayParams p;
   p.up = Origin(xml, "upx", "upy", r.topLeft());
   p.over = Origin(xml, "overx", "overy", p.up);
@@ -279,7 +291,7 @@ void TSkinLoader::ReadBeatDisplay(const TXmlParser& xml) {
 
 void TSkinLoader::ReadTextArea(const TXmlParser& xml) {
   if (int(textAreas_.size()) >= kMaxTextAreas) return;
-  const QRect r(I(xml, "posx"), I(xml, "posy"), std::max(0, I(xml, "width")), std::max(0, I(xml, "height")));
+  const QRect r(QPoint(I(xml, "posx"), I(xml, "posy")), ControlSize(I(xml, "width"), I(xml, "height")));
   TSKINTextAreaParams p;
   p.size = r.size();
   p.backColor = ReadSkinColor(xml, "backcolor");
@@ -373,7 +385,7 @@ void TSkinLoader::ReadMeter(const TXmlParser& xml) {
     which = VUmeterMasterR;
   else
     return;
-  const QRect r(I(xml, "posx"), I(xml, "posy"), I(xml, "width"), I(xml, "height"));
+  const QRect r(QPoint(I(xml, "posx"), I(xml, "posy")), ControlSize(I(xml, "width"), I(xml, "height")));
   if (r.width() < 1 || r.height() < 1) return;
   TKAVLevel& m = *meters_[which];
   m.setGeometry(r);

@@ -256,5 +256,36 @@ TEST_F(Loader, FailuresKeepOrRemoveTheSkinAsDocumented) {
   EXPECT_FALSE(loader.SkinLoaded());
 }
 
+TEST_F(Loader, HostileValuesLoadWithoutHarm) {
+  const std::string base = Skin("hostile", Root("screenwidth=\"99999999\" screenheight=\"-4\"", R"(
+<button posx="2147483647" posy="-2147483648" width="99999" height="99999" upx="2147483647" action="close"/>
+<slider posx="1" posy="1" width="30000" height="20" cursorwidth="99999" cursorheight="-7" maskx="2147483647" masky="0" action="crossfader"/>
+<roundslider posx="1" posy="1" size="40" positions="2147483647" aliasing="2147483647" rotation="0" spacebetweenpositions="-99" action="decka_gain"/>
+<roundslider posx="1" posy="1" size="40" positions="32" aliasing="0" startangle="99999" action="decka_eq_low"/>
+<beatdisplay posx="-5" posy="-5" width="9000" height="3" beatdiffvisible="YES" beatdiffx="2147483647" action="decka"/>
+<textarea posx="0" posy="0" width="0" height="0" fontsize="2147483647" action="time"/>
+<vumeter action="decka" posx="0" posy="0" width="3" height="2"/>
+)"));
+  ASSERT_TRUE(loader.LoadSkin(base));
+  EXPECT_EQ(loader.SkinWidth(), 32767);
+  EXPECT_EQ(loader.SkinHeight(), 600);
+  host.show();
+  for (auto& k : loader.RoundSliders()) {
+    k->SetMinimum(0);
+    k->SetMaximum(100);
+    k->SetValue(55);
+    QTest::mousePress(k.get(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseMove(k.get(), QPoint(5, -40000));
+    QTest::mouseRelease(k.get(), Qt::LeftButton, {}, QPoint(5, -40000));
+  }
+  QTest::mouseClick(loader.Sliders()[0].get(), Qt::LeftButton, {}, QPoint(100, 5));
+  std::vector<int16_t> data(1200, -5);
+  actions.BeatDisplay(0).SetDisplayData(data);
+  loader.VUmeter(TSkinLoader::VUmeterDeckA).SetValueDB(0);
+  actions.Text(0).SetText("12:00:00");
+  for (auto& k : loader.RoundSliders()) k->grab();
+  loader.Buttons()[0]->grab();
+}
+
 }  // namespace
 }  // namespace zonda
