@@ -46,17 +46,6 @@ inline std::vector<float> ReferenceDecode(const std::string& file, const std::st
   return f;
 }
 
-// FFmpeg's float decode (mp3float), sample-aligned with mpg123's for streams
-// without an encoder-delay tag.
-inline std::vector<float> FfmpegReferenceDecode(const std::string& file, const std::string& out) {
-  std::vector<float> f;
-  if (Run("ffmpeg -v error -y -i '" + file + "' -f f32le -c:a pcm_f32le '" + out + "'") != 0) return f;
-  const std::vector<uint8_t> bytes = ReadAll(out);
-  f.resize(bytes.size() / 4);
-  std::memcpy(f.data(), bytes.data(), f.size() * 4);
-  return f;
-}
-
 // One sequential decode through the core alone: first frame by the lookup, a
 // VBR information frame skipped, every frame in order.
 inline std::vector<uint8_t> SequentialDecode(const std::string& file) {
@@ -146,11 +135,10 @@ struct TFixtureResult {
 // random stretches gives exactly the sequential bytes; with a VBR information
 // frame, PCMSize is the reference length.
 inline TFixtureResult CheckFixture(const TempDir& dir, const std::string& family, const std::string& file,
-                                   bool hasInfoFrame, uint32_t seed, bool ffmpegReference = false) {
+                                   bool hasInfoFrame, uint32_t seed) {
   TFixtureResult res;
   SCOPED_TRACE(family + ": " + file);
-  const std::vector<float> ref = ffmpegReference ? FfmpegReferenceDecode(file, dir.file("ref.f32"))
-                                                 : ReferenceDecode(file, dir.file("ref.f32"));
+  const std::vector<float> ref = ReferenceDecode(file, dir.file("ref.f32"));
   EXPECT_FALSE(ref.empty());
   const std::vector<uint8_t> seq = SequentialDecode(file);
   EXPECT_EQ(seq.size(), ref.size() * 2);
