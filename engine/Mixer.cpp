@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dsp/FFTFilter.h"
+#include "engine/PreviewMonitor.h"
 #include "engine/Recorder.h"
 #include "engine/SampleMath.h"
 #include "engine/SoundSource.h"
@@ -12,7 +13,8 @@
 namespace zonda {
 
 TKAVMixer::TKAVMixer(TMixerDeck deckA, TMixerDeck deckB, TRecorder* recorder)
-    : recorder_(recorder),
+    : Preview(std::make_unique<TPreviewMonitor>()),
+      recorder_(recorder),
       deckAArea_(std::make_unique<Area>()),
       deckBArea_(std::make_unique<Area>()),
       masterArea_(std::make_unique<Area>()),
@@ -72,8 +74,6 @@ void TKAVMixer::SetEffectSlot(int32_t deck, int32_t slot, TMixerEffectSlot* effe
   if (slot < 0 || slot >= kDeckEffectSlots || (deck != 0 && deck != 1)) return;
   (deck == 0 ? chainA_ : chainB_).effectSlots[size_t(slot)].store(effect, std::memory_order_release);
 }
-
-void TKAVMixer::SetPreview(std::unique_ptr<TMixerPreviewSource> preview) noexcept { preview_ = std::move(preview); }
 
 double TKAVMixer::ReadLevels(TBufferSmall& ring, TStereoDb* both) noexcept {
   int16_t* scratch = meterScratch_->data();
@@ -175,8 +175,10 @@ bool TKAVMixer::MixBlock(int16_t* destination, int32_t bytes) noexcept {
 
   RenderDeckA(a, int32_t(blockBytes));
   RenderDeckB(b, int32_t(blockBytes));
-  if (PreviewOn.load(std::memory_order_relaxed) && preview_ != nullptr) {
-    preview_->ReadPreview(preview, int32_t(blockBytes));
+  TMixerPreviewSource* source = previewSource_.load(std::memory_order_acquire);
+  if (source == nullptr) source = Preview.get();
+  if (PreviewOn.load(std::memory_order_relaxed)) {
+    source->ReadPreview(preview, int32_t(blockBytes));
   } else {
     std::memset(preview, 0, blockBytes);
   }

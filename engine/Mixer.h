@@ -3,7 +3,7 @@
 // decks through their chains, mixes the master output (crossfader and channel
 // gains with click-free ramps, talk-over, the on-air microphone on line A) and
 // the monitor output for the headphones (pre-listen mix, split or master mode,
-// the preview player), feeds the meters and the recorder, and keeps the
+// the preview player it owns), feeds the meters and the recorder, and keeps the
 // monitor block for ReadMonitor.
 //
 // A deck's chain, per device block (RenderDeckA/B):
@@ -31,12 +31,14 @@
 #include "engine/AudioMixer.h"
 #include "engine/BufferSmall.h"
 #include "engine/MixerLaws.h"
+#include "engine/MixerPreviewSource.h"
 
 namespace zonda {
 
 class TSoundSource;
 class TFFTFilter;
 class TRecorder;
+class TPreviewMonitor;
 
 inline constexpr int32_t kDeckEffectSlots = 4;
 inline constexpr int32_t kMeterRingBytes = 35280;     // 200 ms
@@ -50,14 +52,6 @@ class TMixerEffectSlot {
   virtual ~TMixerEffectSlot() = default;
   // Audio thread: processes a block of deck PCM in place; tempo in BPM.
   virtual void ProcessBlock(int16_t* block, int32_t bytes, double tempoBpm) noexcept = 0;
-};
-
-// What the monitor mix needs from the preview player.
-class TMixerPreviewSource {
- public:
-  virtual ~TMixerPreviewSource() = default;
-  // Audio thread: the next block of the preview, or silence.
-  virtual void ReadPreview(int16_t* destination, int32_t bytes) noexcept = 0;
 };
 
 // One deck's links. The mixer only observes them; the deck owns its equaliser.
@@ -90,8 +84,10 @@ class TKAVMixer final : public TAudioMixer {
   // Effect slots of deck 0 (A) or 1 (B); set while the device is closed or the
   // slot is inactive, as the slots' own life cycle demands.
   void SetEffectSlot(int32_t deck, int32_t slot, TMixerEffectSlot* effect) noexcept;
-  // The preview player, owned by the mixer from now on (set before Start).
-  void SetPreview(std::unique_ptr<TMixerPreviewSource> preview) noexcept;
+  // Tests: mix this source instead of Preview (null: Preview again). Observed, not owned.
+  void SetPreviewSource(TMixerPreviewSource* source) noexcept {
+    previewSource_.store(source, std::memory_order_release);
+  }
 
   // Meters: everything the ring holds since the last read.
   double LevelA() noexcept;        // mean of left and right dB
@@ -126,8 +122,12 @@ class TKAVMixer final : public TAudioMixer {
   std::atomic<bool> DeckALineIn{false}, DeckBLineIn{false};
   std::atomic<bool> PhonesSplit{false}, PhonesMaster{false};
   std::atomic<bool> PreviewOn{false};
-  // The two cut-off knob filters, one per deck, for the whole run.
+  // The two cut-off knob filters, one per deck, for the whole run (a fresh
+  // filter is a 19000 Hz low-pass until the knob handlers set it).
   TIIRFilter FilterA, FilterB;
+  // The preview player, created and freed with the mixer; mixed into the
+  // monitor while PreviewOn.
+  const std::unique_ptr<TPreviewMonitor> Preview;
 
   // Audio-thread state, readable for tests after a block.
   double LatchedA = 1.0, LatchedB = 1.0;
@@ -154,7 +154,7 @@ class TKAVMixer final : public TAudioMixer {
   std::atomic<bool> running_{false};
   std::atomic<int32_t> SubBlocks_{0};
   TRecorder* recorder_;
-  std::unique_ptr<TMixerPreviewSource> preview_;
+  std::atomic<TMixerPreviewSource*> previewSource_{nullptr};
 
   TBufferSmall masterMeterRing_{kMeterRingBytes};
   TBufferSmall deckAMeterRing_{kMeterRingBytes};

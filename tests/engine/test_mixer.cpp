@@ -168,7 +168,8 @@ TEST(Mixer, HeadphoneModesAndPreview) {
   LineMixer m;
   m.mixer.DeckALineIn = true;
   m.mixer.DeckBLineIn = true;
-  m.mixer.SetPreview(std::make_unique<FixedPreview>());
+  FixedPreview fixed;
+  m.mixer.SetPreviewSource(&fixed);
   m.Lines(6000, 1200, 2400, -3600);
 
   m.Block();  // pre-listen mix, both decks at 1
