@@ -3,7 +3,7 @@
 // and of a level meter. The 35 ms update tick repaints two displays and four
 // meters.
 //
-//   build/<dir>/bench/bench_skins   (needs the skins drawn into ZONDA_PROGRAM_DIR or the build tree)
+//   ./build.sh bench   (reads the skins the build drew into its installation tree)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -25,6 +25,7 @@ QApplication& App() {
   static char name[] = "bench";
   static char* argv[] = {name, nullptr};
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("ZONDA_PROGRAM_DIR", ZONDA_BENCH_PROGRAM_DIR, 0);
   static QApplication* app = new QApplication(argc, argv);
   return *app;
 }

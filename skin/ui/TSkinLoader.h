@@ -16,7 +16,8 @@
 //   auto found = TSkinLoader::ListSkins(zonda::ProgramPath("/skins"));
 //   skins.LoadSkin(found[0].BasePath);
 //
-// The loader owns the controls; destroy it before the host widget.
+// The loader owns the controls; destroy it before the host widget. The action
+// tables must outlive it (unloading copies the controls' state back into them).
 // Main thread only.
 #include <QImage>
 #include <QRect>
