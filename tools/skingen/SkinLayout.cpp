@@ -194,13 +194,13 @@ void Library(SkinSheet& s) {
   s.List(D(198, 572, 646, 186));
 
   // Marks and order, Auto-DJ, preview, recording.
-  LabelledPad(s, "sl_ins", "MARK", "insert", D(852, 549, 31, 16), false, Glyph::Plus);
-  LabelledPad(s, "sl_insall", "ALL", "insert_all", D(889, 549, 28, 16), false, Glyph::None, {}, "ALL");
-  LabelledPad(s, "sl_drag_up", "DRAG UP", "drag_up", D(923, 549, 40, 16), false, Glyph::Up);
-  LabelledPad(s, "sl_drag_down", "DRAG DOWN", "drag_down", D(969, 549, 43, 16), false, Glyph::Down);
+  LabelledPad(s, "sl_ins", "MARK", "insert", D(849, 549, 29, 16), false, Glyph::Plus);
+  LabelledPad(s, "sl_insall", "ALL", "insert_all", D(884, 549, 26, 16), false, Glyph::None, {}, "ALL");
+  LabelledPad(s, "sl_drag_up", "DRAG UP", "drag_up", D(916, 549, 42, 16), false, Glyph::Up);
+  LabelledPad(s, "sl_drag_down", "DRAG DOWN", "drag_down", D(964, 549, 48, 16), false, Glyph::Down);
 
-  LabelledPad(s, "sl_autodj", "AUTO-DJ", "autodj", D(852, 588, 42, 18), true);
-  LabelledPad(s, "sl_autodj_next", "AUTO-DJ NEXT", "autodj_next", D(900, 588, 62, 18), false, Glyph::Next);
+  LabelledPad(s, "sl_autodj", "AUTO-DJ", "autodj", D(852, 588, 44, 18), true);
+  LabelledPad(s, "sl_autodj_next", "AUTO-DJ NEXT", "autodj_next", D(902, 588, 60, 18), false, Glyph::Next);
   LabelledPad(s, "sl_random", "RANDOM", "random", D(968, 588, 44, 18), true);
   s.Engrave(D(852, 612, 160, 10), "MIX TIME (s)", 8, t.textDim, Qt::AlignLeft | Qt::AlignVCenter);
   s.Pad("autodj_less", D(852, 625, 24, 20), {}, false, Glyph::Minus);
