@@ -114,15 +114,18 @@ bool TMediaStream::OpenInput(const std::string& fileName) {
   AVDictionary* options = nullptr;
   // The media's own samples, not the presentation the edit list makes of them.
   av_dict_set(&options, "ignore_editlist", "1", 0);
-  int ret = avformat_open_input(&ff_->fmt, fileName.c_str(), nullptr, &options);
+  // A local file and nothing else: a name like "concat:..." or a playlist
+  // inside the file must not make FFmpeg reach for other protocols.
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  const std::string url = "file:" + fileName;
+  int ret = avformat_open_input(&ff_->fmt, url.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (ret < 0) {
     ff_->fmt = nullptr;  // freed by avformat_open_input on failure
     return false;
   }
   ret = avformat_find_stream_info(ff_->fmt, nullptr);
-  if (ret < 0 && ret == AVERROR_EXIT) return false;
-  return true;
+  return ret != AVERROR_EXIT;
 }
 
 bool TMediaStream::SelectStream() {
@@ -254,8 +257,8 @@ bool TMediaStream::BuildIndex() {
   AVPacket* pkt = ff_->pkt;
   for (;;) {
     const int ret = av_read_frame(ff_->fmt, pkt);
-    if (ret == AVERROR(EAGAIN)) continue;
-    if (ret == AVERROR_EXIT) {
+    if (ret == AVERROR(EAGAIN) && Clock::now() <= deadline_) continue;
+    if (ret == AVERROR_EXIT || ret == AVERROR(EAGAIN)) {
       Fail(ret, "index scan timed out");
       return false;
     }

@@ -60,6 +60,15 @@ TEST_F(QuelmoTest, ExportsAndArgumentChecks) {
   lib_.close(obj_);  // harmless twice
   EXPECT_EQ(lib_.getsamples(obj_, buf.data(), 1000, 0), 0);
   ASSERT_EQ(lib_.open(obj_, f.path.c_str(), &info), 1) << "reopens after close";
+  lib_.close(obj_);
+  // Names are plain local files, whatever they look like to FFmpeg.
+  for (const char* odd : {"concat:a.flac", "ü ñ #1, 'x' ?.flac", "http:x.flac"}) {
+    const std::string path = dir_.file(odd);
+    ASSERT_EQ(test::Run("cp '" + f.path + "' \"" + path + "\""), 0);
+    EXPECT_EQ(lib_.open(obj_, path.c_str(), &info), 1) << odd;
+    EXPECT_EQ(info.totalFrames, 44100) << odd;
+    lib_.close(obj_);
+  }
   lib_.destroy_obj(nullptr);  // ignored
 }
 
