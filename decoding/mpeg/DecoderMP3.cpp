@@ -359,7 +359,6 @@ int32_t TDecoderMP3::ReadAt(int32_t positionBytes, void* buffer, int32_t countBy
   if (!stream_ || !buffer || countBytes <= 0 || positionBytes < 0 || bytesPerFrame_ <= 0) return 0;
   const int32_t length = std::min(countBytes, kMaxReadBytes);
   uint8_t* scratch = ConversionScratch();
-  std::memset(scratch, 0, kConversionScratchBytes);
   SeekToPosition(positionBytes);
   int64_t offset = (int64_t(positionBytes) - seekBase_) / 4;
   offset = std::clamp<int64_t>(offset, 0, (kConversionScratchBytes - 4 - length) / 4);
@@ -375,6 +374,10 @@ int32_t TDecoderMP3::ReadAt(int32_t positionBytes, void* buffer, int32_t countBy
       break;
     }
   }
+  // What was not decoded (past the end of the audio) reads as zeros; only
+  // that part of the scratch buffer needs clearing.
+  const int64_t wanted = offset * 4 + length;
+  if (decoded < wanted) std::memset(scratch + decoded, 0, size_t(wanted - decoded));
   // The front may hand the scratch buffer itself as destination: the ranges can overlap.
   std::memmove(buffer, scratch + offset * 4, size_t(length));
   return length;

@@ -559,12 +559,22 @@ void TMpegLayer3::Hybrid(const TGranule& g, int ch, float (*out)[32]) {
       float z[36];
       const bool longHere = !shortBlocks || (g.mixed && sb < 2);
       if (longHere) {
-        alignas(16) float y[20] = {};
-        for (int k = 0; k < 18; ++k) {
-          const float xk = x[k];
-          const float* m = t.imdct36[k];
-          for (int rr = 0; rr < 20; ++rr) y[rr] += m[rr] * xk;
+        // Even and odd k summed apart: two independent chains per output.
+        alignas(16) float y[20], y1[20];
+        for (int rr = 0; rr < 20; ++rr) {
+          y[rr] = t.imdct36[0][rr] * x[0];
+          y1[rr] = t.imdct36[1][rr] * x[1];
         }
+        for (int k = 2; k < 18; k += 2) {
+          const float x0 = x[k], x1 = x[k + 1];
+          const float* m0 = t.imdct36[k];
+          const float* m1 = t.imdct36[k + 1];
+          for (int rr = 0; rr < 20; ++rr) {
+            y[rr] += m0[rr] * x0;
+            y1[rr] += m1[rr] * x1;
+          }
+        }
+        for (int rr = 0; rr < 20; ++rr) y[rr] += y1[rr];
         for (int i = 0; i < 9; ++i) {
           z[i] = y[i];
           z[17 - i] = -y[i];

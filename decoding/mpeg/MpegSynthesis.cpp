@@ -5,6 +5,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 #endif
 
 #include "decoding/mpeg/MpegTables.h"
@@ -103,19 +104,30 @@ void TMpegSynthesis::Run(int channel, const float (*subbands)[32], int slots, fl
     // The history is kept twice (offset and offset + 1024) so the window
     // below reads 1024 values in one piece; off is a multiple of 64 <= 960.
     std::memcpy(v2, v, 64 * sizeof(float));
-    // Eight outputs at a time, so their sums stay in registers over the 16 taps.
     float* o = out + s * 32;
-    for (int jb = 0; jb < 32; jb += 8) {
-      float acc[8] = {};
-      for (int i = 0; i < 8; ++i) {
-        const float* va = v + 128 * i + jb;
-        const float* vb = va + 96;
-        const float* da = t.window + 64 * i + jb;
-        const float* db = da + 32;
-        for (int j = 0; j < 8; ++j) acc[j] += da[j] * va[j] + db[j] * vb[j];
+#if defined(__SSE2__)
+    // All 32 sums in eight registers over the 16 taps.
+    __m128 acc[8];
+    for (int q = 0; q < 8; ++q) acc[q] = _mm_setzero_ps();
+    for (int i = 0; i < 8; ++i) {
+      const float* va = v + 128 * i;
+      const float* vb = va + 96;
+      const float* da = t.window + 64 * i;
+      const float* db = da + 32;
+      for (int q = 0; q < 8; ++q) {
+        const __m128 a = _mm_mul_ps(_mm_load_ps(da + 4 * q), _mm_load_ps(va + 4 * q));
+        const __m128 b = _mm_mul_ps(_mm_load_ps(db + 4 * q), _mm_load_ps(vb + 4 * q));
+        acc[q] = _mm_add_ps(acc[q], _mm_add_ps(a, b));
       }
-      for (int j = 0; j < 8; ++j) o[jb + j] = acc[j];
     }
+    for (int q = 0; q < 8; ++q) _mm_storeu_ps(o + 4 * q, acc[q]);
+#else
+    for (int j = 0; j < 32; ++j) {
+      float a = 0.0f;
+      for (int i = 0; i < 8; ++i) a += t.window[64 * i + j] * v[128 * i + j] + t.window[64 * i + 32 + j] * v[128 * i + 96 + j];
+      o[j] = a;
+    }
+#endif
   }
 }
 
