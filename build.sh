@@ -85,13 +85,14 @@ run_fuzz() {
   configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DZONDA_SANITIZE=ON -DZONDA_FUZZ=ON -DZONDA_TESTS=OFF
   shopt -s nullglob
-  for f in build/fuzz/fuzz/*; do
-    [ -x "$f" ] || continue
+  for f in build/fuzz/fuzz/fuzz_*; do
+    [ -f "$f" ] && [ -x "$f" ] || continue
     local name; name=$(basename "$f")
     local corpus=build/fuzz/corpus-$name
     mkdir -p "$corpus"
     local seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    [ -d "fuzz/seeds/${name#fuzz_}" ] && seeds=("fuzz/seeds/${name#fuzz_}")
     echo "== $name for ${seconds}s"
     "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 12
   done
