@@ -50,10 +50,19 @@ void TSKINTextArea::SetText(const std::string& text) {
   update();
 }
 
+// A label without handlers lets the press through, so the window can be
+// dragged by it like by the rest of the background.
 void TSKINTextArea::mousePressEvent(QMouseEvent* event) {
-  if (!handlers_) return;
-  if (event->button() == Qt::LeftButton) handlers_->OnLeftDown(tag_);
-  if (event->button() == Qt::RightButton) handlers_->OnRightDown(tag_);
+  const TActionSlot* slot = nullptr;
+  if (handlers_ && event->button() == Qt::LeftButton) slot = &handlers_->OnLeftDown;
+  if (handlers_ && event->button() == Qt::RightButton) slot = &handlers_->OnRightDown;
+  const bool leftUp = handlers_ && event->button() == Qt::LeftButton && !handlers_->OnLeftUp.IsEmpty();
+  const bool rightUp = handlers_ && event->button() == Qt::RightButton && !handlers_->OnRightUp.IsEmpty();
+  if ((!slot || slot->IsEmpty()) && !leftUp && !rightUp) {
+    event->ignore();
+    return;
+  }
+  if (slot) (*slot)(tag_);
 }
 
 void TSKINTextArea::mouseReleaseEvent(QMouseEvent* event) {

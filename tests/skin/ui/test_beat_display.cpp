@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <QTest>
 #include <vector>
 
@@ -160,6 +161,22 @@ TEST_F(BeatDisplay, MouseDrivesScratchMuteAndDrag) {
   QTest::mousePress(display.get(), Qt::RightButton, {}, QPoint(10, 10));
   QTest::mouseRelease(display.get(), Qt::RightButton, {}, QPoint(10, 10));
   EXPECT_EQ(calls, (std::vector<std::string>{"ld", "drag 30,12", "lu", "rd", "ru"}));
+  // Leaving while the right button mutes ends the mute at once.
+  QTest::mousePress(display.get(), Qt::RightButton, {}, QPoint(10, 10));
+  QTest::mouseMove(display.get(), QPoint(400, 10));
+  QTest::mouseRelease(display.get(), Qt::RightButton, {}, QPoint(400, 10));
+  EXPECT_EQ(calls, (std::vector<std::string>{"ld", "drag 30,12", "lu", "rd", "ru", "rd", "ru"}));
+  // Anything dropped reaches OnDrop at the drop point.
+  QPoint dropped(-1, -1);
+  display->OnDrop = [&](int x, int y) { dropped = QPoint(x, y); };
+  QMimeData mime;
+  mime.setText("song");
+  QDragEnterEvent enter(QPoint(40, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(display.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(40, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(display.get(), &drop);
+  EXPECT_EQ(dropped, QPoint(40, 20));
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ class MainWindow : public ::testing::Test {
   std::string Skin(int w, int h) {
     const std::string base = dir.file("s" + std::to_string(w));
     std::ofstream(base + ".xml") << "<zondaskin targetversion=\"1\" screenwidth=\"" << w << "\" screenheight=\"" << h
-                                 << "\"><button posx=\"10\" posy=\"10\" width=\"20\" height=\"20\" action=\"close\"/>"
+                                 << "\"><button posx=\"10\" posy=\"10\" width=\"20\" height=\"20\" action=\"decka_sync\"/>"
+                                    "<textarea posx=\"50\" posy=\"50\" width=\"40\" height=\"12\" action=\"sl_bpm_a\"/>"
                                     "</zondaskin>";
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(qRgb(1, 2, 3));
@@ -77,6 +78,17 @@ TEST_F(MainWindow, FitsCentredMovesByBackgroundAndGoesFullScreen) {
   QTest::mouseMove(&form.Canvas(), QPoint(130, 120));
   QTest::mouseRelease(&form.Canvas(), Qt::LeftButton, {}, QPoint(130, 120));
   EXPECT_EQ(form.pos(), before + QPoint(30, 20));
+  // A label without handlers drags the window too; a button does not.
+  QWidget* label = form.Skins().TextAreas()[0].get();
+  QTest::mousePress(label, Qt::LeftButton, {}, QPoint(2, 2));
+  QTest::mouseMove(&form.Canvas(), QPoint(label->x() + 12, label->y() + 2));
+  QTest::mouseRelease(&form.Canvas(), Qt::LeftButton, {}, QPoint(label->x() + 12, label->y() + 2));
+  EXPECT_EQ(form.pos(), before + QPoint(40, 20));
+  QWidget* button = form.Skins().Buttons()[0].get();
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(2, 2));
+  QTest::mouseMove(button, QPoint(50, 50));
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(50, 50));
+  EXPECT_EQ(form.pos(), before + QPoint(40, 20));
 
   form.Max_buttonClick();
   EXPECT_TRUE(form.isFullScreen());

@@ -204,6 +204,9 @@ TEST_F(Loader, ControlsDriveTheirActionsAndReloadKeepsState) {
   EXPECT_EQ(plays, 1);
   EXPECT_TRUE(actions.Button(playIndex).Selected());
   EXPECT_EQ(actions.Button(playIndex).ControlIndex(), 0);
+  // The hint with its shortcut line, in tool-tip line breaks.
+  EXPECT_TRUE(play.toolTip().startsWith("Play / Pause Deck\n\n")) << play.toolTip().toStdString();
+  EXPECT_FALSE(play.toolTip().contains('\r'));
 
   TSliderAction& volume = actions.Slider(actions.FindSliderAction("decka_volume"));
   EXPECT_EQ(volume.Value(), 127);  // the action's initial value reached the control
