@@ -313,19 +313,24 @@ bool TMpegLayer3::DecodeSpectrum(TMpegBitReader& br, int64_t end, const TGranule
         w <<= linbits;
         used += linbits;
       }
-      if (x) {
-        if (w >> 63) x = -x;
-        w <<= 1;
-        ++used;
+      // Sign bits are random: take them without branches.
+      {
+        const int nx = x != 0;
+        const int neg = int(w >> 63) & nx;
+        x = (x ^ -neg) + neg;
+        w <<= nx;
+        used += nx;
       }
       if (linbits && y == 15) {
         y += int(w >> (64 - linbits));
         w <<= linbits;
         used += linbits;
       }
-      if (y) {
-        if (w >> 63) y = -y;
-        ++used;
+      {
+        const int ny = y != 0;
+        const int neg = int(w >> 63) & ny;
+        y = (y ^ -neg) + neg;
+        used += ny;
       }
       pos += used;
       if (pos > end) {
@@ -352,11 +357,11 @@ bool TMpegLayer3::DecodeSpectrum(TMpegBitReader& br, int64_t end, const TGranule
     w <<= used;
     int q[4] = {(sym >> 3) & 1, (sym >> 2) & 1, (sym >> 1) & 1, sym & 1};
     for (int k = 0; k < 4; ++k) {
-      if (q[k]) {
-        if (w >> 63) q[k] = -1;
-        w <<= 1;
-        ++used;
-      }
+      const int n = q[k];
+      const int neg = int(w >> 63) & n;
+      q[k] = (n ^ -neg) + neg;
+      w <<= n;
+      used += n;
     }
     pos += used;
     if (pos > end) break;  // the last quadruple ran past the granule: drop it
