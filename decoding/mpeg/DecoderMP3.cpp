@@ -55,6 +55,8 @@ bool TDecoderMP3::Open(const std::string& fileName) {
     reader_.Attach(stream_.get());
     frameBuffer_ = std::make_unique<uint64_t[]>(kFrameBufferBytes / 8);
     int64_t lastLookup = -2;
+    // The lookup's answer cannot change between attempts: ask once.
+    firstFrameLookup_ = MpegFirstFramePos(fileName_.c_str());
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
       {
         std::lock_guard<std::mutex> lock(indexLock_);
@@ -83,7 +85,7 @@ bool TDecoderMP3::Open(const std::string& fileName) {
 int TDecoderMP3::OpenAttempt(int attempt, int64_t& lastLookup) {
   (void)attempt;
   // 1. The first frame: the lookup, else a byte scan from where the reader stands.
-  const int64_t lookup = MpegFirstFramePos(fileName_.c_str());
+  const int64_t lookup = firstFrameLookup_;
   if (lookup >= 0) {
     // The same start as the failed attempt before would fail the same way.
     if (lookup == lastLookup) return -1;

@@ -91,6 +91,7 @@ class TDecoderMP3 : public TAudioDecoder {
   int32_t resyncCount_ = 0;
   int64_t seekBase_ = 0;
   uint32_t allowedOptimisations_ = 0;
+  int64_t firstFrameLookup_ = -1;  // get_mpeg_first_frame_pos of the file being opened
 };
 
 }  // namespace zonda
