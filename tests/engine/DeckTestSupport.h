@@ -73,6 +73,14 @@ inline bool RunWorkerPass(TSoundSource& deck) {
   return WaitUntil([&] { return deck.WorkerPasses.load() > before; });
 }
 
+// Request a seek and wait until the worker has finished that whole pass (it
+// may complete the seek before RequestSeek returns).
+inline bool SeekAndWait(TSoundSource& deck, int32_t frame) {
+  const uint32_t before = deck.WorkerPasses.load();
+  deck.RequestSeek(frame);
+  return WaitUntil([&] { return !deck.SeekPending.load() && deck.WorkerPasses.load() > before; });
+}
+
 inline std::vector<int32_t> PresentChunks(const TSoundSource& deck) {
   std::vector<int32_t> present;
   for (int32_t i = 0; i < deck.ChunkCount.load(); ++i) {

@@ -277,9 +277,7 @@ TEST_F(Deck, SeekReleasesFarChunksButKeepsPinnedAndEnds) {
   ASSERT_EQ(deck_->ChunksPresent(), 20);
   deck_->PinAround(10.5 * kChunkFrames);  // pins 9, 10, 11
   deck_->LoopActive = true;               // a seek ends any loop
-  deck_->RequestSeek(600000);
-  ASSERT_TRUE(deck_->SeekPending.load());
-  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->SeekPending.load(); }));
+  ASSERT_TRUE(test::SeekAndWait(*deck_, 600000));
   EXPECT_EQ(PresentChunks(*deck_), (std::vector<int32_t>{0, 1, 2, 3, 9, 10, 11, 18, 19}));
   EXPECT_EQ(deck_->Position.load(), 600000.0);
   EXPECT_FALSE(deck_->LoopActive.load());
@@ -321,8 +319,7 @@ TEST_F(Deck, LoopsReleaseNothingAndSpeedZeroPreloadsBackwards) {
   for (int32_t c = 0; c <= 8; ++c) EXPECT_NE(deck_->ChunkAt(c), nullptr) << c;
   deck_->LoopActive = false;
 
-  deck_->RequestSeek(0);  // sweeps the far chunks away
-  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->SeekPending.load(); }));
+  ASSERT_TRUE(test::SeekAndWait(*deck_, 0));  // sweeps the far chunks away
   deck_->Speed = 0.0;
   deck_->Position = 5.5 * kChunkFrames;
   ASSERT_TRUE(RunWorkerPass(*deck_));
@@ -383,15 +380,13 @@ TEST_F(Deck, AReadErrorGivesASilentChunkAndTheWorkerLivesOn) {
   deck_->Provider->ReplaceDecoderForTests(TDecoderKind::MP3, std::move(d));
   ASSERT_TRUE(LoadAndWait(*deck_, "/virtual/track.mp3"));
   ASSERT_TRUE(deck_->LoadOk.load());
-  deck_->RequestSeek(2 * kChunkFrames + 10);
-  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->SeekPending.load(); }));
+  ASSERT_TRUE(test::SeekAndWait(*deck_, 2 * kChunkFrames + 10));
   const TChunk* failed = deck_->ChunkAt(2);
   ASSERT_NE(failed, nullptr);
   EXPECT_EQ(failed->BytesRead, 0);
   for (int32_t i = 0; i < kChunkFrames * 2; i += 1013) ASSERT_EQ(failed->PCM[i], 0);
   // Still serving: a seek back decodes real audio.
-  deck_->RequestSeek(kChunkFrames + 10);
-  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->SeekPending.load(); }));
+  ASSERT_TRUE(test::SeekAndWait(*deck_, kChunkFrames + 10));
   const TChunk* good = deck_->ChunkAt(1);
   ASSERT_NE(good, nullptr);
   EXPECT_EQ(good->BytesRead, kChunkBytes);

@@ -54,9 +54,8 @@ TEST(TwoDecks, LoadAndSeekAtOnceWithByteExactData) {
       ASSERT_TRUE(deck.LoadOk.load());
       CheckChunk(deck, 0, isConverted);
       for (int32_t target : {5, 11, 2, 8, 0, 12, 6}) {
-        deck.RequestSeek(target * kChunkFrames + 1234);
-        ASSERT_TRUE(deck.SeekPending.load());
-        ASSERT_TRUE(test::WaitUntil([&] { return !deck.SeekPending.load(); }));
+        ASSERT_TRUE(test::SeekAndWait(deck, target * kChunkFrames + 1234));
+        ASSERT_EQ(deck.Position.load(), target * static_cast<double>(kChunkFrames) + 1234);
         CheckChunk(deck, target, isConverted);
         if (target + 1 < deck.ChunkCount.load()) CheckChunk(deck, target + 1, isConverted);
       }
