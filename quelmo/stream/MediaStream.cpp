@@ -1,5 +1,7 @@
 #include "quelmo/stream/MediaStream.h"
 
+#include "quelmo/stream/FlacFrameScan.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -182,7 +184,7 @@ bool TMediaStream::CountByDecoding(void* packet, int32_t* frames) {
   return true;
 }
 
-bool TMediaStream::ReadsAs(const TPacket& expected, bool compareDuration) {
+bool TMediaStream::ReadsAs(const TPacket& expected, bool compareDuration, bool dtsMayBeUnknown) {
   AVPacket* pkt = ff_->pkt;
   for (int guard = 0; guard < 1000; ++guard) {
     if (av_read_frame(ff_->fmt, pkt) < 0) return false;
@@ -191,7 +193,8 @@ bool TMediaStream::ReadsAs(const TPacket& expected, bool compareDuration) {
       continue;
     }
     const AVRational tb = ff_->fmt->streams[ff_->stream]->time_base;
-    const bool same = pkt->dts == expected.dts && pkt->pos == expected.pos &&
+    const bool dtsOk = pkt->dts == expected.dts || (dtsMayBeUnknown && pkt->dts == AV_NOPTS_VALUE);
+    const bool same = dtsOk && pkt->pos == expected.pos &&
                       (!compareDuration || av_rescale_q(pkt->duration, tb, AVRational{1, srcRate_}) == expected.frames);
     av_packet_unref(pkt);
     return same;
@@ -227,9 +230,48 @@ bool TMediaStream::IndexFromContainer(bool* touched) {
   // the last one (whose duration comes from the track's).
   *touched = true;
   for (size_t k = 0; k < std::min<size_t>(3, index.size()); ++k)
-    if (!ReadsAs(index[k], k + 1 < index.size())) return false;
+    if (!ReadsAs(index[k], k + 1 < index.size(), false)) return false;
   if (av_seek_frame(ff_->fmt, ff_->stream, index.back().dts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0 ||
-      !ReadsAs(index.back(), true))
+      !ReadsAs(index.back(), true, false))
+    return false;
+  index_ = std::move(index);
+  totalSrc_ = start;
+  return totalSrc_ > 0;
+}
+
+bool TMediaStream::IndexFromFlacFrames(bool* touched) {
+  AVStream* st = ff_->fmt->streams[ff_->stream];
+  if (std::strcmp(ff_->fmt->iformat->name, "flac") != 0 || st->codecpar->codec_id != AV_CODEC_ID_FLAC ||
+      st->time_base.num != 1 || st->time_base.den != srcRate_)
+    return false;
+  AVIOContext* io = nullptr;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  const std::string url = "file:" + fileName_;
+  const int ret = avio_open2(&io, url.c_str(), AVIO_FLAG_READ, &ff_->fmt->interrupt_callback, &options);
+  av_dict_free(&options);
+  if (ret < 0) return false;
+  std::vector<TFlacFrame> frames;
+  const bool scanned = ScanFlacFrames([io](uint8_t* buf, int size) {
+    const int got = avio_read(io, buf, size);
+    return got > 0 ? got : (got == AVERROR_EOF ? 0 : got);
+  }, &frames);
+  avio_closep(&io);
+  if (!scanned) return false;
+  std::vector<TPacket> index;
+  index.reserve(frames.size());
+  int64_t start = 0;
+  for (const TFlacFrame& f : frames) {
+    index.push_back(TPacket{start, f.pos, start, f.samples, true});
+    start += f.samples;
+  }
+  // The demuxer must see the same frames: the first ones and the last one
+  // (after a byte seek its parser has no timestamp yet; frames go by position).
+  *touched = true;
+  for (size_t k = 0; k < std::min<size_t>(3, index.size()); ++k)
+    if (!ReadsAs(index[k], true, false)) return false;
+  if (av_seek_frame(ff_->fmt, ff_->stream, index.back().pos, AVSEEK_FLAG_BYTE) < 0 ||
+      !ReadsAs(index.back(), true, true))
     return false;
   index_ = std::move(index);
   totalSrc_ = start;
@@ -237,9 +279,10 @@ bool TMediaStream::IndexFromContainer(bool* touched) {
 }
 
 bool TMediaStream::BuildIndex() {
-  // MP4 keeps a table of every sample in its header: no need to read the data.
+  // MP4 keeps a table of every sample in its header, and FLAC frames can be
+  // found by their headers alone: no need to packetise the whole stream.
   bool touched = false;
-  if (IndexFromContainer(&touched)) return true;
+  if (IndexFromContainer(&touched) || (!touched && IndexFromFlacFrames(&touched))) return true;
   // The table did not match what the demuxer reads: scan from the start.
   if (touched && !ReopenAtStart()) return false;
   const AVStream* st = ff_->fmt->streams[ff_->stream];

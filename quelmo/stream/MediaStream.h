@@ -91,7 +91,8 @@ class TMediaStream {
   bool OpenDecoder();
   bool BuildIndex();
   bool IndexFromContainer(bool* touched);
-  bool ReadsAs(const TPacket& expected, bool compareDuration);
+  bool IndexFromFlacFrames(bool* touched);
+  bool ReadsAs(const TPacket& expected, bool compareDuration, bool dtsMayBeUnknown);
   bool CountByDecoding(void* packet, int32_t* frames);
   void BuildLookups();
   bool Restart(int64_t firstOut);

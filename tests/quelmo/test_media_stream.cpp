@@ -31,5 +31,30 @@ TEST(MediaStream, SequentialChunksNeverSeekAndJumpsSeekOnce) {
   EXPECT_EQ(s.Read(0, buf.data(), 1000), 0);
 }
 
+TEST(MediaStream, FlacIndexFromFrameHeadersAgreesWithTheDemuxer) {
+  if (!HaveTool("ffmpeg") || !HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  TempDir dir;
+  TFixture f;
+  // A block size that does not divide the length: the last frame is short.
+  ASSERT_TRUE(MakeFixture(dir, "a.flac", "-c:a flac -frame_size 1000", 3.0, 44100, 2, 16, &f));
+  const std::string count = dir.file("count.txt");
+  ASSERT_EQ(test::Run("ffprobe -v error -select_streams a -show_entries packet=pos -of csv=p=0 '" + f.path + "' | wc -l > '" +
+                count + "'"),
+            0);
+  const std::vector<uint8_t> text = ReadAll(count);
+  const size_t packets = std::stoul(std::string(text.begin(), text.end()));
+  TMediaStream s;
+  ASSERT_TRUE(s.Open(f.path));
+  EXPECT_EQ(s.PacketCount(), packets);
+  EXPECT_EQ(s.TotalFrames(), f.sourceFrames);
+  const std::vector<int16_t> ref = FFmpegReference(f.path, 2, 44100);
+  ASSERT_EQ(static_cast<int64_t>(ref.size()), f.sourceFrames * 2);
+  std::vector<int16_t> buf(2 * 5000);
+  for (int64_t first : {int64_t{100000}, int64_t{999}, f.sourceFrames - 5000}) {
+    ASSERT_EQ(s.Read(first, buf.data(), 5000), 5000);
+    EXPECT_EQ(MaxAbsDiff(buf.data(), ref.data() + first * 2, 10000), 0) << first;
+  }
+}
+
 }  // namespace
 }  // namespace zonda::test
