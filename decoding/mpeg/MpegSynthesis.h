@@ -20,6 +20,9 @@ class TMpegSynthesis {
   static void ToPcm16(const float* left, const float* right, int samples, int16_t* out);
 
  private:
+  // One slot: the 32 DCT outputs x into the channel's history, 32 samples out.
+  void Window(int channel, const float* x, float* out);
+
   alignas(16) float history_[2][2048];
   int offset_[2];
 };
