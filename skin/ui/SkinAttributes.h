@@ -12,6 +12,7 @@
 //
 // No Qt: the language loader reads its integers and texts the same way.
 // Any thread (pure functions of the scanner's state).
+#include <cstdint>
 #include <string>
 #include <string_view>
 

@@ -1,5 +1,7 @@
 #include "skin/ui/TSkinWindow.h"
 
+#include "skin/ui/SkinChoice.h"
+
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -87,6 +89,28 @@ void TSkinWindow::AdaptFormsToResolution() {
   }
   PlaceCanvas();
   setEnabled(wasEnabled);
+}
+
+void TSkinWindow::FillWindowHandlers(TActionTables& actions) {
+  actions.FillHandler("Min_buttonClick", [this](int) { Min_buttonClick(); });
+  actions.FillHandler("Max_buttonClick", [this](int) { Max_buttonClick(); });
+  actions.FillHandler("ExitAppClick", [this](int) { ExitAppClick(); });
+}
+
+bool TSkinWindow::ChangeSkin(const TDataSkin& skin, const std::string& tooWideText) {
+  const QScreen* s = screen();
+  const int screenWidth = s ? s->geometry().width() : skin.Width;
+  const std::string refusal = SkinFitMessage(skin, screenWidth, tooWideText);
+  if (!refusal.empty()) {
+    QMessageBox::warning(this, "Zonda", QString::fromStdString(refusal));
+    return false;
+  }
+  loader_->SetSkinChanging(true);
+  loader_->LoadSkin(skin.BasePath);
+  AdaptFormsToResolution();
+  loader_->SetSkinChanging(false);
+  canvas_->update();
+  return true;
 }
 
 void TSkinWindow::Min_buttonClick() {

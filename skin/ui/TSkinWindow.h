@@ -16,6 +16,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "skin/ActionTables.h"
 #include "skin/ui/TSkinLoader.h"
@@ -40,6 +41,16 @@ class TSkinWindow : public QWidget {
   // click returns to the window.
   void Min_buttonClick();
   void Max_buttonClick();
+  void ExitAppClick() { close(); }
+  // Fills the "minimize", "maximize" and "close" actions' handlers.
+  void FillWindowHandlers(TActionTables& actions);
+
+  // The configuration dialog's skin change: refused with a warning (the
+  // language's "config_skinrequireshigherres", or the built-in text when that
+  // is empty) when the skin is wider than the screen; otherwise loads it with
+  // the background held back and fits the window. False when refused; the
+  // load's own result is not looked at.
+  bool ChangeSkin(const TDataSkin& skin, const std::string& tooWideText);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

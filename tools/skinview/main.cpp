@@ -1,6 +1,6 @@
 // zonda-skinview SKIN_BASE_PATH [--screenshot out.png] [--demo] [--set action=value ...]
 //
-// Loads a skin into the main window with the action tables bound and no engine,
+// Loads a skin into a skin window (the main window without its program) with the action tables bound and no engine,
 // optionally sets action states and values, and shows the window or saves a
 // screenshot (works with QT_QPA_PLATFORM=offscreen).
 //
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "skin/ActionTables.h"
-#include "app/MainForm.h"
+#include "skin/ui/TSkinWindow.h"
 
 namespace {
 
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
   }
 
   TActionTables actions;
-  zonda::TMainForm window(actions);
+  zonda::TSkinWindow window(actions);
   window.FillWindowHandlers(actions);
   if (!window.Skins().LoadSkin(base)) {
     std::fprintf(stderr, "zonda-skinview: cannot load the skin %s(.xml/.bmp)\n", base.c_str());

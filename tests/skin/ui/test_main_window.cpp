@@ -6,7 +6,7 @@
 #include <QTest>
 #include <fstream>
 
-#include "app/MainForm.h"
+#include "skin/ui/TSkinWindow.h"
 #include "skin/ui/SkinChoice.h"
 #include "tests/skin/ui/QtApp.h"
 #include "tests/support/TestFiles.h"
@@ -57,7 +57,7 @@ class MainWindow : public ::testing::Test {
 };
 
 TEST_F(MainWindow, FitsCentredMovesByBackgroundAndGoesFullScreen) {
-  TMainForm form(actions);
+  TSkinWindow form(actions);
   form.FillWindowHandlers(actions);
   const QRect screen = form.screen()->geometry();
   const int w = screen.width() / 2, h = screen.height() / 2;
@@ -98,7 +98,7 @@ TEST_F(MainWindow, FitsCentredMovesByBackgroundAndGoesFullScreen) {
 }
 
 TEST_F(MainWindow, SkinTheSizeOfTheScreenCoversIt) {
-  TMainForm form(actions);
+  TSkinWindow form(actions);
   const QRect screen = form.screen()->geometry();
   ASSERT_TRUE(form.Skins().LoadSkin(Skin(screen.width(), screen.height())));
   form.AdaptFormsToResolution();
