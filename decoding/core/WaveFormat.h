@@ -27,7 +27,7 @@ constexpr WAVEFORMATEX InitPCMFormat(uint16_t bits, uint16_t channels, uint32_t 
   f.nChannels = channels;
   f.nSamplesPerSec = rateHz;
   f.wBitsPerSample = bits;
-  f.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
+  f.nBlockAlign = static_cast<uint16_t>(static_cast<uint32_t>(channels) * bits / 8);
   f.nAvgBytesPerSec = f.nBlockAlign * rateHz;
   f.cbSize = 0;
   return f;
