@@ -1,0 +1,482 @@
+#include "tools/zonda-engine/EngineHost.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "dsp/CutoffKnob.h"
+#include "engine/IlvexLibrary.h"
+#include "engine/PreviewMonitor.h"
+#include "tools/zonda-engine/WavWriter.h"
+
+namespace zonda::host {
+namespace {
+
+constexpr int32_t kRate = 44100;
+constexpr int32_t kOfflineBlockFrames = 512;
+constexpr double kTickSeconds = 0.035;          // the periodic update's period
+constexpr int32_t kPreviewRefillTicks = 15;
+constexpr auto kWorkerWait = std::chrono::seconds(10);
+constexpr auto kLoadWait = std::chrono::seconds(120);
+
+const char* DeckName(int32_t d) { return d == 0 ? "deck A" : "deck B"; }
+
+template <class Pred>
+bool WaitFor(Pred done, std::chrono::steady_clock::duration limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
+}
+
+int16_t FromDevice(float v) {
+  const long s = std::lround(v / kOutputSampleScale);
+  return static_cast<int16_t>(std::clamp<long>(s, -32768, 32767));
+}
+
+}  // namespace
+
+TEngineHost::TEngineHost(const THostOptions& options)
+    : options_(options),
+      deckA_(std::make_unique<TSoundSource>(true)),
+      deckB_(std::make_unique<TSoundSource>(false)),
+      eqA_(std::make_unique<TFFTFilter>()),
+      eqB_(std::make_unique<TFFTFilter>()),
+      recorder_(std::make_unique<TRecorder>()) {
+  mixer_ = std::make_unique<TKAVMixer>(TMixerDeck{deckA_.get(), eqA_.get(), {}},
+                                       TMixerDeck{deckB_.get(), eqB_.get(), {}}, recorder_.get());
+  output_ = std::make_unique<TAudioOutput>(*mixer_);
+}
+
+TEngineHost::~TEngineHost() {
+  if (mixer_) mixer_->StopMixing();
+  output_.reset();
+  if (recorder_->Recording()) recorder_->Stop();
+  mixer_.reset();
+}
+
+// What start-up does when it applies the stored control values: the
+// crossfader in the middle, faders up, filters off, flat equalisers.
+void TEngineHost::ApplyStartupControls() {
+  ApplyCrossfader();
+  for (int32_t d = 0; d < 2; ++d) {
+    if (d == 0) {
+      mixer_->SetVolumeA(ChannelFaderDb(127));
+    } else {
+      mixer_->SetVolumeB(ChannelFaderDb(127));
+    }
+    ApplyFilter(d);
+    for (int32_t band = 0; band < 3; ++band) ApplyEqBand(d, band);
+  }
+  const TCueLevels cue = PreListenLaw(0);
+  mixer_->CueA.store(cue.cueA);
+  mixer_->CueB.store(cue.cueB);
+}
+
+void TEngineHost::Report(const TScriptCommand& c, const std::string& text) const {
+  std::fprintf(stderr, "zonda-engine: %.3f s (line %d): %s\n", c.timeSeconds, c.line, text.c_str());
+}
+
+void TEngineHost::ApplyCrossfader() {
+  const TCrossfaderLaw law = CrossfaderLaw(crossfader_, crossfaderPosition_, controls_[0].buttons, controls_[1].buttons);
+  mixer_->SetCrossfadeGainA(law.deckADb);
+  mixer_->SetCrossfadeGainB(law.deckBDb);
+}
+
+void TEngineHost::ApplyEqBand(int32_t d, int32_t band) {
+  const double dB = EqualiserBandDb(controls_[d].eqKnob[band], controls_[d].kill[band]);
+  TFFTFilter& eq = Equaliser(d);
+  if (band == 0) {
+    eq.SetLowGain(dB);
+  } else if (band == 1) {
+    eq.SetMidGain(dB);
+  } else {
+    eq.SetHighGain(dB);
+  }
+}
+
+void TEngineHost::ApplyFilter(int32_t d) {
+  const TCutoffSetting s = CutoffFromKnob(filterMode_, controls_[d].filterKnob);
+  (d == 0 ? mixer_->FilterA : mixer_->FilterB).SetCutoff(s.lowPass, static_cast<float>(s.cutoffHz));
+}
+
+void TEngineHost::LoadDeck(const TScriptCommand& c) {
+  TSoundSource& deck = Deck(c.deck);
+  const uint32_t before = deck.WorkerPasses.load();
+  if (!deck.Load(c.file)) {
+    Report(c, std::string(DeckName(c.deck)) + ": a load is still pending");
+    return;
+  }
+  if (!WaitFor([&] { return !deck.LoadPending.load() && deck.WorkerPasses.load() > before; }, kLoadWait)) {
+    Report(c, std::string(DeckName(c.deck)) + ": the load of " + c.file + " did not finish");
+    return;
+  }
+  TDeckError& error = DeckError(deck.IsDeckA);
+  if (error.Flag.exchange(false)) {
+    const int32_t code = error.Code.exchange(0);
+    Report(c, std::string(DeckName(c.deck)) + ": " +
+                  (code == -1 ? "WRONG FILE FORMAT !" : "DAMAGED OR UNREADABLE FILE !") + " (" + c.file + ")");
+    return;
+  }
+  if (options_.verbose) {
+    Report(c, std::string(DeckName(c.deck)) + ": loaded " + c.file + ", " +
+                  std::to_string((deck.LastFrame.load() + 1) / kRate) + " s");
+  }
+}
+
+void TEngineHost::Seek(const TScriptCommand& c) {
+  TSoundSource& deck = Deck(c.deck);
+  const int64_t frame = std::clamp<int64_t>(std::llround(c.value * kRate), 0, deck.LastFrame.load());
+  deck.RequestSeek(static_cast<int32_t>(frame));
+  if (!WaitFor([&] { return !deck.SeekPending.load(); }, kWorkerWait)) {
+    Report(c, std::string(DeckName(c.deck)) + ": the seek did not finish");
+  }
+}
+
+void TEngineHost::RecordStop() {
+  // The periodic update would drain at most one more tick; here everything
+  // mixed up to the stop reaches the file.
+  for (int i = 0; i < 16; ++i) {
+    const int64_t before = recorder_->RecordedBytes();
+    recorder_->Drain();
+    if (recorder_->RecordedBytes() == before) break;
+  }
+  recorder_->Stop();
+}
+
+void TEngineHost::Apply(const TScriptCommand& c) {
+  nowSeconds_ = c.timeSeconds;
+  if (options_.verbose && c.kind != TCommandKind::Load) Report(c, c.text);
+  auto loaded = [&](int32_t d) {
+    if (Deck(d).LoadOk.load()) return true;
+    Report(c, std::string(DeckName(d)) + ": no track loaded, command ignored");
+    return false;
+  };
+  switch (c.kind) {
+    case TCommandKind::Load:
+      LoadDeck(c);
+      break;
+    case TCommandKind::Play:
+      if (loaded(c.deck) && !Deck(c.deck).Playing.load()) Deck(c.deck).TogglePlay();
+      break;
+    case TCommandKind::Pause:
+      if (loaded(c.deck) && Deck(c.deck).Playing.load()) Deck(c.deck).TogglePlay();
+      break;
+    case TCommandKind::Stop:
+      if (loaded(c.deck)) Deck(c.deck).BackToTop();
+      break;
+    case TCommandKind::Seek:
+      if (loaded(c.deck)) Seek(c);
+      break;
+    case TCommandKind::Pitch:
+      if (loaded(c.deck)) Deck(c.deck).SetPitch(static_cast<int32_t>(std::lround(c.value * 100.0)));
+      break;
+    case TCommandKind::Direction:
+      if (loaded(c.deck)) Deck(c.deck).SetDirection(c.on ? -1 : 1);
+      break;
+    case TCommandKind::Brake:
+      if (loaded(c.deck)) {
+        TSoundSource& d = Deck(c.deck);
+        d.Brake.store(c.on);
+        if (!c.on) d.Speed.store(d.TargetSpeed.load());
+      }
+      break;
+    case TCommandKind::KeyLock:
+      for (int32_t d = 0; d < 2; ++d) {
+        if (c.deck == kBothDecks || c.deck == d) Deck(d).KeyLock.store(c.on);
+      }
+      break;
+    case TCommandKind::SongLoop:
+      if (loaded(c.deck)) {
+        if (c.on) Deck(c.deck).PreloadEnd();
+        Deck(c.deck).SongLoop.store(c.on);
+      }
+      break;
+    case TCommandKind::Volume: {
+      const double dB = ChannelFaderDb(static_cast<int32_t>(c.value));
+      if (c.deck == 0) {
+        mixer_->SetVolumeA(dB);
+      } else {
+        mixer_->SetVolumeB(dB);
+      }
+      break;
+    }
+    case TCommandKind::Gain:
+      (c.deck == 0 ? mixer_->TrimA : mixer_->TrimB).store(TrimFromGainDb(c.value));
+      break;
+    case TCommandKind::Eq:
+      controls_[c.deck].eqKnob[c.band] = static_cast<int32_t>(c.value);
+      ApplyEqBand(c.deck, c.band);
+      break;
+    case TCommandKind::Kill:
+      controls_[c.deck].kill[c.band] = c.on;
+      ApplyEqBand(c.deck, c.band);
+      break;
+    case TCommandKind::Filter:
+      controls_[c.deck].filterKnob = static_cast<int32_t>(c.value);
+      ApplyFilter(c.deck);
+      break;
+    case TCommandKind::FilterMode:
+      filterMode_ = static_cast<int32_t>(c.value);
+      ApplyFilter(0);
+      ApplyFilter(1);
+      break;
+    case TCommandKind::Crossfader:
+      crossfaderPosition_ = static_cast<int32_t>(c.value);
+      ApplyCrossfader();
+      break;
+    case TCommandKind::CrossfaderCurve:
+      crossfader_.curve = static_cast<int32_t>(c.value);
+      crossfader_.dirty = true;  // what the configuration dialog does
+      ApplyCrossfader();
+      break;
+    case TCommandKind::CrossfaderCut:
+      crossfader_.cutMode = c.on;
+      crossfader_.dirty = true;
+      ApplyCrossfader();
+      break;
+    case TCommandKind::Boost:
+      controls_[c.deck].buttons.boost = c.on;
+      ApplyCrossfader();
+      break;
+    case TCommandKind::Mute:
+      controls_[c.deck].buttons.mute = c.on;
+      ApplyCrossfader();
+      break;
+    case TCommandKind::CueMix: {
+      const TCueLevels cue = PreListenLaw(static_cast<int32_t>(c.value));
+      mixer_->CueA.store(cue.cueA);
+      mixer_->CueB.store(cue.cueB);
+      break;
+    }
+    case TCommandKind::Phones:
+      if (c.phones == TPhonesMode::Normal) {
+        PhonesSplitClick(phones_, false);
+      } else {
+        // A fresh press of the switch (off first when it is on): released at
+        // once gives split mode, held past eight update ticks master mode.
+        if (phones_.split || phones_.master) PhonesSplitClick(phones_, false);
+        PhonesSplitClick(phones_, true);
+        if (c.phones == TPhonesMode::Master) {
+          for (int32_t i = 0; i <= kPhonesHoldTicks; ++i) PhonesTick(phones_);
+        }
+        PhonesSplitUnclick(phones_);
+      }
+      mixer_->PhonesSplit.store(phones_.split);
+      mixer_->PhonesMaster.store(phones_.master);
+      break;
+    case TCommandKind::TalkOver:
+      mixer_->TalkOver.store(c.on);
+      break;
+    case TCommandKind::OnAir:
+      mixer_->OnAir.store(c.on);
+      break;
+    case TCommandKind::LineIn:
+      (c.deck == 0 ? mixer_->DeckALineIn : mixer_->DeckBLineIn).store(c.on);
+      break;
+    case TCommandKind::RecordStart:
+      if (recorder_->Recording()) {
+        Report(c, "record: already recording to " + recorder_->FileName());
+      } else if (!recorder_->Start(c.file)) {
+        Report(c, "record: cannot create " + c.file);
+      }
+      break;
+    case TCommandKind::RecordStop:
+      if (!recorder_->Recording()) {
+        Report(c, "record: not recording");
+      } else {
+        RecordStop();
+      }
+      break;
+    case TCommandKind::Preview:
+      if (mixer_->Preview->Open(c.file) == 0) {
+        Report(c, "preview: cannot open " + c.file);
+        mixer_->PreviewOn.store(false);
+      } else {
+        mixer_->PreviewOn.store(true);
+      }
+      break;
+    case TCommandKind::PreviewSeek:
+      mixer_->Preview->JumpToSecond(static_cast<int32_t>(c.value));
+      break;
+    case TCommandKind::PreviewOff:
+      mixer_->PreviewOn.store(false);
+      break;
+    case TCommandKind::Meters:
+      std::printf("%.3f meters A %.1f dB B %.1f dB master %.1f %.1f dB\n", c.timeSeconds, lastLevel_[0], lastLevel_[1],
+                  lastMaster_.left, lastMaster_.right);
+      std::fflush(stdout);
+      break;
+    case TCommandKind::End:
+      break;
+  }
+}
+
+void TEngineHost::Tick() {
+  ++ticks_;
+  if (recorder_->Recording()) recorder_->Drain();
+  if (ticks_ % kPreviewRefillTicks == 0) mixer_->Preview->Refill();
+  lastLevel_[0] = mixer_->LevelA();
+  lastLevel_[1] = mixer_->LevelB();
+  lastMaster_ = mixer_->MasterLevels();
+}
+
+void TEngineHost::WaitForDecks(int32_t frames) {
+  for (int32_t d = 0; d < 2; ++d) {
+    TSoundSource& deck = Deck(d);
+    if (!deck.LoadOk.load() || deck.LoadPending.load() || deck.SeekPending.load() || !deck.Playing.load()) continue;
+    const int32_t count = deck.ChunkCount.load();
+    const int32_t last = deck.LastFrame.load();
+    if (count <= 0 || last <= 0) continue;
+    const double pos = deck.Position.load();
+    const double speed = deck.Speed.load();
+    const double rate = std::max({1.0, std::fabs(speed), std::fabs(deck.SmoothedSpeed.load())});
+    // Key lock reads up to a splice interval plus its search window ahead.
+    const double reach = (frames + 10) * rate + (deck.KeyLock.load() ? 4200.0 : 0.0);
+    const int32_t dir = speed > 0 ? 1 : -1;  // the worker's rule: standstill counts as backwards
+    auto chunkOf = [&](double frame) {
+      return std::clamp(static_cast<int32_t>(std::clamp(frame, 0.0, double(last)) / kChunkFrames), 0, count - 1);
+    };
+    const int32_t here = chunkOf(pos);
+    const int32_t ahead = chunkOf(pos + dir * reach);
+    // Start the next chunk early so decoding overlaps the render of this one.
+    const int32_t next = here + dir;
+    if (next >= 0 && next < count && deck.ChunkAt(next) == nullptr) deck.WakeEvent.Signal();
+    for (int32_t c : {here, ahead}) {
+      if (deck.ChunkAt(c) != nullptr) continue;
+      const bool ok = WaitFor(
+          [&] {
+            if (deck.ChunkAt(c) != nullptr) return true;
+            deck.WakeEvent.Signal();
+            return false;
+          },
+          kWorkerWait);
+      if (!ok) {
+        std::fprintf(stderr, "zonda-engine: %s: chunk %d was not decoded in time; rendering on\n", DeckName(d), c);
+      }
+    }
+  }
+}
+
+int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
+  offline_ = true;
+  const int32_t block = options_.blockFrames > 0 ? options_.blockFrames : kOfflineBlockFrames;
+  const int32_t channels = options_.masterOnly ? 2 : 4;
+  TWavWriter writer;
+  if (!outFile.empty() && !writer.Open(outFile, channels)) {
+    std::fprintf(stderr, "zonda-engine: cannot create %s\n", outFile.c_str());
+    return 1;
+  }
+  output_->SetupBlockSizes(block);
+  ApplyStartupControls();
+  mixer_->Start();
+
+  std::vector<float> input(size_t(block) * 4, 0.0f);  // no line inputs offline
+  std::vector<float> device(size_t(block) * 4, 0.0f);
+  std::vector<int16_t> pcm(size_t(block) * size_t(channels), 0);
+  const int64_t endFrame = std::llround(script.EndSeconds() * kRate);
+  const double tickFrames = kTickSeconds * kRate;
+  double nextTick = tickFrames;
+  int64_t frame = 0;
+  size_t next = 0;
+  bool ended = false;
+  bool writeFailed = false;
+  while (true) {
+    while (next < script.commands.size() &&
+           std::llround(script.commands[next].timeSeconds * kRate) <= frame) {
+      const TScriptCommand& c = script.commands[next++];
+      if (c.kind == TCommandKind::End) {
+        ended = true;
+        break;
+      }
+      Apply(c);
+    }
+    if (ended || frame >= endFrame) break;
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(block, endFrame - frame));
+    WaitForDecks(n);
+    output_->OnInput(input.data(), n);
+    const int32_t got = output_->OnOutput(device.data(), n);
+    if (got != n) std::fill(device.begin(), device.begin() + size_t(n) * 4, 0.0f);
+    if (!outFile.empty() && !writeFailed) {
+      for (int32_t i = 0; i < n; ++i) {
+        for (int32_t ch = 0; ch < channels; ++ch) pcm[size_t(i * channels + ch)] = FromDevice(device[size_t(4 * i + ch)]);
+      }
+      if (!writer.Write(pcm.data(), n)) {
+        std::fprintf(stderr, "zonda-engine: writing %s failed\n", outFile.c_str());
+        writeFailed = true;
+      }
+    }
+    frame += n;
+    while (frame >= nextTick) {
+      Tick();
+      nextTick += tickFrames;
+    }
+  }
+  framesRendered_ = frame;
+  mixer_->StopMixing();
+  if (recorder_->Recording()) RecordStop();
+  if (!outFile.empty() && !writer.Close()) writeFailed = true;
+  return writeFailed ? 1 : 0;
+}
+
+int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
+  offline_ = false;
+  if (!device.empty()) ::setenv("ZONDA_AUDIO", device.c_str(), 1);
+  if (options_.blockFrames > 0) ::setenv("ZONDA_AUDIO_BLOCK", std::to_string(options_.blockFrames).c_str(), 1);
+  IlvexLibrary ilvex;
+  if (!ilvex.Load()) {
+    std::fprintf(stderr, "zonda-engine: cannot load the audio device library: %s\n", ilvex.LastError().c_str());
+    return 1;
+  }
+  ApplyStartupControls();
+  if (!output_->Open(ilvex, nullptr)) {
+    std::fprintf(stderr, "zonda-engine: no audio device could be opened\n");
+    return 1;
+  }
+  if (options_.verbose) {
+    std::fprintf(stderr, "zonda-engine: %s, %d-frame blocks in %d sub-blocks\n", output_->LatencyTextShown().c_str(),
+                 output_->BlockSizes().DeviceFrames, output_->BlockSizes().SubBlocks);
+  }
+  mixer_->Start();
+
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+  const double end = script.EndSeconds();
+  double nextTick = kTickSeconds;
+  size_t next = 0;
+  bool ended = false;
+  while (!ended) {
+    const double t = elapsed();
+    while (next < script.commands.size() && script.commands[next].timeSeconds <= t) {
+      const TScriptCommand& c = script.commands[next++];
+      if (c.kind == TCommandKind::End) {
+        ended = true;
+        break;
+      }
+      Apply(c);
+    }
+    if (ended || (next == script.commands.size() && elapsed() >= end)) break;
+    if (elapsed() >= nextTick) {
+      Tick();
+      nextTick += kTickSeconds;
+      if (nextTick < elapsed()) nextTick = elapsed() + kTickSeconds;  // a long load: no burst of ticks
+    }
+    double wake = std::min(nextTick, end);
+    if (next < script.commands.size()) wake = std::min(wake, script.commands[next].timeSeconds);
+    const double sleep = wake - elapsed();
+    if (sleep > 0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(sleep, kTickSeconds)));
+  }
+  framesRendered_ = std::llround(elapsed() * kRate);
+  if (recorder_->Recording()) RecordStop();
+  output_->Close(ilvex);
+  mixer_->StopMixing();
+  return 0;
+}
+
+}  // namespace zonda::host

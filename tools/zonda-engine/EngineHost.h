@@ -1,0 +1,106 @@
+#pragma once
+// TEngineHost: the real engine without a window. It owns the two decks with
+// their equalisers, the mixer (with its cut-off filters and preview player),
+// the recorder and the audio callbacks, keeps the state the main window's
+// controls would hold (crossfader table and overrides, knob values, kill
+// switches, headphone switch) and turns script commands into the same engine
+// calls the control handlers make.
+//
+//   TEngineHost host(options);
+//   host.RunOffline(script, "mix.wav");    // as fast as the machine allows
+//   host.RunRealTime(script, "null");      // through libilvex.so
+//
+// Offline, the device is replaced by a loop that calls the output callback
+// path (TAudioOutput::OnOutput, with silent line inputs) block after block;
+// before each block it waits for the chunks the decks are about to play, so a
+// fast render never outruns the decks' decode-ahead workers.
+//
+// Threads: everything here runs on the one main thread of the tool; in real
+// time the library's audio thread runs the callbacks, as in the program.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "dsp/FFTFilter.h"
+#include "engine/AudioOutput.h"
+#include "engine/Mixer.h"
+#include "engine/MixerLaws.h"
+#include "engine/Recorder.h"
+#include "engine/SoundSource.h"
+#include "tools/zonda-engine/EngineScript.h"
+
+namespace zonda::host {
+
+class TWavWriter;
+
+struct THostOptions {
+  int32_t blockFrames = 0;    // device block; 0 = offline 512, real time the library's
+  bool masterOnly = false;    // offline output: master only (2 channels) instead of 4
+  bool verbose = false;       // report each command on stderr
+};
+
+class TEngineHost {
+ public:
+  explicit TEngineHost(const THostOptions& options);
+  ~TEngineHost();
+  TEngineHost(const TEngineHost&) = delete;
+  TEngineHost& operator=(const TEngineHost&) = delete;
+
+  // Renders the script; outFile "" renders without writing. Returns the exit
+  // status (0 ok, 1 output or device failure).
+  int RunOffline(const TScript& script, const std::string& outFile);
+  // Plays the script in real time; device "" keeps the library's own choice,
+  // else null, portaudio, jack or alsa (ZONDA_AUDIO).
+  int RunRealTime(const TScript& script, const std::string& device);
+
+  // Frames rendered by the last run (offline) or played (real time).
+  int64_t FramesRendered() const { return framesRendered_; }
+
+ private:
+  struct DeckControls {
+    int32_t eqKnob[3] = {0, 0, 0};
+    bool kill[3] = {false, false, false};
+    int32_t filterKnob = 0;
+    TDeckOverride buttons;
+  };
+
+  void ApplyStartupControls();
+  void Apply(const TScriptCommand& c);
+  void ApplyCrossfader();
+  void ApplyEqBand(int32_t deck, int32_t band);
+  void ApplyFilter(int32_t deck);
+  void LoadDeck(const TScriptCommand& c);
+  void Seek(const TScriptCommand& c);
+  void RecordStop();
+  // The periodic update's share: drain the recording, refill the preview, read the meters.
+  void Tick();
+  // Offline: waits (bounded) until the chunks the next block plays are decoded.
+  void WaitForDecks(int32_t frames);
+  void Report(const TScriptCommand& c, const std::string& text) const;
+  TSoundSource& Deck(int32_t d) { return d == 0 ? *deckA_ : *deckB_; }
+  TFFTFilter& Equaliser(int32_t d) { return d == 0 ? *eqA_ : *eqB_; }
+
+  THostOptions options_;
+  std::unique_ptr<TSoundSource> deckA_, deckB_;
+  std::unique_ptr<TFFTFilter> eqA_, eqB_;
+  std::unique_ptr<TRecorder> recorder_;
+  std::unique_ptr<TKAVMixer> mixer_;
+  std::unique_ptr<TAudioOutput> output_;
+
+  // Control state of the window that is not here.
+  TCrossfaderState crossfader_;
+  int32_t crossfaderPosition_ = 63;
+  int32_t filterMode_ = 0;
+  DeckControls controls_[2];
+  TPhonesState phones_;
+
+  bool offline_ = true;
+  double nowSeconds_ = 0;     // time of the command being applied
+  int64_t ticks_ = 0;
+  int64_t framesRendered_ = 0;
+  TStereoDb lastMaster_;
+  double lastLevel_[2] = {-96.0, -96.0};
+};
+
+}  // namespace zonda::host
