@@ -50,6 +50,9 @@ class TDirectShowFileReader {
   // The result code standing for an FFmpeg error.
   static int32_t ResultFor(int ffmpegError);
 
+  // The stream behind it (tests look at its seek count).
+  const TMediaStream& Stream() const { return stream_; }
+
   // Times of the last sample read, in 100-ns units (kept, not used).
   int64_t SampleStart() const { return sampleStart_; }
   int64_t SampleEnd() const { return sampleEnd_; }

@@ -159,6 +159,13 @@ TEST_F(LibraryDecoders, FileReaderReadsSeeksByTimeAndReportsErrors) {
     if (n != "a.wma") {
       EXPECT_EQ(pcmLength, fx.sourceFrames * 4);
     }
+    // Reads at consecutive positions never seek; a jump back seeks once.
+    r.SeekTime(0);
+    const int64_t seeks = r.Stream().SeekCount();
+    ASSERT_EQ(r.Read(buf.data(), 4000), 4000);
+    ASSERT_EQ(r.Read(buf.data(), 4000), 4000);
+    EXPECT_EQ(r.Stream().SeekCount(), seeks + 1) << "one seek back to the start, none between";
+    EXPECT_EQ(std::memcmp(buf.data(), all.data() + 4000, 4000), 0);
     // A jump as the front makes it: position x 10^7 / 176400.
     for (int64_t position : {int64_t{4} * 30011, int64_t{4} * 1, int64_t{4} * 50000}) {
       r.SeekTime(position * 1000 * 100 / 1764);
