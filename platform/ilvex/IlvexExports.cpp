@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -47,7 +48,12 @@ ILVEX_EXPORT int32_t init_audio_io(void* windowHandle, IlvexAudioCallback input,
   std::lock_guard<std::mutex> guard(g_lock);
   CloseDevice();
   g_window = windowHandle;
-  g_io = AudioIO::Open(LoadEffectiveSettings(), input, output);
+  try {  // nothing may cross the C boundary
+    g_io = AudioIO::Open(LoadEffectiveSettings(), input, output);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ilvex: opening the audio device failed: %s\n", e.what());
+    g_io.reset();
+  }
   if (Verbose()) {
     if (g_io)
       std::fprintf(stderr, "ilvex: opened %s, %d frames per block, %d outputs, %d inputs\n",
@@ -70,7 +76,7 @@ ILVEX_EXPORT int32_t get_latency() {
   return ClampBlockFrames(LoadEffectiveSettings().blockFrames);
 }
 
-ILVEX_EXPORT void audio_control_panel() {
+ILVEX_EXPORT void audio_control_panel() try {
   // The dialog needs the program's QApplication; without one there is no window to show.
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return;
   QString current;
@@ -94,11 +100,17 @@ ILVEX_EXPORT void audio_control_panel() {
     }
   });
   dialog.exec();
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "ilvex: the audio settings window failed: %s\n", e.what());
 }
 
 ILVEX_EXPORT int32_t get_mpeg_first_frame_pos(const char* fileName) {
-  const int64_t pos = zonda::MpegFirstFramePos(fileName);
-  return pos >= 0 && pos <= INT32_MAX ? static_cast<int32_t>(pos) : -1;
+  try {
+    const int64_t pos = zonda::MpegFirstFramePos(fileName);
+    return pos >= 0 && pos <= INT32_MAX ? static_cast<int32_t>(pos) : -1;
+  } catch (const std::exception&) {
+    return -1;  // out of memory for the scan window: the decoder scans itself
+  }
 }
 
 ILVEX_EXPORT void ilvex_set_restart_callback(IlvexRestartCallback callback) { g_restart.store(callback); }
