@@ -617,7 +617,8 @@ bool TMediaStream::FeedFrame(void* framePtr) {
   auto* frame = static_cast<AVFrame*>(framePtr);
   int64_t n = frame->nb_samples;
   if (n <= 0) return true;
-  if (!EnsureResampler(frame)) return false;
+  // A frame that cannot be converted is treated like a damaged packet.
+  if (frame->ch_layout.nb_channels <= 0 || frame->ch_layout.nb_channels > 64 || !EnsureResampler(frame)) return true;
   // Frames drained at the end carry on where the stream stands.
   int64_t fs = frame->pts != AV_NOPTS_VALUE && !draining_ ? frame->pts : srcPos_;
   // A frame fills only its own packet's span: the index is the truth.
@@ -633,14 +634,14 @@ bool TMediaStream::FeedFrame(void* framePtr) {
     return true;
   }
   const int64_t useFrom = std::max<int64_t>(0, skip);
-  const uint8_t* planes[AV_NUM_DATA_POINTERS > 64 ? AV_NUM_DATA_POINTERS : 64];
+  const uint8_t* planes[64];
   const int channels = frame->ch_layout.nb_channels;
   const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
   const int bps = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame->format));
   const int planeCount = planar ? std::min(channels, 64) : 1;
   const int64_t stride = planar ? bps : int64_t{bps} * channels;
   for (int c = 0; c < planeCount; ++c) planes[c] = frame->extended_data[c] + useFrom * stride;
-  if (!ConvertInto(planes, static_cast<int>(n - useFrom))) return false;
+  if (!ConvertInto(planes, static_cast<int>(n - useFrom))) std::fprintf(stderr, "error -- SoundConverterFillBuffer\n");
   srcPos_ = fs + n;
   return true;
 }
