@@ -9,17 +9,20 @@
 //   form.FillWindowHandlers(actions);
 //   form.ChangeSkin(skins[ChooseStartSkin(skins, saved, screenWidth)], "");
 //
-// Main thread only. Header-only for now: it needs nothing but the skin UI
-// library, which the program links.
+// Main thread only. The window's own part is here; the program's handlers
+// are in app/MainForm*.cpp (zonda_app).
 #include <QMessageBox>
 #include <QScreen>
 #include <string>
 
+#include "app/MainFormState.h"
 #include "skin/ActionTables.h"
 #include "skin/ui/SkinChoice.h"
 #include "skin/ui/TSkinWindow.h"
 
 namespace zonda {
+
+class TRegQZ;
 
 class TMainForm : public TSkinWindow {
  public:
@@ -59,6 +62,111 @@ class TMainForm : public TSkinWindow {
   TKAVLevel& VUmeterDeckB() { return Skins().VUmeter(TSkinLoader::VUmeterDeckB); }
   TKAVLevel& VUmeterMasterL() { return Skins().VUmeter(TSkinLoader::VUmeterMasterL); }
   TKAVLevel& VUmeterMasterR() { return Skins().VUmeter(TSkinLoader::VUmeterMasterR); }
+
+  // ---- the program's main window: deck and mixer controls, periodic update ----
+  // (app/MainForm*.cpp by concern). d is the deck, 0 = A, 1 = B; one handler
+  // serves both decks' actions ("Play_but_AClick" and "Play_but_BClick").
+  // Main thread, except HoldTick.
+
+  // Links the engine, looks the actions up and fills every deck and mixer
+  // handler by name; from then on closing asks the exit question and shuts down.
+  void AttachProgram(TActionTables& actions, TMainFormLinks links);
+  TMainFormState& State() { return state_; }
+  // Runs every control's change handler once, carrying the actions' values into the engine.
+  void ApplyAllControls();
+  void PeriodicUpdate();  // periodic-update timer, on the main thread
+  void HoldTick();        // hold-tracking timer thread
+  void SaveConfiguration(TRegQZ& reg);
+  bool ClosingConfirmed = false;
+  int32_t LastListSelected = 0;
+
+  // transport (MainFormTransport.cpp)
+  void Play_but_Click(int d);
+  bool load_but_Click(int d, const std::string& file);  // false: nothing loaded
+  void BackToTop(int d);
+  void SetCUE_Click(int d);
+  void SetCUE_UnClick(int d);
+  void CUE_1_Click(int d, int slot);
+  void CUE_1_MouseDown(int d, int slot);
+  void SearchPrevClick(int d);
+  void SearchPrevUnClick(int d);
+  void SearchNextClick(int d);
+  void SearchNextUnClick(int d);
+  void Position_Track(int d);
+  void Afis_TIME(int d);
+  void RefreshCueButtons();
+  // loops and play patterns (MainFormLoops.cpp)
+  void Loop_In_End_Click(int d);
+  void ExitLOOP_Click(int d);
+  void LOOP_PREV_Click(int d);
+  void LOOP_NEXT_Click(int d);
+  void LOOP_LESS_Click(int d);
+  void LOOP_MORE_Click(int d);
+  void loop1p2_Click(int d, int halfBeats);
+  void LoopSongClick(int d);
+  void ReversePlayClick(int d);
+  void BrakeClick(int d);
+  // pitch, bends, jog, scratch, the beat display's mouse (MainFormPitch.cpp)
+  void Pitch_Mod_Change(int d);
+  void pitch_Track(int d);
+  void Reset_pitch_Click(int d);
+  void bendDOWN_Click(int d);
+  void bendDOWN_UnClick(int d);
+  void bendUP_Click(int d);
+  void bendUP_UnClick(int d);
+  void JogWheelTrack(int d);
+  static int JogStep(int previous, int now);  // wheel positions 0..95 -> signed step
+  void DeckScratchClick(int d);
+  void KAVdispLeftClick(int d);
+  void KAVdispMOVE(int d);
+  void KAVdispLeftUnClick(int d);
+  void KAVdispRightClick(int d);
+  void KAVdispRightUnClick(int d);
+  // mixer controls (MainFormMixer.cpp)
+  void CROSS_FADERChange();
+  void Volume_Change(int d);
+  void Gain_Change(int d);
+  void EqChange(int d, int band);  // 0 low, 1 mid, 2 high
+  void KILL_Click(int d, int band);
+  void OpenLineMouseDown(int d);
+  void OpenLineMouseUp(int d);
+  void MuteLineMouseDown(int d);
+  void MuteLineMouseUp(int d);
+  void CUEPGMmixChange();
+  void phones_split_click();
+  void phones_split_unclick();
+  void SetOnAir();
+  void SetTalkOver();
+  void FILTER_Change(int d);
+  void recording1Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void LookUpActions(TActionTables& actions);
+  void FillDeckHandlers(TActionTables& actions);
+  TSoundSource& Deck(int d);
+  TButtonAction& Button(int index);
+  TSliderAction& Slider(int index);
+  TTextAction& Text(int index);
+  void SetSliderValue(int index, int value);  // and its change handler, bound or not
+  std::string LanguageText(const char* key, const char* fallback) const;
+  int32_t JogBendAmount() const;
+  int DeckUnderPoint(int x) const;
+  void ApplyPhones();
+  // periodic parts
+  void LoadCompletion(int d);
+  void SearchTick(int d);
+  void CueHoldTick(int d);
+  void BendTick(int d);
+  void SlowResetTick(int d);
+
+  TActionTables* actions_ = nullptr;
+  TMainFormLinks links_;
+  TMainFormState state_;
 };
 
 }  // namespace zonda

@@ -1,0 +1,114 @@
+// The main window's periodic update (every 35 ms, on the main thread, from
+// the periodic-update timer) and the hold tracking (every 25 ms, on the
+// hold-tracking timer's own thread). Steps whose subject is not part of the
+// program yet (beat sync, effect editors, the list view, controller lamps,
+// the Auto-DJ, the preview player) join with those units.
+#include <QTime>
+#include <span>
+
+#include "app/MainForm.h"
+#include "engine/Mixer.h"
+#include "engine/Recorder.h"
+#include "engine/SoundSource.h"
+
+namespace zonda {
+
+void TMainForm::PeriodicUpdate() {
+  if (links_.EngineRunning == nullptr || links_.EngineRunning->load() == 0) return;
+  TSoundSource* decks[2] = {&Deck(0), &Deck(1)};
+
+  // 1, 2. Load errors; displays.
+  for (int d = 0; d < 2; ++d) {
+    TSoundSource& deck = *decks[d];
+    if (!deck.LoadPending.load()) deck.FillDisplay();
+    TBeatDisplayAction& display = actions_->BeatDisplay(state_.Deck[d].A.display);
+    display.SetBeatDiff(d == 0 ? -state_.BeatDiff : state_.BeatDiff);
+    const size_t points = static_cast<size_t>(std::clamp(deck.DisplayPoints.load(), 0, kDisplayLength));
+    display.SetDisplayData(std::span<const int16_t>(deck.DisplayBeats.data(), points));
+    display.SetOverviewData(std::span<const int16_t>(deck.DisplayWave.data(), points));
+  }
+  // 3. Meters.
+  if (links_.Mixer && Skins().SkinLoaded()) {
+    const TStereoDb master = links_.Mixer->MasterLevels();
+    VUmeterMasterL().SetValueDB(master.left);
+    VUmeterMasterR().SetValueDB(master.right);
+    VUmeterDeckA().SetValueDB(links_.Mixer->LevelA());
+    VUmeterDeckB().SetValueDB(links_.Mixer->LevelB());
+  }
+  // 5. Time read-outs and the end-of-track stop.
+  Afis_TIME(0);
+  Afis_TIME(1);
+  // 1, 6, 7. Load errors, song names, load completion.
+  LoadCompletion(0);
+  LoadCompletion(1);
+  // 8. Position sliders, one deck per tick.
+  {
+    const int d = (state_.TickCount % 2 == 1) ? 1 : 0;
+    if (decks[d]->LoadOk.load()) Slider(state_.Deck[d].A.pos).SetValue(decks[d]->PositionFrame() / 100);
+  }
+  // 11. Recording.
+  if (links_.Recorder && links_.Recorder->Recording()) {
+    links_.Recorder->Drain();
+    Text(state_.recordTime).SetText(links_.Recorder->TimeText());
+  }
+  // 12. Tick.
+  if (state_.TickCount == 14) {
+    state_.TickCount = 0;
+    state_.PeriodTick = true;
+    state_.Blink = !state_.Blink;
+  } else {
+    ++state_.TickCount;
+  }
+  ++state_.Ticks;
+  // 14. Scratch buttons.
+  if (state_.TickCount % 4 == 0) {
+    for (int d = 0; d < 2; ++d) Button(state_.Deck[d].A.scratch).SetLit(decks[d]->ScratchMode.load());
+  }
+  // 15. Jog holds end three to four ticks after the wheel stopped.
+  for (TSoundSource* deck : decks) {
+    if (deck->JogIdle.load() == 0) {
+      deck->ScratchEnd();
+      deck->JogIdle.store(-1);
+    }
+    if (deck->JogIdle.load() > 0) deck->JogIdle.fetch_sub(1);
+  }
+  // 16. Headphone split hold.
+  PhonesTick(state_.Phones);
+  ApplyPhones();
+  // 17, 18. Bends and fast search.
+  BendTick(0);
+  BendTick(1);
+  SearchTick(0);
+  SearchTick(1);
+  // 19. Line input texts and the CUE hold counters.
+  if (state_.TickCount % 3 == 0) {
+    for (int d = 0; d < 2; ++d) {
+      const bool lineIn = links_.Mixer && (d == 0 ? links_.Mixer->DeckALineIn : links_.Mixer->DeckBLineIn).load();
+      Text(state_.Deck[d].A.analogIn).SetText(lineIn && state_.Blink ? "ANALOG IN" : "");
+      CueHoldTick(d);
+    }
+  }
+  // 20. Clock.
+  if (state_.PeriodTick) Text(state_.clock).SetText(QTime::currentTime().toString("hh:mm:ss").toStdString());
+  // 21. Record lamp.
+  if (links_.Recorder) {
+    if (links_.Recorder->Recording()) {
+      Button(state_.recording).SetLit(state_.Blink);
+    } else if (state_.PeriodTick && state_.Blink) {
+      Button(state_.recording).SetLit(false);
+    }
+  }
+  // 22. Slow pitch reset steps.
+  if (state_.TickCount == 0) SlowResetTick(0);
+  if (state_.TickCount == 1) SlowResetTick(1);
+  // 24.
+  state_.PeriodTick = false;
+}
+
+void TMainForm::HoldTick() {
+  const int32_t x = state_.CursorX.load();
+  if (links_.Deck[0]) links_.Deck[0]->TrackHolds(x);
+  if (links_.Deck[1]) links_.Deck[1]->TrackHolds(x);
+}
+
+}  // namespace zonda

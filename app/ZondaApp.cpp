@@ -1,0 +1,319 @@
+#include "app/ZondaApp.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+#include "app/KeyboardHook.h"
+#include "app/MainForm.h"
+#include "app/MainThreadDispatcher.h"
+#include "app/RegQZ.h"
+#include "app/SingleInstance.h"
+#include "dsp/FFTFilter.h"
+#include "engine/AudioOutput.h"
+#include "engine/Mixer.h"
+#include "engine/Recorder.h"
+#include "engine/SoundSource.h"
+#include "engine/ThreadPriority.h"
+#include "engine/TimerThread.h"
+#include "platform/ProgramDir.h"
+#include "skin/ActionTables.h"
+#include "skin/LanguageTables.h"
+#include "skin/ui/SkinChoice.h"
+
+namespace zonda {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+constexpr const char* kFolders[] = {"/effects", "/lists", "/skins", "/shortcuts", "/languages"};
+
+}  // namespace
+
+TZondaApp::TZondaApp() = default;
+
+TZondaApp::~TZondaApp() {
+  if (!closed_ && form_) FormClose();
+  // Secondary windows, then the actions, then the settings store.
+  form_.reset();
+  language_.reset();
+  actions_.reset();
+  reg_.reset();
+}
+
+TSoundSource* TZondaApp::Deck(int d) { return d == 0 ? deckA_.get() : deckB_.get(); }
+
+TStartOptions TZondaApp::ParseArguments(int argc, char** argv) {
+  TStartOptions o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if ((a == "--deck-a" || a == "--deck-b") && i + 1 < argc) {
+      (a == "--deck-a" ? o.DeckAFile : o.DeckBFile) = argv[++i];
+    } else if (a == "--help" || a == "-h") {
+      o.Help = true;
+    } else if (a.rfind("-platform", 0) == 0 || a.rfind("-style", 0) == 0) {
+      ++i;  // Qt's own options
+    } else {
+      o.Error = a;
+    }
+  }
+  return o;
+}
+
+const std::vector<TRequiredFile>& TZondaApp::RequiredFiles() {
+  // The program's, its libraries' and its data files' names in the
+  // installation. Entries not checked yet belong to parts that are not
+  // installed by this version; each joins the check when it is.
+  static const std::vector<TRequiredFile> files = {
+      {"/zonda", true},
+      {"/libilvex.so", true},
+      {"/libtorvane.so", false},
+      {"/exclude_plugins.txt", false},
+      {"/lists/default.lst", false},
+      {"/lists/list1.lst", false},
+      {"/lists/list2.lst", false},
+      {"/lists/lists.ssa", false},
+      {"/libombrel.so", true},
+      {"/zonda.url", false},
+      {"/quarnet.url", false},
+      {"/languages/english.xml", true},
+      {"/shortcuts/lastest_shortcuts.xml", false},
+      {"/libquelmo.so", true},
+  };
+  return files;
+}
+
+std::string TZondaApp::MissingRequiredFile() {
+  std::error_code ec;
+  for (const TRequiredFile& f : RequiredFiles()) {
+    if (f.checked && !std::filesystem::exists(ProgramPath(f.path), ec)) return f.path;
+  }
+  return "";
+}
+
+void TZondaApp::Warn(const std::string& text) {
+  QMessageBox::warning(form_.get(), "Zonda", QString::fromStdString(text), QMessageBox::Ok);
+}
+
+int TZondaApp::Run(const TStartOptions& options) {
+  const int early = Start(options);
+  if (early >= 0) return early;
+  return Exec();
+}
+
+int TZondaApp::Exec() { return QApplication::exec(); }
+
+// Returns -1 when the program runs on, else the exit code.
+int TZondaApp::Start(const TStartOptions& options) {
+  const auto started = Clock::now();
+  // 1-3. One instance per user; the administrator check passes here.
+  instance_ = std::make_unique<TSingleInstance>();
+  if (instance_->AnotherIsRunning()) {
+    QMessageBox::warning(nullptr, "Zonda", "Zonda is already opened !", QMessageBox::Ok);
+    return 0;
+  }
+  // 4.
+  QApplication::setApplicationName("Zonda");
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // 5. Without the audio device library the program does not run.
+  if (!ilvex_.Load()) {
+    std::cerr << "zonda: " << ilvex_.LastError() << "\n";
+    return 1;
+  }
+  // 6. The settings store.
+  reg_ = std::make_unique<TRegQZ>();
+  reg_->CreateKeys = 1;
+  reg_->SetRootKind(2);
+  reg_->SetKeyPath("\\Software\\Quarnet\\Zonda");
+  reg_->WriteString("LastDirectory", ProgramDir());
+  // 8.
+  engineRunning_.store(0);
+  if (const QScreen* s = QGuiApplication::primaryScreen()) {
+    screenWidth_ = s->geometry().width();
+    screenHeight_ = s->geometry().height();
+  }
+  // 9. Required files; 10 (DirectX) and 11 (memory) have nothing to check here.
+  const std::string missing = MissingRequiredFile();
+  if (!missing.empty()) {
+    std::cerr << "zonda: missing " << ProgramPath(missing) << "\n";
+    QMessageBox::warning(nullptr, "Zonda", "Some files are missing ! Please reinstall !!!", QMessageBox::Ok);
+    return 1;
+  }
+  // 12.
+  for (const char* folder : kFolders) {
+    std::error_code ec;
+    std::filesystem::create_directories(ProgramPath(folder), ec);
+  }
+  // 13. Skins and languages (the action tables hold the language's hints).
+  actions_ = std::make_unique<TActionTables>();
+  language_ = std::make_unique<TLanguageTables>(*actions_);
+  skins_ = TSkinLoader::ListSkins(ProgramPath("/skins"));
+  if (skins_.empty()) QMessageBox::warning(nullptr, "Zonda", "can NOT find any valid skins !", QMessageBox::Ok);
+  language_->ListLanguages(TLanguageTables::LanguageFolder());
+  if (language_->LanguageList().empty()) {
+    QMessageBox::warning(nullptr, "Zonda", "can NOT find any valid languages !", QMessageBox::Ok);
+  }
+  // 14, 15. The main window, then the engine start (the mixer needs the decks,
+  // so it is made there, right after them).
+  form_ = std::make_unique<TMainForm>(*actions_);
+  if (!EngineStart()) return 1;
+  // 16. The action handlers.
+  form_->FillWindowHandlers(*actions_);
+  TMainFormLinks links;
+  links.Deck = {deckA_.get(), deckB_.get()};
+  links.Equaliser = {eqA_.get(), eqB_.get()};
+  links.Mixer = mixer_.get();
+  links.Recorder = recorder_.get();
+  links.Config = &config_;
+  links.Language = language_.get();
+  links.EngineRunning = &engineRunning_;
+  links.FormClose = [this] { FormClose(); };
+  form_->AttachProgram(*actions_, std::move(links));
+  // 22. Stored settings through their handlers, the skin and the language.
+  config_.Read(*reg_);
+  ApplySettings();
+  // 23. Show the main window (files dropped on it are accepted).
+  form_->show();
+  QApplication::processEvents();
+  // The skin test message.
+  instance_->Listen([this] {
+    if (!reg_ || !form_) return;
+    const std::string path = reg_->ReadString("SkinTest", "");
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::exists(path + ".bmp", ec) || !std::filesystem::exists(path + ".xml", ec)) {
+      return;
+    }
+    form_->Skins().LoadSkin(path);
+    form_->AdaptFormsToResolution();
+    form_->raise();
+    form_->activateWindow();
+  });
+  // 24. Timers: the periodic update on the main thread, hold tracking on its own.
+  SetCurrentThreadPriority(TThreadPriority::BelowNormal);
+  sync_ = std::make_unique<TMainThreadDispatcher>();
+  updateTimer_ = std::make_unique<TTimerThread>(
+      TThreadPriority::Normal, [this] { form_->PeriodicUpdate(); }, 35, true, sync_->Dispatcher());
+  holdTimer_ = std::make_unique<TTimerThread>(TThreadPriority::Highest, [this] { form_->HoldTick(); }, 25, false);
+  // 25. Sound from now on.
+  engineRunning_.store(1);
+  mixer_->Start();
+  // 26. The Auto-DJ switch (the Auto-DJ itself comes with its own unit).
+  actions_->Button(actions_->FindButtonAction("autodj")).SetSelected(config_.AutoDj);
+  // Files named on the command line.
+  if (!options.DeckAFile.empty()) form_->load_but_Click(0, options.DeckAFile);
+  if (!options.DeckBFile.empty()) form_->load_but_Click(1, options.DeckBFile);
+  startMs_ = MsSince(started);
+  return -1;
+}
+
+bool TZondaApp::EngineStart() {
+  // 1. Keyboard hook.
+  hook_ = std::make_unique<TKeyboardHook>(*actions_);
+  qApp->installEventFilter(hook_.get());
+  // 2. Decks (the steady clock is always there for scratching), their
+  // equalisers, the recorder and the mixer.
+  deckA_ = std::make_unique<TSoundSource>(true);
+  deckB_ = std::make_unique<TSoundSource>(false);
+  eqA_ = std::make_unique<TFFTFilter>();
+  eqB_ = std::make_unique<TFFTFilter>();
+  recorder_ = std::make_unique<TRecorder>();
+  mixer_ = std::make_unique<TKAVMixer>(TMixerDeck{deckA_.get(), eqA_.get(), {}},
+                                       TMixerDeck{deckB_.get(), eqB_.get(), {}}, recorder_.get());
+  // 3. The audio device.
+  output_ = std::make_unique<TAudioOutput>(*mixer_);
+  if (!output_->Open(ilvex_, form_.get())) {
+    Warn("ERROR: can not find the Z-CONTROL DJ !\r\nPlease connect the Z-CONTROL DJ to the computer, power it and try "
+         "again.");
+    output_.reset();
+    closed_ = true;
+    return false;
+  }
+  latencyText_ = output_->LatencyTextShown();
+  return true;
+}
+
+void TZondaApp::ApplySettings() {
+  TActionTables& t = *actions_;
+  TMainForm& f = *form_;
+  // Pitch range: the pitch sliders' limits.
+  const int32_t range = TConfigValues::PitchRangePermyriad(config_.PitchRange);
+  for (const char* name : {"decka_pitch", "deckb_pitch"}) {
+    TSliderAction& s = t.Slider(t.FindSliderAction(name));
+    s.SetMinimum(-range);
+    s.SetMaximum(range);
+  }
+  // Auto-DJ mixing time read-out: whole seconds "." tenths.
+  t.Text(t.FindTextAction("auto_dj_time"))
+      .SetText(std::to_string(config_.AutoDjMixingTime / 10) + "." + std::to_string(config_.AutoDjMixingTime % 10));
+  // Cut-off mode: both knobs to the mode's neutral value.
+  for (const char* name : {"decka_cutoff_filter", "deckb_cutoff_filter"}) {
+    t.Slider(t.FindSliderAction(name)).SetValue(TConfigValues::NeutralCutoff(config_.CutoffFilterMode));
+  }
+  t.Button(t.FindButtonAction("random")).SetSelected(config_.Random);
+  for (TSoundSource* deck : {deckA_.get(), deckB_.get()}) {
+    deck->KeyLock.store(config_.KeyLockNew);
+    deck->CueLogic.store(config_.CueLogic());
+    deck->ReloopAfterExit.store(config_.ReloopAfterExitLoop);
+    deck->SnapLoopToBeat.store(config_.AutoSnapLoopToBeat);
+  }
+  for (TBeatDisplayAction& d : t.BeatDisplays()) d.SetStandardWave(config_.DisplayStdWave);
+  // Language, then the skin (a skin shows the language's hints).
+  if (!language_->LanguageList().empty()) config_.LangNumber = language_->ApplyLanguage(config_.LangNumber);
+  ApplyStartSkin();
+  // Every control's handler once: pitch, faders, gains, equalisers, filters, crossfader.
+  f.ApplyAllControls();
+}
+
+void TZondaApp::ApplyStartSkin() {
+  const int chosen = ChooseStartSkin(skins_, config_.SkinNumber, screenWidth_ > 0 ? screenWidth_ : 1024);
+  if (chosen < 0) return;
+  config_.SkinNumber = chosen;
+  form_->Skins().LoadSkin(skins_[static_cast<size_t>(chosen)].BasePath);
+  form_->AdaptFormsToResolution();
+}
+
+void TZondaApp::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  const auto started = Clock::now();
+  // 1. The callbacks stop mixing first.
+  engineRunning_.store(0);
+  if (mixer_) mixer_->StopMixing();
+  // 2. Hold tracking, then the periodic update (called off first so neither
+  // side waits for the other).
+  if (holdTimer_) holdTimer_->Stop(1000);
+  holdTimer_.reset();
+  if (sync_) sync_->Cancel();
+  if (updateTimer_) updateTimer_->Stop(3000);
+  updateTimer_.reset();
+  if (hook_) qApp->removeEventFilter(hook_.get());
+  // No control may call into the engine from here on.
+  if (form_) form_->Skins().UnloadSkin();
+  // 3, 4. Recording, then the device.
+  if (recorder_ && recorder_->Recording()) recorder_->Stop();
+  if (output_) output_->Close(ilvex_);
+  output_.reset();
+  // 5. Mixer, deck B, deck A (each deck saves its song settings).
+  mixer_.reset();
+  deckB_.reset();
+  deckA_.reset();
+  eqA_.reset();
+  eqB_.reset();
+  recorder_.reset();
+  // 6. Lists (with the lists unit), then the settings.
+  if (form_ && reg_) form_->SaveConfiguration(*reg_);
+  // 8. The library.
+  ilvex_.VstDeinit();
+  ilvex_.Unload();
+  hook_.reset();
+  shutdownMs_ = MsSince(started);
+}
+
+}  // namespace zonda

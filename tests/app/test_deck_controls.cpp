@@ -1,0 +1,296 @@
+// The main window's deck controls and periodic update on real decks and a
+// real mixer, without a skin or an audio device: the update's tick rules,
+// the CUE hold, fast search, bends, slow pitch reset, jog wrap, read-outs,
+// and handlers that must do nothing on an empty deck.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <numeric>
+
+#include "app/ConfigValues.h"
+#include "app/MainForm.h"
+#include "dsp/FFTFilter.h"
+#include "engine/Mixer.h"
+#include "engine/SoundSource.h"
+#include "skin/ActionTables.h"
+#include "tests/engine/DeckTestSupport.h"
+
+namespace zonda::test {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+class DeckControls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    form_ = std::make_unique<TMainForm>(actions_);
+    TMainFormLinks links;
+    links.Deck = {&deckA_, &deckB_};
+    links.Equaliser = {&eqA_, &eqB_};
+    links.Mixer = &mixer_;
+    links.Config = &config_;
+    links.EngineRunning = &running_;
+    links.FormClose = [] {};
+    form_->AttachProgram(actions_, std::move(links));
+  }
+  void Tick(int n = 1) {
+    for (int i = 0; i < n; ++i) form_->PeriodicUpdate();
+  }
+  TTextAction& Text(const char* name) { return actions_.Text(actions_.FindTextAction(name)); }
+  TSliderAction& Slider(const char* name) { return actions_.Slider(actions_.FindSliderAction(name)); }
+  TButtonAction& Button(const char* name) { return actions_.Button(actions_.FindButtonAction(name)); }
+
+  IsolatedProgramDir dir_;
+  TActionTables actions_;
+  TSoundSource deckA_{true}, deckB_{false};
+  TFFTFilter eqA_, eqB_;
+  TKAVMixer mixer_{{&deckA_, &eqA_, {}}, {&deckB_, &eqB_, {}}, nullptr};
+  TConfigValues config_;
+  std::atomic<uint8_t> running_{1};
+  std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(DeckControls, NothingHappensWhileTheEngineIsNotRunning) {
+  running_.store(0);
+  Text("time").SetText("x");
+  form_->SearchNextClick(0);
+  Tick(30);
+  EXPECT_EQ(Text("time").Text(), "x");
+  EXPECT_EQ(form_->State().TickCount, 0);
+  EXPECT_EQ(form_->State().Deck[0].SearchForwardCounter, 0);
+}
+
+TEST_F(DeckControls, ClockOncePerPeriodAndPositionSlidersAlternate) {
+  const std::string file = WritePatternTrack(dir_.dir(), "a.wav", 176400 * 3);
+  ASSERT_TRUE(LoadAndWait(deckA_, file));
+  ASSERT_TRUE(LoadAndWait(deckB_, file));
+  Tick();  // load completion sets the slider ranges
+  TSliderAction& posA = Slider("decka_pos");
+  TSliderAction& posB = Slider("deckb_pos");
+  deckA_.Position.store(50000.0);
+  deckB_.Position.store(70000.0);
+  // TickCount is now 1 (odd): deck B's turn.
+  Tick();
+  EXPECT_EQ(posB.Value(), 700);
+  EXPECT_NE(posA.Value(), 500);
+  Tick();
+  EXPECT_EQ(posA.Value(), 500);
+
+  while (form_->State().TickCount != 0) Tick();
+  Text("time").SetText("x");
+  int changes = 0;
+  std::string last = "x";
+  for (int i = 0; i < 45; ++i) {
+    Tick();
+    if (Text("time").Text() != last) {
+      ++changes;
+      last = Text("time").Text();
+      Text("time").SetText(last = "x");
+    }
+  }
+  EXPECT_EQ(changes, 3);
+}
+
+TEST_F(DeckControls, JogHoldEndsOnTheFourthQuietTick) {
+  const std::string file = WritePatternTrack(dir_.dir(), "a.wav", 176400 * 3);
+  ASSERT_TRUE(LoadAndWait(deckA_, file));
+  deckA_.JogMove(false, 10);  // stopped deck: the wheel holds the platter
+  ASSERT_TRUE(deckA_.Held.load());
+  Tick(3);
+  EXPECT_TRUE(deckA_.Held.load());
+  Tick();
+  EXPECT_FALSE(deckA_.Held.load());
+  EXPECT_EQ(deckA_.JogIdle.load(), -1);
+}
+
+TEST_F(DeckControls, CueHeldBrieflyJumpsHeldLongErases) {
+  const std::string file = WritePatternTrack(dir_.dir(), "a.wav", 176400 * 3);
+  ASSERT_TRUE(LoadAndWait(deckA_, file));
+  Tick();
+  struct Case {
+    int ticks;
+    bool erased;
+  };
+  for (const Case c : {Case{6, false}, Case{14, true}}) {
+    deckA_.CuePoint.store(44100);
+    deckA_.SelectedCueSlot.store(1);
+    deckA_.Position.store(100000.0);
+    form_->SetCUE_Click(0);
+    Tick(c.ticks);
+    form_->SetCUE_UnClick(0);
+    if (c.erased) {
+      EXPECT_EQ(deckA_.CuePoint.load(), 0);
+      EXPECT_EQ(deckA_.CueSlots[1].load(), 0);
+      EXPECT_EQ(deckA_.Position.load(), 100000.0);
+    } else {
+      EXPECT_EQ(deckA_.CuePoint.load(), 44100);
+      EXPECT_EQ(deckA_.Position.load(), 44100.0);
+      EXPECT_TRUE(Button("decka_cue1").Lit());
+      EXPECT_TRUE(Button("decka_cue1").Selected());
+    }
+  }
+}
+
+TEST_F(DeckControls, HotCueSelectionStoresTheActiveCueFirst) {
+  deckA_.SelectedCueSlot.store(1);
+  deckA_.CuePoint.store(12345);
+  deckA_.CueSlots[3].store(54321);
+  form_->CUE_1_Click(0, 3);
+  EXPECT_EQ(deckA_.CueSlots[1].load(), 12345);
+  EXPECT_EQ(deckA_.CuePoint.load(), 54321);
+  EXPECT_TRUE(Button("decka_cue3").Selected());
+  EXPECT_FALSE(Button("decka_cue1").Selected());
+  EXPECT_TRUE(Button("decka_cue1").Lit());
+  EXPECT_EQ(Slider("decka_pos").Marker(), 543);
+}
+
+TEST_F(DeckControls, FastSearchGrowsToFourHundredNinetyOneSecondsInThirtyTicks) {
+  form_->SearchNextClick(0);
+  int64_t seconds = 0;
+  std::vector<int> jumps;
+  for (int i = 0; i < 30; ++i) {
+    const int c = form_->State().Deck[0].SearchForwardCounter;
+    jumps.push_back(std::clamp(c, 1, 300));
+    seconds += jumps.back();
+    Tick();
+  }
+  EXPECT_EQ(seconds, 491);
+  EXPECT_EQ((std::vector<int>(jumps.begin(), jumps.begin() + 5)), (std::vector<int>{1, 1, 2, 3, 4}));
+  form_->SearchPrevClick(0);  // the other direction stops this one
+  EXPECT_EQ(form_->State().Deck[0].SearchForwardCounter, -1);
+}
+
+TEST_F(DeckControls, BendDownFromZeroPassesAThirdAfter65TicksAndStandsAfter121) {
+  form_->bendDOWN_Click(0);
+  deckA_.BendDownCount.store(-1);
+  Tick(64);
+  EXPECT_GT(deckA_.GetPitch(), -3333);
+  Tick();
+  EXPECT_LE(deckA_.GetPitch(), -3333);
+  Tick(55);
+  EXPECT_GT(deckA_.GetPitch(), -10000);
+  Tick();
+  EXPECT_EQ(deckA_.GetPitch(), -10000);
+  form_->bendDOWN_UnClick(0);
+  EXPECT_EQ(deckA_.GetPitch(), 0);
+  // During a slow reset a bend does nothing.
+  form_->Reset_pitch_Click(0);
+  form_->bendUP_Click(0);
+  EXPECT_FALSE(form_->State().Deck[0].BendUpActive);
+}
+
+TEST_F(DeckControls, PitchReadOutAndSlowReset) {
+  TSliderAction& pitch = Slider("decka_pitch");
+  struct Case {
+    int slider;
+    const char* text;
+  };
+  for (const Case c : {Case{250, "-2.50"}, Case{-800, "8.00"}, Case{0, "0.00"}}) {
+    pitch.SetValue(c.slider);
+    form_->Pitch_Mod_Change(0);
+    EXPECT_EQ(Text("decka_pitch").Text(), c.text);
+    EXPECT_EQ(deckA_.GetPitch(), -c.slider);
+  }
+  pitch.SetValue(-800);
+  form_->Pitch_Mod_Change(0);
+  form_->Reset_pitch_Click(0);
+  int steps = 0;
+  while (form_->State().Deck[0].SlowResetPending && steps < 2000) {
+    Tick();
+    ++steps;
+  }
+  EXPECT_EQ(pitch.Value(), 0);
+  EXPECT_EQ(deckA_.GetPitch(), 0);
+  // 80 steps of 10, one per 15 ticks, the last one ending the reset.
+  EXPECT_NEAR(steps, 80 * 15, 15);
+  // Twice at once: immediate.
+  pitch.SetValue(-800);
+  form_->Pitch_Mod_Change(0);
+  form_->Reset_pitch_Click(0);
+  form_->Reset_pitch_Click(0);
+  EXPECT_EQ(deckA_.GetPitch(), 0);
+  // Moving the slider cancels a slow reset.
+  form_->Reset_pitch_Click(0);
+  form_->pitch_Track(0);
+  EXPECT_FALSE(form_->State().Deck[0].SlowResetPending);
+}
+
+TEST_F(DeckControls, JogWheelWraps) {
+  EXPECT_EQ(TMainForm::JogStep(94, 1), 3);
+  EXPECT_EQ(TMainForm::JogStep(2, 93), -5);
+  EXPECT_EQ(TMainForm::JogStep(0, 95), -1);
+  EXPECT_EQ(TMainForm::JogStep(95, 0), 1);
+  EXPECT_EQ(TMainForm::JogStep(10, 14), 4);
+}
+
+TEST_F(DeckControls, TimeReadOutsOfAThreeMinuteTrack) {
+  deckA_.TotalBytes.store(180 * 176400);
+  deckA_.Position.store(0.0);
+  form_->Afis_TIME(0);
+  EXPECT_EQ(Text("decka_remained").Text(), "03:00.00");
+  EXPECT_EQ(Text("decka_elapsed").Text(), "00:00.00");
+  deckA_.Position.store((3 * 60 + 7.45) * 44100.0 + 1);
+  form_->Afis_TIME(0);
+  EXPECT_EQ(Text("decka_elapsed").Text(), "03:07.45");
+}
+
+TEST_F(DeckControls, SwitchesOnAnEmptyDeckChangeNothing) {
+  Button("decka_reverse").SetSelected(true);  // the skin flipped it
+  form_->ReversePlayClick(0);
+  EXPECT_EQ(deckA_.GetDirection(), 1);
+  EXPECT_FALSE(Button("decka_reverse").Selected());
+  form_->BrakeClick(0);
+  EXPECT_FALSE(deckA_.Brake.load());
+  form_->LoopSongClick(0);
+  EXPECT_FALSE(deckA_.SongLoop.load());
+  form_->DeckScratchClick(0);
+  EXPECT_FALSE(deckA_.ScratchMode.load());
+  form_->Loop_In_End_Click(0);
+  EXPECT_FALSE(deckA_.LoopInSet.load());
+  form_->SetCUE_Click(0);
+  form_->SetCUE_UnClick(0);
+  EXPECT_EQ(deckA_.CuePoint.load(), 0);
+  EXPECT_FALSE(form_->load_but_Click(0, dir_.dir().file("missing.wav")));
+}
+
+TEST_F(DeckControls, MixerControlsReachTheMixer) {
+  Slider("crossfader").SetValue(0);
+  form_->CROSS_FADERChange();
+  EXPECT_TRUE(Button("decka_in_master").Lit());
+  EXPECT_FALSE(Button("deckb_in_master").Lit());
+  form_->MuteLineMouseDown(0);
+  EXPECT_FALSE(Button("decka_in_master").Lit());
+  form_->MuteLineMouseUp(0);
+  EXPECT_TRUE(Button("decka_in_master").Lit());
+  Slider("decka_eq_low").SetValue(-12);
+  form_->EqChange(0, 0);
+  EXPECT_EQ(eqA_.LowGain(), -36.0);
+  Button("decka_kill_low").SetSelected(true);
+  form_->KILL_Click(0, 0);
+  EXPECT_EQ(eqA_.LowGain(), -80.0);
+  Slider("deckb_gain").SetValue(12);
+  form_->Gain_Change(1);
+  EXPECT_NEAR(mixer_.TrimB.load(), TrimFromGainDb(12), 1e-12);
+  Slider("decka_cutoff_filter").SetValue(-30);
+  form_->FILTER_Change(0);
+  EXPECT_NE(Text("decka_cutoff").Text(), "FILTER OFF");
+  Slider("decka_cutoff_filter").SetValue(0);
+  form_->FILTER_Change(0);
+  EXPECT_EQ(Text("decka_cutoff").Text(), "FILTER OFF");
+  Button("phones_split").SetSelected(true);
+  form_->phones_split_click();
+  EXPECT_TRUE(mixer_.PhonesSplit.load());
+  Tick(9);  // held: master mode
+  EXPECT_TRUE(mixer_.PhonesMaster.load());
+  EXPECT_FALSE(mixer_.PhonesSplit.load());
+}
+
+}  // namespace
+}  // namespace zonda::test
