@@ -187,6 +187,7 @@ bool TMediaStream::CountByDecoding(void* packet, int32_t* frames) {
 bool TMediaStream::ReadsAs(const TPacket& expected, bool compareDuration, bool dtsMayBeUnknown) {
   AVPacket* pkt = ff_->pkt;
   for (int guard = 0; guard < 1000; ++guard) {
+    Arm(kCallDeadline);
     if (av_read_frame(ff_->fmt, pkt) < 0) return false;
     if (pkt->stream_index != ff_->stream) {
       av_packet_unref(pkt);
@@ -252,7 +253,8 @@ bool TMediaStream::IndexFromFlacFrames(bool* touched) {
   av_dict_free(&options);
   if (ret < 0) return false;
   std::vector<TFlacFrame> frames;
-  const bool scanned = ScanFlacFrames([io](uint8_t* buf, int size) {
+  const bool scanned = ScanFlacFrames([this, io](uint8_t* buf, int size) {
+    Arm(kCallDeadline);
     const int got = avio_read(io, buf, size);
     return got > 0 ? got : (got == AVERROR_EOF ? 0 : got);
   }, &frames);
@@ -298,9 +300,15 @@ bool TMediaStream::BuildIndex() {
                          id == AV_CODEC_ID_WMALOSSLESS || id == AV_CODEC_ID_WMAVOICE;
   int64_t start = 0;
   AVPacket* pkt = ff_->pkt;
+  const auto scanDeadline = Clock::now() + kScanLimit;
   for (;;) {
+    if (Clock::now() > scanDeadline) {
+      Fail(AVERROR_EXIT, "index scan took too long");
+      return false;
+    }
+    Arm(kCallDeadline);
     const int ret = av_read_frame(ff_->fmt, pkt);
-    if (ret == AVERROR(EAGAIN) && Clock::now() <= deadline_) continue;
+    if (ret == AVERROR(EAGAIN) && Clock::now() <= scanDeadline) continue;
     if (ret == AVERROR_EXIT || ret == AVERROR(EAGAIN)) {
       Fail(ret, "index scan timed out");
       return false;
@@ -459,6 +467,7 @@ bool TMediaStream::SeekToPacket(size_t p) {
 
 bool TMediaStream::ReopenAtStart() {
   ++seekCount_;
+  Arm(kOpenDeadline);
   const int stream = ff_->stream;
   ff_->FreeInput();
   if (!OpenInput(fileName_) || stream >= static_cast<int>(ff_->fmt->nb_streams)) {
@@ -769,6 +778,7 @@ bool TMediaStream::DecodeMore() {
   int ret;
   int again = 0;
   do {
+    Arm(kCallDeadline);
     ret = av_read_frame(ff_->fmt, pkt);
   } while (ret == AVERROR(EAGAIN) && ++again < 1000);
   if (ret == AVERROR_EXIT) {
@@ -816,7 +826,7 @@ bool TMediaStream::DecodeMore() {
 int64_t TMediaStream::Read(int64_t first, int16_t* out, int64_t count) {
   if (!isOpen_ || !out || count <= 0 || first < 0 || first >= totalOut_) return 0;
   count = std::min(count, totalOut_ - first);
-  Arm(kReadDeadline);
+  Arm(kCallDeadline);
   // Close ahead (within a second) is reached by decoding on; anything else seeks.
   const bool onTheWay = !broken_ && first >= headOut_ && first - headOut_ <= outRate_;
   if (!onTheWay && !Restart(first)) {

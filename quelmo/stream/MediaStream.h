@@ -21,7 +21,8 @@
 //   }
 //
 // Every FFmpeg call that reads the file runs under a deadline (an interrupt
-// callback), so a damaged or stalled file ends a call instead of hanging it.
+// callback, re-armed per call), so a damaged or stalled file ends the call
+// instead of hanging it; the scan as a whole is bounded as well.
 // Not thread-safe: one caller at a time (the decoder lock of the front, or the
 // caller of libquelmo). Diagnostics go to standard error.
 #include <chrono>
@@ -72,9 +73,12 @@ class TMediaStream {
   int64_t SeekCount() const { return seekCount_; }
   const TMediaStreamTimes& Times() const { return times_; }
 
-  // Longest time one Open or one Read may spend in FFmpeg reading the file.
+  // Longest time one FFmpeg call may take (opening and probing the file, or
+  // reading one packet); a stalled or looping read is interrupted after it.
   static constexpr std::chrono::seconds kOpenDeadline{20};
-  static constexpr std::chrono::seconds kReadDeadline{10};
+  static constexpr std::chrono::seconds kCallDeadline{5};
+  // Longest index scan; a file that takes longer does not open.
+  static constexpr std::chrono::seconds kScanLimit{60};
 
  private:
   struct TPacket {
