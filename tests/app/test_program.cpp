@@ -1,0 +1,332 @@
+// The real program: start-up with a fresh copy of the installation and a
+// private settings folder, two generated tracks played, cued, looped and
+// pitched with mouse events on the skin controls, the master output checked
+// through the recorder; the exit question, shutdown, and a restart that
+// finds the settings and the song's cue again. Also: a second start, a
+// missing required file, and the executable itself under SIGTERM.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/MainForm.h"
+#include "app/ZondaApp.h"
+#include "engine/Recorder.h"
+#include "engine/SoundSource.h"
+#include "platform/ProgramDir.h"
+#include "skin/ActionTables.h"
+#include "tests/support/TestFiles.h"
+
+namespace zonda::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "zonda";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// Answers every message box that opens with `answer`, keeping their texts.
+class TDialogAnswerer {
+ public:
+  explicit TDialogAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      texts.push_back(box->text().toStdString());
+      QAbstractButton* b = box->button(answer_);
+      if (b == nullptr) b = box->button(QMessageBox::Ok);
+      if (b != nullptr) b->click();
+    });
+    timer_.start(10);
+  }
+  void SetAnswer(QMessageBox::StandardButton a) { answer_ = a; }
+  std::vector<std::string> texts;
+
+ private:
+  QMessageBox::StandardButton answer_;
+  QTimer timer_;
+};
+
+// A fresh copy of the installation tree and a private settings folder.
+class TInstallation {
+ public:
+  explicit TInstallation(const std::vector<std::string>& leaveOut = {}) {
+    const char* tree = std::getenv("ZONDA_PROGRAM_DIR");
+    source_ = tree ? tree : "";
+    fs::copy(source_, dir_.path() / "zonda", fs::copy_options::recursive);
+    for (const std::string& f : leaveOut) fs::remove(dir_.path() / "zonda" / f);
+    fs::create_directories(dir_.path() / "config");
+    setenv("ZONDA_PROGRAM_DIR", Tree().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_.path() / "config").c_str(), 1);
+    ResetProgramDirForTests();
+  }
+  ~TInstallation() {
+    setenv("ZONDA_PROGRAM_DIR", source_.c_str(), 1);
+    ResetProgramDirForTests();
+  }
+  std::string Tree() const { return (dir_.path() / "zonda").string(); }
+  std::string ConfigFile() const { return (dir_.path() / "config" / "Quarnet" / "Zonda.conf").string(); }
+  std::string File(const std::string& name) const { return dir_.file(name); }
+  std::string Settings() const {
+    std::ifstream in(ConfigFile());
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  TempDir dir_;
+  std::string source_;
+};
+
+template <class Pred>
+bool WaitFor(Pred pred, int ms = 20000) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+QWidget& ButtonControl(TZondaApp& z, const char* name) {
+  TActionTables& t = *z.Actions();
+  const TButtonAction& a = t.Button(t.FindButtonAction(name));
+  EXPECT_TRUE(a.IsBound()) << name;
+  return *z.MainForm()->Skins().Buttons().at(static_cast<size_t>(a.ControlIndex()));
+}
+
+void Click(TZondaApp& z, const char* name) {
+  QWidget& w = ButtonControl(z, name);
+  QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, w.height() / 2));
+}
+
+// Positive-going zero crossings per second of the left channel.
+double FrequencyOf(const std::vector<int16_t>& pcm) {
+  int crossings = 0;
+  for (size_t i = 2; i < pcm.size(); i += 2) crossings += (pcm[i - 2] < 0 && pcm[i] >= 0) ? 1 : 0;
+  return crossings * 44100.0 / (pcm.size() / 2.0);
+}
+
+double RmsDb(const std::vector<int16_t>& pcm) {
+  double s = 0;
+  for (size_t i = 0; i < pcm.size(); i += 2) s += double(pcm[i]) * pcm[i];
+  return 20 * std::log10(std::sqrt(s / std::max<size_t>(pcm.size() / 2, 1)) / 32768.0 + 1e-9);
+}
+
+// Records the master for `ms` and returns the samples after the header.
+std::vector<int16_t> Record(TZondaApp& z, const std::string& file, int ms) {
+  EXPECT_TRUE(z.Recorder()->Start(file));
+  QTest::qWait(ms);
+  z.Recorder()->Stop();
+  const std::vector<uint8_t> bytes = ReadAll(file);
+  std::vector<int16_t> pcm(bytes.size() > 44 ? (bytes.size() - 44) / 2 : 0);
+  if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data() + 44, pcm.size() * 2);
+  // The first block may still hold what played before.
+  if (pcm.size() > 8820) pcm.erase(pcm.begin(), pcm.begin() + 8820);
+  return pcm;
+}
+
+void PlayMixCueLoopPitchRestart(const char* audio) {
+  App();
+  setenv("ZONDA_AUDIO", audio, 1);
+  TInstallation inst;
+  const std::string trackA = inst.File("a.wav"), trackB = inst.File("b.wav");
+  WriteDeckWav(trackA, SineStereo(44100 * 20, 440, 440, 0.5));
+  WriteDeckWav(trackB, SineStereo(44100 * 20, 1000, 1000, 0.5));
+  // Key lock off, so pitch shows in the frequency.
+  fs::create_directories(fs::path(inst.ConfigFile()).parent_path());
+  std::ofstream(inst.ConfigFile()) << "[General]\nKeyLockNew=0\n";
+
+  int32_t cueFrame = 0;
+  {
+    TDialogAnswerer answers(QMessageBox::Ok);
+    TZondaApp z;
+    TStartOptions options;
+    options.DeckAFile = trackA;
+    options.DeckBFile = trackB;
+    ASSERT_EQ(z.Start(options), -1);
+    ASSERT_TRUE(z.MainForm()->isVisible());
+    TSoundSource& a = *z.Deck(0);
+    TSoundSource& b = *z.Deck(1);
+    ASSERT_TRUE(WaitFor([&] { return a.LoadOk.load() && b.LoadOk.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return a.LoadAnnounced.load() && b.LoadAnnounced.load(); }));
+
+    // Play deck A: 440 Hz in the master.
+    Click(z, "decka_play_pause");
+    EXPECT_TRUE(a.Playing.load());
+    std::vector<int16_t> out = Record(z, inst.File("r1.wav"), 700);
+    ASSERT_GT(out.size(), 44100u);
+    EXPECT_NEAR(FrequencyOf(out), 440, 8);
+    EXPECT_GT(RmsDb(out), -20);
+
+    // Pitch slider dragged to its end: +16 %, so 510 Hz.
+    {
+      TActionTables& t = *z.Actions();
+      const TSliderAction& s = t.Slider(t.FindSliderAction("decka_pitch"));
+      ASSERT_TRUE(s.IsBound());
+      QWidget& w = s.Round() ? static_cast<QWidget&>(*z.MainForm()->Skins().RoundSliders().at(s.ControlIndex()))
+                             : static_cast<QWidget&>(*z.MainForm()->Skins().Sliders().at(s.ControlIndex()));
+      const bool vertical = w.height() > w.width();
+      const QPoint mid(w.width() / 2, w.height() / 2);
+      QTest::mousePress(&w, Qt::LeftButton, {}, mid);
+      for (int k = 1; k <= 10; ++k) {
+        QTest::mouseMove(&w, vertical ? QPoint(mid.x(), mid.y() + k * w.height()) : QPoint(mid.x() - k * w.width(), mid.y()));
+      }
+      QTest::mouseRelease(&w, Qt::LeftButton, {}, vertical ? QPoint(mid.x(), w.height() * 3) : QPoint(-w.width() * 3, mid.y()));
+      EXPECT_EQ(a.GetPitch(), 1600);
+    }
+    out = Record(z, inst.File("r2.wav"), 700);
+    EXPECT_NEAR(FrequencyOf(out), 440 * 1.16, 10);
+
+    // Hot cue 2: select the empty slot, CUE sets it where the deck plays.
+    Click(z, "decka_cue2");
+    Click(z, "decka_cue");
+    cueFrame = a.CueSlots[2].load();
+    EXPECT_GT(cueFrame, 0);
+    EXPECT_TRUE(z.Actions()->Button(z.Actions()->FindButtonAction("decka_cue2")).Lit());
+    QTest::qWait(400);
+    Click(z, "decka_cue");  // a short press on a playing deck jumps back to the cue
+    EXPECT_LT(std::abs(a.PositionFrame() - cueFrame), 44100 / 5);
+    EXPECT_TRUE(a.Playing.load());
+
+    // A one-beat loop keeps the position inside it.
+    Click(z, "decka_loop_1");
+    ASSERT_TRUE(a.LoopActive.load());
+    const int32_t loopStart = a.LoopStart.load(), loopEnd = a.LoopEnd.load();
+    EXPECT_EQ(loopEnd - loopStart, 22049);
+    QTest::qWait(1200);
+    EXPECT_GE(a.PositionFrame(), loopStart);
+    EXPECT_LE(a.PositionFrame(), loopEnd + 4096);
+
+    // Deck A stopped, deck B playing: 1000 Hz.
+    Click(z, "decka_play_pause");
+    Click(z, "deckb_play_pause");
+    out = Record(z, inst.File("r3.wav"), 700);
+    EXPECT_NEAR(FrequencyOf(out), 1000, 12);
+
+    Click(z, "random");
+    EXPECT_TRUE(z.Actions()->Button(z.Actions()->FindButtonAction("random")).Selected());
+
+    // Cancelling the exit question keeps everything running.
+    answers.SetAnswer(QMessageBox::Cancel);
+    Click(z, "close");
+    QTest::qWait(50);
+    EXPECT_TRUE(z.MainForm()->isVisible());
+    EXPECT_TRUE(z.EngineRunning());
+    EXPECT_TRUE(b.Playing.load());
+    answers.SetAnswer(QMessageBox::Ok);
+    Click(z, "close");
+    ASSERT_TRUE(WaitFor([&] { return !z.EngineRunning(); }, 5000));
+    EXPECT_FALSE(z.MainForm()->isVisible());
+    EXPECT_FALSE(answers.texts.empty());
+  }
+  const std::string settings = inst.Settings();
+  EXPECT_NE(settings.find("Random=1"), std::string::npos);
+  EXPECT_NE(settings.find("KeyLockNew=0"), std::string::npos);
+  EXPECT_NE(settings.find("MinorVersion=2"), std::string::npos);
+
+  // Restart: the settings and the song's hot cue come back.
+  {
+    TDialogAnswerer answers(QMessageBox::Ok);
+    TZondaApp z;
+    TStartOptions options;
+    options.DeckAFile = trackA;
+    ASSERT_EQ(z.Start(options), -1);
+    EXPECT_TRUE(z.Actions()->Button(z.Actions()->FindButtonAction("random")).Selected());
+    EXPECT_FALSE(z.Config().KeyLockNew);
+    TSoundSource& a = *z.Deck(0);
+    ASSERT_TRUE(WaitFor([&] { return a.LoadOk.load() && a.LoadAnnounced.load(); }));
+    EXPECT_EQ(a.CueSlots[2].load(), cueFrame);
+    EXPECT_TRUE(z.Actions()->Button(z.Actions()->FindButtonAction("decka_cue2")).Lit());
+    z.MainForm()->ClosingConfirmed = true;
+    z.MainForm()->close();
+    EXPECT_FALSE(z.EngineRunning());
+    EXPECT_TRUE(answers.texts.empty());  // a confirmed close asks nothing
+  }
+}
+
+TEST(Program, PlaysCuesLoopsAndPitchesOnTheNullDevice) { PlayMixCueLoopPitchRestart("null"); }
+
+TEST(Program, PlaysCuesLoopsAndPitchesThroughJack) {
+  if (!std::getenv("ZONDA_JACK_RUNNING")) GTEST_SKIP() << "no JACK server (./build.sh test starts one)";
+  PlayMixCueLoopPitchRestart("jack");
+}
+
+TEST(Program, ASecondStartSaysSoAndLeavesTheSettingsAlone) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst;
+  TDialogAnswerer answers(QMessageBox::Ok);
+  TZondaApp first;
+  ASSERT_EQ(first.Start({}), -1);
+  const std::string before = inst.Settings();
+  ASSERT_FALSE(before.empty());
+  {
+    TZondaApp second;
+    EXPECT_EQ(second.Start({}), 0);
+    EXPECT_EQ(second.MainForm(), nullptr);
+  }
+  ASSERT_EQ(answers.texts.size(), 1u);
+  EXPECT_EQ(answers.texts[0], "Zonda is already opened !");
+  EXPECT_EQ(inst.Settings(), before);
+  first.MainForm()->ClosingConfirmed = true;
+  first.MainForm()->close();
+}
+
+TEST(Program, AMissingRequiredFileEndsTheStart) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst({"libombrel.so"});
+  TDialogAnswerer answers(QMessageBox::Ok);
+  TZondaApp z;
+  EXPECT_EQ(z.Start({}), 1);
+  ASSERT_EQ(answers.texts.size(), 1u);
+  EXPECT_EQ(answers.texts[0], "Some files are missing ! Please reinstall !!!");
+  EXPECT_EQ(z.MainForm(), nullptr);
+}
+
+TEST(Program, TheExecutableStartsLoadsAndSavesOnSigterm) {
+  App();
+  TInstallation inst;
+  const std::string track = inst.File("a.wav");
+  WriteDeckWav(track, SineStereo(44100 * 5, 440, 440, 0.5));
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setenv("ZONDA_AUDIO", "null", 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string exe = inst.Tree() + "/zonda";
+    execl(exe.c_str(), exe.c_str(), "--deck-a", track.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Up when the start-up has written its settings and the deck's song is known.
+  const bool up = WaitFor([&] { return inst.Settings().find("SkinNumber=") != std::string::npos; }, 30000);
+  QTest::qWait(300);
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(up);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string settings = inst.Settings();
+  EXPECT_NE(settings.find("LastDirectory=" + inst.Tree()), std::string::npos);
+  EXPECT_NE(settings.find("MajorVersion=1"), std::string::npos);  // written at exit
+  EXPECT_TRUE(fs::exists(inst.Tree() + "/songinfo.ssa"));
+}
+
+}  // namespace
+}  // namespace zonda::test
