@@ -75,7 +75,11 @@ int TMediaStream::Interrupt(void* self) {
   return Clock::now() > s->deadline_ ? 1 : 0;
 }
 
-void TMediaStream::Arm(Clock::duration d) { deadline_ = Clock::now() + d; }
+std::atomic<int64_t> TMediaStream::deadlineScalePercent_{100};
+
+void TMediaStream::ScaleDeadlinesForTests(int percent) { deadlineScalePercent_.store(percent); }
+
+void TMediaStream::Arm(Clock::duration d) { deadline_ = Clock::now() + d * deadlineScalePercent_.load() / 100; }
 
 void TMediaStream::Fail(int err, const char* what) {
   lastError_ = err;

@@ -25,6 +25,7 @@
 // instead of hanging it; the scan as a whole is bounded as well.
 // Not thread-safe: one caller at a time (the decoder lock of the front, or the
 // caller of libquelmo). Diagnostics go to standard error.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -79,6 +80,8 @@ class TMediaStream {
   static constexpr std::chrono::seconds kCallDeadline{5};
   // Longest index scan; a file that takes longer does not open.
   static constexpr std::chrono::seconds kScanLimit{60};
+  // For tests: every deadline at `percent` of its length (0: already passed).
+  static void ScaleDeadlinesForTests(int percent);
 
  private:
   struct TPacket {
@@ -159,6 +162,7 @@ class TMediaStream {
   int lastError_ = 0;
   int64_t seekCount_ = 0;
   TMediaStreamTimes times_;
+  static std::atomic<int64_t> deadlineScalePercent_;
 };
 
 }  // namespace zonda

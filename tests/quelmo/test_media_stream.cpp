@@ -56,5 +56,25 @@ TEST(MediaStream, FlacIndexFromFrameHeadersAgreesWithTheDemuxer) {
   }
 }
 
+TEST(MediaStream, AnExpiredDeadlineEndsTheCallInsteadOfWaiting) {
+  if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  TempDir dir;
+  TFixture f;
+  // Big enough that a far jump has to read the file again (FFmpeg checks the
+  // deadline whenever it goes to the file, the only place a read can block).
+  ASSERT_TRUE(MakeFixture(dir, "a.wav", "copy", 10.0, 44100, 2, 16, &f));
+  TMediaStream s;
+  TMediaStream::ScaleDeadlinesForTests(0);  // every FFmpeg read is interrupted at once
+  EXPECT_FALSE(s.Open(f.path));
+  TMediaStream::ScaleDeadlinesForTests(100);
+  ASSERT_TRUE(s.Open(f.path));
+  std::vector<int16_t> buf(2 * 4096);
+  TMediaStream::ScaleDeadlinesForTests(0);
+  EXPECT_EQ(s.Read(8 * 44100, buf.data(), 4096), 0) << "the jump's reads are cut";
+  EXPECT_NE(s.TakeError(), 0);
+  TMediaStream::ScaleDeadlinesForTests(100);
+  EXPECT_EQ(s.Read(8 * 44100, buf.data(), 4096), 4096) << "and the next read starts over";
+}
+
 }  // namespace
 }  // namespace zonda::test
