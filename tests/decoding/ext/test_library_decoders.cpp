@@ -180,6 +180,24 @@ TEST_F(LibraryDecoders, FileReaderReadsSeeksByTimeAndReportsErrors) {
   EXPECT_THROW(missing.SeekTime(0), EAudioReadError);
 }
 
+TEST_F(LibraryDecoders, AFailedStreamReadRaisesEAudioReadError) {
+  TFixture fx;
+  ASSERT_TRUE(MakeFixture(dir_, "long.aiff", "-c:a pcm_s16be", 10.0, 44100, 2, 16, &fx));
+  TDirectShowFileReader r(fx.path);
+  ASSERT_GT(r.Duration(), 0);
+  std::vector<uint8_t> buf(8000);
+  r.SeekTime(80'000'000);
+  TMediaStream::ScaleDeadlinesForTests(0);  // the file "stalls": every read from it times out
+  try {
+    r.Read(buf.data(), 8000);
+    ADD_FAILURE() << "no exception";
+  } catch (const EAudioReadError& e) {
+    EXPECT_STREQ(e.what(), "The update aborted.");
+  }
+  TMediaStream::ScaleDeadlinesForTests(100);
+  EXPECT_EQ(r.Read(buf.data(), 8000), 8000) << "the reader goes on afterwards";
+}
+
 TEST(FileReaderResults, CheckResultMessages) {
   EXPECT_NO_THROW(TDirectShowFileReader::CheckResult(0));
   EXPECT_EQ(TDirectShowFileReader::MessageFor(static_cast<int32_t>(0x80040403u)),
