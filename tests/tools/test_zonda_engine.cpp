@@ -1,0 +1,423 @@
+// zonda-engine end to end: scripts with faults are refused with their line
+// numbers; offline renders of generated tones are checked numerically
+// (levels, and spectra through a Goertzel filter) for the crossfader, the
+// channel controls, the equaliser with kills, the cut-off filter, pitch, key
+// lock and brake, the headphone modes and the preview; the recorder writes the
+// master exactly; and real-time runs play through libilvex.so on the null
+// device and on JACK.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "tests/support/JackClient.h"
+#include "tests/support/TestFiles.h"
+
+namespace zonda {
+namespace {
+
+constexpr int kRate = 44100;
+
+std::string InstallDir() {
+  const char* dir = std::getenv("ZONDA_PROGRAM_DIR");
+  return dir ? dir : ".";
+}
+
+std::string Slurp(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A private installation folder: the tree's libraries linked in, its own song
+// settings file and audio settings, so runs leave the real tree alone.
+class Sandbox {
+ public:
+  Sandbox() {
+    for (const auto& e : std::filesystem::directory_iterator(InstallDir())) {
+      if (e.path().extension() == ".so") std::filesystem::create_symlink(e.path(), dir_.path() / e.path().filename());
+    }
+  }
+  std::string file(const std::string& name) const { return dir_.file(name); }
+
+  struct Result {
+    int status = -1;
+    std::string out, err;
+  };
+  // Runs zonda-engine with args on a script written into the sandbox.
+  Result Run(const std::string& args, const std::string& script, const std::string& env = "") const {
+    {
+      std::ofstream s(file("script.txt"), std::ios::binary);
+      s << script;
+    }
+    const std::string d = dir_.path().string();
+    Result r;
+    r.status = test::Run("cd '" + d + "' && ZONDA_PROGRAM_DIR='" + d + "' XDG_CONFIG_HOME='" + d + "' " + env + " '" +
+                         InstallDir() + "/zonda-engine' " + args + " script.txt >out.txt 2>err.txt");
+    r.out = Slurp(file("out.txt"));
+    r.err = Slurp(file("err.txt"));
+    return r;
+  }
+
+ private:
+  test::TempDir dir_;
+};
+
+// A stereo track of summed sines (the same on both channels).
+void WriteTones(const std::string& file, double seconds, std::vector<std::pair<double, double>> tones) {
+  const int64_t frames = static_cast<int64_t>(seconds * kRate);
+  std::vector<int16_t> pcm(size_t(frames) * 2);
+  for (int64_t k = 0; k < frames; ++k) {
+    double v = 0;
+    for (auto [hz, amplitude] : tones) v += amplitude * std::sin(2 * std::numbers::pi * hz * double(k) / kRate);
+    const auto s = static_cast<int16_t>(std::lround(v * 32767));
+    pcm[size_t(2 * k)] = s;
+    pcm[size_t(2 * k + 1)] = s;
+  }
+  test::WriteDeckWav(file, pcm);
+}
+
+struct Wav {
+  int channels = 0;
+  std::vector<int16_t> samples;
+  int64_t frames() const { return channels ? int64_t(samples.size()) / channels : 0; }
+  // One channel of the frames from second `from` to second `to`.
+  std::vector<double> Channel(int ch, double from, double to) const {
+    std::vector<double> out;
+    for (int64_t f = int64_t(from * kRate); f < int64_t(to * kRate) && f < frames(); ++f) {
+      out.push_back(samples[size_t(f * channels + ch)]);
+    }
+    return out;
+  }
+};
+
+Wav ReadWav(const std::string& file) {
+  const auto bytes = test::ReadAll(file);
+  Wav w;
+  if (bytes.size() < 44) return w;
+  w.channels = bytes[22] | (bytes[23] << 8);
+  w.samples.resize((bytes.size() - 44) / 2);
+  std::memcpy(w.samples.data(), bytes.data() + 44, w.samples.size() * 2);
+  return w;
+}
+
+double Db(double amplitude) { return amplitude > 0 ? 20 * std::log10(amplitude / 32767) : -200; }
+
+double RmsDb(const std::vector<double>& x) {
+  double s = 0;
+  for (double v : x) s += v * v;
+  return x.empty() ? -200 : Db(std::sqrt(s / double(x.size())) * std::sqrt(2.0));
+}
+
+// Amplitude of the tone at hz in x (Hann-windowed Goertzel), as dB of full scale.
+double ToneDb(const std::vector<double>& x, double hz) {
+  const double w = 2 * std::numbers::pi * hz / kRate;
+  const double coeff = 2 * std::cos(w);
+  double s1 = 0, s2 = 0, windowSum = 0;
+  const size_t n = x.size();
+  for (size_t i = 0; i < n; ++i) {
+    const double win = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(n));
+    windowSum += win;
+    const double s = x[i] * win + coeff * s1 - s2;
+    s2 = s1;
+    s1 = s;
+  }
+  const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+  return Db(2 * std::sqrt(std::max(power, 0.0)) / windowSum);
+}
+
+// The strongest frequency between lo and hi, to a tenth of a hertz.
+double PeakHz(const std::vector<double>& x, double lo, double hi) {
+  double best = lo, bestDb = -1e9;
+  for (double f = lo; f <= hi; f += 1.0) {
+    const double d = ToneDb(x, f);
+    if (d > bestDb) bestDb = d, best = f;
+  }
+  for (double f = best - 1; f <= best + 1; f += 0.1) {
+    const double d = ToneDb(x, f);
+    if (d > bestDb) bestDb = d, best = f;
+  }
+  return best;
+}
+
+double CrossfaderCurveDb(int curve, int entry) {
+  if (entry < curve) return 0;
+  return -(std::pow(std::pow(91.0, 1.0 / (127 - curve)), entry - curve) - 1);
+}
+
+TEST(ZondaEngineScript, FaultsAreReportedWithTheirLineAndNothingPlays) {
+  Sandbox box;
+  struct Case {
+    const char* script;
+    const char* expected;  // stderr must contain this
+  };
+  const Case cases[] = {
+      {"play a\n", "script.txt:1: expected 'at SECONDS COMMAND ...', got 'play'"},
+      {"# comment\n\nat 0 volume a 300\n", "script.txt:3: volume: expected a fader position from 0 to 127"},
+      {"at x play a\n", "script.txt:1: expected a time in seconds"},
+      {"at 1\n", "script.txt:1: expected a command after 'at 1'"},
+      {"at 0 load c x.wav\n", "script.txt:1: load: expected deck a or b, got 'c'"},
+      {"at 0 load a\n", "script.txt:1: load: expected a file name"},
+      {"at 0 frobnicate\n", "script.txt:1: unknown command 'frobnicate'"},
+      {"at 0 pitch a 200\n", "script.txt:1: pitch: expected a pitch in percent from -100 to 100"},
+      {"at 0 eq a bass 3\n", "script.txt:1: eq: expected low, mid or high, got 'bass'"},
+      {"at 0 eq a low 2.5\n", "script.txt:1: eq: expected a knob value from -12 to 12 (a whole number)"},
+      {"at 0 play a now\n", "script.txt:1: play: unexpected 'now'"},
+      {"at 0 record\n", "script.txt:1: record: expected start FILE or stop, got nothing"},
+      {"at 0 kill b mid maybe\n", "script.txt:1: kill: expected on or off, got 'maybe'"},
+      {"at 0 crossfader curve 20\n", "script.txt:1: crossfader: expected a curve from 40 to 120"},
+      {"at 0 phones left\n", "script.txt:1: phones: expected normal, split or master, got 'left'"},
+      {"at 2 play a\nat 1 play b\n", "script.txt:2: time 1 is before the previous command's 2"},
+      {"at 1 end\nat 2 play a\n", "script.txt:2: command after 'end' (line 1) would never run"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    const auto r = box.Run("--offline --out mix.wav", c.script);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(box.file("mix.wav")));
+  }
+  // Every fault of a script at once, each with its line.
+  const auto r = box.Run("--check", "at 0 play x\nat 0 play a\nat 0 gain a 13\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("script.txt:1:"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("script.txt:3:"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("script.txt:2:"), std::string::npos) << r.err;
+
+  EXPECT_EQ(box.Run("--check", "at 0 load a \"my track.wav\"\nat 0.5 keylock on\nat 1 end\n").status, 0);
+  EXPECT_EQ(box.Run("--offline --device null", "at 1 end\n").status, 2);
+  EXPECT_EQ(box.Run("--out mix.wav", "at 1 end\n").status, 2);
+  EXPECT_EQ(box.Run("--bogus", "at 1 end\n").status, 2);
+}
+
+TEST(ZondaEngineScript, HelpDocumentsEveryCommand) {
+  Sandbox box;
+  const auto r = box.Run("--help", "");
+  ASSERT_EQ(r.status, 0);
+  for (const char* word : {"load A FILE", "play A", "pause A", "stop A", "seek A", "pitch A", "direction A", "reverse A",
+                           "brake A", "keylock [A]", "songloop A", "volume A", "gain A", "eq A", "kill A", "filter A",
+                           "filtermode", "crossfader 0..127", "crossfader curve", "crossfader cut", "boost A", "mute A",
+                           "talkover", "onair", "linein A", "cuemix", "phones normal|split|master", "preview open",
+                           "preview seek", "preview off", "record start FILE", "record stop", "meters", "end",
+                           "--device", "--offline", "--out", "--master-only", "--block"}) {
+    EXPECT_NE(r.out.find(word), std::string::npos) << word;
+  }
+}
+
+// Deck A a 500 Hz tone, deck B a 1500 Hz tone, both playing: the crossfader
+// law (curve and cut mode) picks the deck in the master.
+TEST(ZondaEngineOffline, CrossfaderSelectsTheDeck) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 10, {{500, 0.5}});
+  WriteTones(box.file("b.wav"), 10, {{1500, 0.5}});
+  const auto r = box.Run("--offline --out mix.wav --block 441",
+                         "at 0 load a a.wav\nat 0 load b b.wav\nat 0 play a\nat 0 play b\n"
+                         "at 0 crossfader 0\n"
+                         "at 1 crossfader 127\n"
+                         "at 2 crossfader 100\n"
+                         "at 3 crossfader curve 60\nat 3 crossfader 0\n"
+                         "at 4 crossfader cut on\nat 4 crossfader 63\n"
+                         "at 5 crossfader 64\n"
+                         "at 6 end\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav w = ReadWav(box.file("mix.wav"));
+  ASSERT_EQ(w.channels, 4);
+  ASSERT_EQ(w.frames(), 6 * kRate);
+  auto at = [&](double t, double hz) { return ToneDb(w.Channel(0, t + 0.2, t + 0.9), hz); };
+  const double a0 = at(0, 500), b0 = at(1, 1500);
+  EXPECT_NEAR(a0, Db(0.9 * 0.5 * 32767), 0.1) << "a deck plays at 0.9 of full scale";
+  EXPECT_NEAR(b0, a0, 0.1);
+  EXPECT_LT(at(0, 1500), a0 - 80) << "crossfader 0: deck B out";
+  EXPECT_LT(at(1, 500), b0 - 80) << "crossfader 127: deck A out";
+  EXPECT_NEAR(at(2, 500) - a0, CrossfaderCurveDb(50, 100), 0.1) << "crossfader 100, curve 50";
+  EXPECT_NEAR(at(2, 1500) - b0, 0.0, 0.1);
+  EXPECT_NEAR(at(3, 500) - a0, 0.0, 0.1) << "curve 60 at 0";
+  EXPECT_LT(at(3, 1500), a0 - 80);
+  EXPECT_NEAR(at(4, 500) - a0, 0.0, 0.1) << "cut mode at 63";
+  EXPECT_LT(at(4, 1500), a0 - 80);
+  EXPECT_LT(at(5, 500), b0 - 80) << "cut mode at 64";
+  EXPECT_NEAR(at(5, 1500) - b0, 0.0, 0.1);
+}
+
+// Deck A: 40 Hz, 1 kHz and 10 kHz at once; each band of the equaliser and
+// the cut-off filter acts on its own part of the spectrum. (The low band is
+// narrower than the 257-tap kernel resolves, so a low cut reaches its full
+// depth only well below its 318 Hz edge: 40 Hz.)
+TEST(ZondaEngineOffline, EqualiserAndFilterShapeTheSpectrum) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 10, {{40, 0.25}, {1000, 0.25}, {10000, 0.25}});
+  const auto r = box.Run("--offline --out mix.wav --master-only",
+                         "at 0 load a a.wav\nat 0 play a\nat 0 crossfader 0\n"
+                         "at 1 eq a low -12\n"
+                         "at 2 kill a low on\n"
+                         "at 3 kill a low off\nat 3 eq a low 0\n"
+                         "at 4 eq a mid 6\n"
+                         "at 5 eq a mid 0\nat 5 kill a high on\n"
+                         "at 6 kill a high off\nat 6 filter a -20\n"
+                         "at 7 filter a 20\n"
+                         "at 8 end\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav w = ReadWav(box.file("mix.wav"));
+  ASSERT_EQ(w.channels, 2);
+  auto at = [&](double t, double hz) { return ToneDb(w.Channel(1, t + 0.2, t + 0.9), hz); };
+  const double low = at(0, 40), mid = at(0, 1000), high = at(0, 10000);
+  for (double level : {low, mid, high}) EXPECT_NEAR(level, Db(0.9 * 0.25 * 32767), 0.2) << "flat at 0 dB";
+  EXPECT_NEAR(at(1, 40) - low, -36, 1.0) << "low -12 sends -36 dB";
+  EXPECT_NEAR(at(1, 1000) - mid, 0, 0.2);
+  EXPECT_LT(at(2, 40) - low, -70) << "low kill";
+  EXPECT_NEAR(at(2, 10000) - high, 0, 0.2);
+  EXPECT_NEAR(at(3, 40) - low, 0, 0.2) << "kill released";
+  EXPECT_NEAR(at(4, 1000) - mid, 6, 0.3) << "mid +6";
+  EXPECT_NEAR(at(4, 10000) - high, 0, 0.3);
+  EXPECT_LT(at(5, 10000) - high, -70) << "high kill";
+  EXPECT_NEAR(at(5, 1000) - mid, 0, 0.2);
+  // Knob -20 in mode 0: a low-pass at 1.106^79, about 2.9 kHz.
+  EXPECT_LT(at(6, 10000) - high, -40) << "filter -20 cuts the highs";
+  EXPECT_NEAR(at(6, 40) - low, 0, 1.0) << "and keeps the lows";
+  // Knob +20: a high-pass at 1.106^54, about 230 Hz.
+  EXPECT_LT(at(7, 40) - low, -30) << "filter +20 cuts the lows";
+  EXPECT_NEAR(at(7, 10000) - high, 0, 1.0);
+}
+
+// A 1 kHz tone: pitch +8 % plays it at 1080 Hz, key lock keeps 1000 Hz at the
+// same tempo, the brake runs it down to silence.
+TEST(ZondaEngineOffline, PitchKeyLockAndBrake) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 20, {{1000, 0.5}});
+  const auto r = box.Run("--offline --out mix.wav --master-only",
+                         "at 0 load a a.wav\nat 0 play a\nat 0 crossfader 0\n"
+                         "at 1 pitch a 8.00\n"
+                         "at 3 keylock on\n"
+                         "at 5 keylock off\nat 5 direction a reverse\n"
+                         "at 7 brake a on\n"
+                         "at 9.5 end\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav w = ReadWav(box.file("mix.wav"));
+  EXPECT_NEAR(PeakHz(w.Channel(0, 0.2, 0.9), 900, 1200), 1000.0, 0.5);
+  EXPECT_NEAR(PeakHz(w.Channel(0, 1.5, 2.9), 900, 1200), 1080.0, 0.5) << "pitch 8.00";
+  EXPECT_NEAR(PeakHz(w.Channel(0, 3.2, 4.9), 900, 1200), 1000.0, 1.0) << "key lock at +8 %";
+  EXPECT_NEAR(PeakHz(w.Channel(0, 5.5, 6.9), 900, 1200), 1080.0, 0.5) << "reversed at +8 %";
+  EXPECT_LT(RmsDb(w.Channel(0, 8.8, 9.5)), -90) << "braked to a standstill";
+}
+
+// One tone on deck A through the channel controls, the headphone modes, the
+// preview and the recorder; master on channels 0/1, headphones on 2/3.
+TEST(ZondaEngineOffline, ChannelControlsHeadphonesPreviewAndRecording) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 20, {{1000, 0.5}});
+  WriteTones(box.file("p.wav"), 20, {{300, 0.5}});
+  const auto r = box.Run("--offline --out mix.wav --block 441",
+                         "at 0 load a a.wav\nat 0 play a\nat 0 crossfader 0\n"
+                         "at 1 volume a 64\nat 1 record start rec.wav\n"
+                         "at 2 volume a 127\nat 2 gain a 6\n"
+                         "at 3 gain a 0\nat 3 boost a on\nat 3 record stop\n"
+                         "at 4 boost a off\nat 4 mute a on\n"
+                         "at 5 mute a off\nat 5 talkover on\n"
+                         "at 6 talkover off\nat 6 cuemix 98\n"
+                         "at 7 cuemix 0\nat 7 phones split\n"
+                         "at 8 phones master\n"
+                         "at 9 phones normal\nat 9 cuemix 100\nat 9 preview open p.wav\n"
+                         "at 10 preview off\nat 10 volume a 0\n"
+                         "at 11 end\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav w = ReadWav(box.file("mix.wav"));
+  ASSERT_EQ(w.channels, 4);
+  auto master = [&](double t) { return RmsDb(w.Channel(0, t + 0.2, t + 0.9)); };
+  auto phones = [&](double t, int ear) { return RmsDb(w.Channel(2 + ear, t + 0.2, t + 0.9)); };
+  const double m0 = master(0);
+  EXPECT_NEAR(m0, Db(0.9 * 0.5 * 32767), 0.05);
+  EXPECT_NEAR(phones(0, 0) - m0, 20 * std::log10(1 / 1.2), 0.05) << "pre-listen at 1/1.2";
+  EXPECT_NEAR(master(1) - m0, -(std::pow(91.0, 63.0 / 127) - 1), 0.05) << "fader 64";
+  EXPECT_NEAR(master(2) - m0, 6, 0.05) << "gain +6";
+  EXPECT_NEAR(master(3) - m0, 4, 0.05) << "boost";
+  EXPECT_LT(master(4) - m0, -80) << "mute";
+  EXPECT_NEAR(master(5) - m0, -12, 0.05) << "talk-over";
+  EXPECT_LT(phones(6, 0) - m0, -80) << "cue mix 98 snaps to 100: deck A out of the headphones";
+  EXPECT_NEAR(master(6) - m0, 0, 0.05) << "and still in the master";
+  EXPECT_NEAR(phones(7, 0) - m0, 0, 0.05) << "split: deck A in mono on the left";
+  EXPECT_LT(phones(7, 1), -90) << "split: deck B (empty) on the right";
+  const auto m8 = w.Channel(0, 8.2, 8.9), p8 = w.Channel(2, 8.2, 8.9);
+  EXPECT_EQ(m8, p8) << "master mode: the headphones carry the master";
+  EXPECT_NEAR(ToneDb(w.Channel(2, 9.2, 9.9), 300) - Db(0.5 * 32767), 20 * std::log10(1 / 1.2), 0.1) << "preview";
+  EXPECT_LT(ToneDb(w.Channel(0, 9.2, 9.9), 300), -90) << "the preview stays out of the master";
+  EXPECT_LT(ToneDb(w.Channel(2, 10.2, 10.9), 300), -90) << "preview off";
+  EXPECT_LT(master(10), -90) << "fader 0";
+
+  // The recording: exactly the master from 1 s to 3 s, in a valid 44-byte-header WAV.
+  const auto bytes = test::ReadAll(box.file("rec.wav"));
+  ASSERT_EQ(bytes.size(), 44u + 2u * 176400u);
+  EXPECT_EQ(std::memcmp(bytes.data(), "RIFF", 4), 0);
+  EXPECT_EQ(std::memcmp(bytes.data() + 8, "WAVEfmt ", 8), 0);
+  EXPECT_EQ(std::memcmp(bytes.data() + 36, "data", 4), 0);
+  uint32_t dataBytes = 0;
+  std::memcpy(&dataBytes, bytes.data() + 40, 4);
+  EXPECT_EQ(dataBytes, 2u * 176400u);
+  const Wav rec = ReadWav(box.file("rec.wav"));
+  ASSERT_EQ(rec.channels, 2);
+  for (int ch = 0; ch < 2; ++ch) EXPECT_EQ(rec.Channel(ch, 0, 2), w.Channel(ch, 1, 3)) << ch;
+  if (test::HaveTool("soxi")) {
+    EXPECT_EQ(test::Run("soxi '" + box.file("rec.wav") + "' >/dev/null 2>&1"), 0);
+  }
+}
+
+// A track that cannot be opened reports the deck's error; the run goes on.
+TEST(ZondaEngineOffline, LoadErrorsAreReportedAndTheRunGoesOn) {
+  Sandbox box;
+  WriteTones(box.file("b.wav"), 3, {{700, 0.5}});
+  {
+    std::ofstream bad(box.file("bad.wav"), std::ios::binary);
+    bad << "this is not a wave file";
+  }
+  const auto r = box.Run("--offline --out mix.wav",
+                         "at 0 load a bad.wav\nat 0 load b missing.mp3\nat 0 load b b.wav\n"
+                         "at 0 play a\nat 0 play b\nat 0 crossfader 127\nat 2 end\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("(line 1): deck A: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(line 2): deck B: "), std::string::npos) << r.err;
+  for (const char* line : {"(line 1)", "(line 2)"}) {
+    const std::string tail = r.err.substr(r.err.find(line));
+    const std::string text = tail.substr(0, tail.find('\n'));
+    EXPECT_TRUE(text.find("WRONG FILE FORMAT !") != std::string::npos ||
+                text.find("DAMAGED OR UNREADABLE FILE !") != std::string::npos)
+        << text;
+  }
+  EXPECT_NE(r.err.find("(line 4): deck A: no track loaded"), std::string::npos) << r.err;
+  const Wav w = ReadWav(box.file("mix.wav"));
+  EXPECT_EQ(w.frames(), 2 * kRate);
+  EXPECT_NEAR(ToneDb(w.Channel(0, 0.5, 1.5), 700), Db(0.9 * 0.5 * 32767), 0.1) << "deck B plays";
+}
+
+// Real time through libilvex.so: the recording of the run holds the tone.
+void ExpectRealTimeRun(const std::string& device, const std::string& env) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 5, {{1000, 0.5}});
+  const auto r = box.Run("--device " + device,
+                         "at 0 load a a.wav\nat 0 play a\nat 0 crossfader 0\n"
+                         "at 0.2 record start rec.wav\nat 1.2 record stop\nat 1.4 end\n",
+                         env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav rec = ReadWav(box.file("rec.wav"));
+  ASSERT_EQ(rec.channels, 2);
+  EXPECT_GT(rec.frames(), kRate * 8 / 10) << "about one second recorded";
+  EXPECT_LT(rec.frames(), kRate * 12 / 10);
+  const auto x = rec.Channel(0, 0.2, 0.7);
+  EXPECT_NEAR(ToneDb(x, 1000), Db(0.9 * 0.5 * 32767), 0.5);
+  EXPECT_NEAR(PeakHz(x, 900, 1100), 1000.0, 0.5);
+}
+
+TEST(ZondaEngineRealTime, NullDevice) { ExpectRealTimeRun("null", ""); }
+
+TEST(ZondaEngineRealTime, JackDummyServer) {
+  ZONDA_REQUIRE_JACK();
+  ExpectRealTimeRun("jack", "ZONDA_JACK_CLIENT=zonda-engine-test-" + std::to_string(::getpid()));
+}
+
+}  // namespace
+}  // namespace zonda
