@@ -37,7 +37,9 @@ struct JackClient::State {
   std::atomic<int64_t> xruns{0};
   bool active = false;
 
-  static int Process(jack_nframes_t frames, void* arg) noexcept {
+  // Not noexcept: JACK cancels this thread asynchronously on deactivation, and
+  // a cancellation inside a noexcept frame would call std::terminate.
+  static int Process(jack_nframes_t frames, void* arg) {
     auto* s = static_cast<State*>(arg);
     const size_t n = frames;
     if (s->capturing.load(std::memory_order_acquire)) {
@@ -74,7 +76,7 @@ struct JackClient::State {
     return 0;
   }
 
-  static int Xrun(void* arg) noexcept {
+  static int Xrun(void* arg) {
     static_cast<State*>(arg)->xruns.fetch_add(1, std::memory_order_relaxed);
     return 0;
   }

@@ -9,7 +9,7 @@
 // channels silent), 2 or 3 get the master only, 1 gets (L + R) / 2. An output
 // callback that returns 0 (not running) gives silence, whatever it wrote.
 //
-// Audio thread only (Process); it never allocates or locks. Set the callbacks
+// Audio thread only (Process); it never allocates, locks or throws. Set the callbacks
 // before the device starts.
 #include <array>
 #include <atomic>
@@ -26,13 +26,16 @@ class BlockRouter {
   // deviceIn: `inChannels` interleaved floats per frame, or null (no inputs);
   // deviceOut: `outChannels` interleaved floats per frame, or null (nowhere to play).
   // Blocks longer than ILVEX_MAX_BLOCK_FRAMES are run in pieces.
-  void Process(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int64_t frames) noexcept;
+  // Not noexcept on purpose: JACK cancels its process thread asynchronously
+  // when a client closes, and a cancellation landing inside a noexcept frame
+  // would end the program (std::terminate) instead of unwinding the thread.
+  void Process(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int64_t frames);
 
   // Blocks processed so far (any thread may read).
   int64_t Blocks() const noexcept { return blocks_.load(std::memory_order_relaxed); }
 
  private:
-  void ProcessPiece(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int frames) noexcept;
+  void ProcessPiece(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int frames);
 
   IlvexAudioCallback input_;
   IlvexAudioCallback output_;

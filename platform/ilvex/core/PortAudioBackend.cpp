@@ -15,7 +15,7 @@ PortAudioBackend::PortAudioBackend(BlockRouter& router, AudioSettings settings)
 PortAudioBackend::~PortAudioBackend() { Stop(); }
 
 int PortAudioBackend::Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                               PaStreamCallbackFlags statusFlags, void* user) noexcept {
+                               PaStreamCallbackFlags statusFlags, void* user) {
   auto* self = static_cast<PortAudioBackend*>(user);
   if ((statusFlags & (paInputUnderflow | paInputOverflow | paOutputUnderflow | paOutputOverflow)) != 0)
     self->xruns_.fetch_add(1, std::memory_order_relaxed);
