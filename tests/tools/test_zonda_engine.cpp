@@ -206,7 +206,7 @@ TEST(ZondaEngineScript, HelpDocumentsEveryCommand) {
                            "filtermode", "crossfader 0..127", "crossfader curve", "crossfader cut", "boost A", "mute A",
                            "talkover", "onair", "linein A", "cuemix", "phones normal|split|master", "preview open",
                            "preview seek", "preview off", "record start FILE", "record stop", "meters", "end",
-                           "--device", "--offline", "--out", "--master-only", "--block"}) {
+                           "--device", "--offline", "--out", "--master-only", "--line-a", "--line-b", "--block"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
 }
@@ -365,6 +365,34 @@ TEST(ZondaEngineOffline, ChannelControlsHeadphonesPreviewAndRecording) {
   if (test::HaveTool("soxi")) {
     EXPECT_EQ(test::Run("soxi '" + box.file("rec.wav") + "' >/dev/null 2>&1"), 0);
   }
+}
+
+// Line A carries a 700 Hz "microphone", deck A a 1 kHz tone: on-air adds
+// the microphone at unity, talk-over lowers only the music, and with its line
+// input on deck A plays line A instead of its track (the microphone then
+// stays out of the master).
+TEST(ZondaEngineOffline, OnAirTalkOverAndLineInput) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 10, {{1000, 0.5}});
+  WriteTones(box.file("mic.wav"), 10, {{700, 0.25}});
+  const auto r = box.Run("--offline --out mix.wav --master-only --line-a mic.wav",
+                         "at 0 load a a.wav\nat 0 play a\nat 0 crossfader 0\n"
+                         "at 1 onair on\n"
+                         "at 2 talkover on\n"
+                         "at 3 talkover off\nat 3 linein a on\n"
+                         "at 4 end\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Wav w = ReadWav(box.file("mix.wav"));
+  auto at = [&](double t, double hz) { return ToneDb(w.Channel(0, t + 0.2, t + 0.9), hz); };
+  const double deck = Db(0.9 * 0.5 * 32767), mic = Db(0.25 * 32767);
+  EXPECT_NEAR(at(0, 1000), deck, 0.1);
+  EXPECT_LT(at(0, 700), -90) << "off the air";
+  EXPECT_NEAR(at(1, 700), mic, 0.1) << "on-air: line A at unity";
+  EXPECT_NEAR(at(1, 1000), deck, 0.1);
+  EXPECT_NEAR(at(2, 1000), deck - 12, 0.1) << "talk-over lowers the music";
+  EXPECT_NEAR(at(2, 700), mic, 0.1) << "and not the microphone";
+  EXPECT_LT(at(3, 1000), -90) << "line input: the track is out";
+  EXPECT_NEAR(at(3, 700), mic, 0.1) << "line A through deck A, once";
 }
 
 // A track that cannot be opened reports the deck's error; the run goes on.

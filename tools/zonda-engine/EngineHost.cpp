@@ -1,6 +1,7 @@
 #include "tools/zonda-engine/EngineHost.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -363,6 +364,37 @@ void TEngineHost::WaitForDecks(int32_t frames) {
   }
 }
 
+bool TEngineHost::OpenLineInputs() {
+  for (int32_t line = 0; line < 2; ++line) {
+    const std::string& file = options_.lineFiles[line];
+    if (file.empty()) continue;
+    lineInputs_[line] = std::make_unique<TDataProvider>();
+    if (!lineInputs_[line]->Open(file)) {
+      std::fprintf(stderr, "zonda-engine: cannot open %s for line %c\n", file.c_str(), line == 0 ? 'A' : 'B');
+      return false;
+    }
+  }
+  return true;
+}
+
+void TEngineHost::ReadLineInputs(float* input, int32_t frames) {
+  std::fill(input, input + size_t(frames) * 4, 0.0f);
+  std::array<int16_t, kMixerAreaFrames * 2> pcm;
+  for (int32_t line = 0; line < 2; ++line) {
+    TDataProvider* p = lineInputs_[line].get();
+    if (p == nullptr) continue;
+    pcm.fill(0);
+    const int32_t want = std::min(frames, kMixerAreaFrames) * 4;
+    const int32_t room = std::max(0, p->PCMLength() - linePositionBytes_[line]);
+    const int32_t got = room > 0 ? p->ReadPCM(linePositionBytes_[line], pcm.data(), std::min(want, room)) : 0;
+    linePositionBytes_[line] = std::min(linePositionBytes_[line] + want, std::max(p->PCMLength(), 0));
+    for (int32_t i = 0; i < got / 4; ++i) {
+      input[4 * i + 2 * line] = pcm[size_t(2 * i)] / kInputSampleScale;
+      input[4 * i + 2 * line + 1] = pcm[size_t(2 * i + 1)] / kInputSampleScale;
+    }
+  }
+}
+
 int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   offline_ = true;
   const int32_t block = options_.blockFrames > 0 ? options_.blockFrames : kOfflineBlockFrames;
@@ -372,11 +404,12 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
     std::fprintf(stderr, "zonda-engine: cannot create %s\n", outFile.c_str());
     return 1;
   }
+  if (!OpenLineInputs()) return 1;
   output_->SetupBlockSizes(block);
   ApplyStartupControls();
   mixer_->Start();
 
-  std::vector<float> input(size_t(block) * 4, 0.0f);  // no line inputs offline
+  std::vector<float> input(size_t(block) * 4, 0.0f);
   std::vector<float> device(size_t(block) * 4, 0.0f);
   std::vector<int16_t> pcm(size_t(block) * size_t(channels), 0);
   const int64_t endFrame = std::llround(script.EndSeconds() * kRate);
@@ -399,6 +432,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
     if (ended || frame >= endFrame) break;
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(block, endFrame - frame));
     WaitForDecks(n);
+    ReadLineInputs(input.data(), n);
     output_->OnInput(input.data(), n);
     const int32_t got = output_->OnOutput(device.data(), n);
     if (got != n) std::fill(device.begin(), device.begin() + size_t(n) * 4, 0.0f);

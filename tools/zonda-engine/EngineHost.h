@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "decoding/DataProvider.h"
 #include "dsp/FFTFilter.h"
 #include "engine/AudioOutput.h"
 #include "engine/Mixer.h"
@@ -38,6 +39,7 @@ struct THostOptions {
   int32_t blockFrames = 0;    // device block; 0 = offline 512, real time the library's
   bool masterOnly = false;    // offline output: master only (2 channels) instead of 4
   bool verbose = false;       // report each command on stderr
+  std::string lineFiles[2];   // offline: files played into line A / line B ("" = silent)
 };
 
 class TEngineHost {
@@ -75,6 +77,9 @@ class TEngineHost {
   void RecordStop();
   // The periodic update's share: drain the recording, refill the preview, read the meters.
   void Tick();
+  // Offline: the next block of the line inputs, in the device's float format.
+  bool OpenLineInputs();
+  void ReadLineInputs(float* input, int32_t frames);
   // Offline: waits (bounded) until the chunks the next block plays are decoded.
   void WaitForDecks(int32_t frames);
   void Report(const TScriptCommand& c, const std::string& text) const;
@@ -87,6 +92,8 @@ class TEngineHost {
   std::unique_ptr<TRecorder> recorder_;
   std::unique_ptr<TKAVMixer> mixer_;
   std::unique_ptr<TAudioOutput> output_;
+  std::unique_ptr<TDataProvider> lineInputs_[2];
+  int32_t linePositionBytes_[2] = {0, 0};
 
   // Control state of the window that is not here.
   TCrossfaderState crossfader_;

@@ -30,10 +30,13 @@ void PrintHelp() {
       "                    hardware, paced by the clock), portaudio, jack or alsa;\n"
       "                    without --device and --offline the library's own choice\n"
       "  --offline         render as fast as the machine allows, calling the output\n"
-      "                    callback path block after block (line inputs are silent)\n"
+      "                    callback path block after block\n"
       "  --out FILE        offline: write the output to a WAV file, four channels\n"
       "                    (master left, master right, headphones left, right)\n"
       "  --master-only     offline: write only the two master channels\n"
+      "  --line-a FILE     offline: play FILE into line A (the microphone of onair,\n"
+      "                    and deck A's line input); silent without it\n"
+      "  --line-b FILE     offline: play FILE into line B (deck B's line input)\n"
       "  --block FRAMES    device block, 64..2205 frames (offline default 512);\n"
       "                    offline, commands take effect at the first block that\n"
       "                    starts at or after their time\n"
@@ -86,6 +89,10 @@ int main(int argc, char** argv) {
       haveDevice = true;
     } else if (a == "--out") {
       if (!value(outFile) || outFile.empty()) return Usage("--out needs a file name");
+    } else if (a == "--line-a" || a == "--line-b") {
+      if (!value(options.lineFiles[a == "--line-a" ? 0 : 1]) || options.lineFiles[a == "--line-a" ? 0 : 1].empty()) {
+        return Usage(a + " needs a file name");
+      }
     } else if (a == "--block") {
       std::string v;
       if (!value(v)) return Usage("--block needs a frame count");
@@ -104,6 +111,9 @@ int main(int argc, char** argv) {
   if (offline && haveDevice) return Usage("--offline and --device exclude each other");
   if (!offline && (!outFile.empty() || options.masterOnly)) {
     return Usage("--out and --master-only belong to --offline (record a real-time run with 'record start FILE')");
+  }
+  if (!offline && (!options.lineFiles[0].empty() || !options.lineFiles[1].empty())) {
+    return Usage("--line-a and --line-b belong to --offline (in real time the device's inputs are used)");
   }
 
   std::string text, name, baseDir;
