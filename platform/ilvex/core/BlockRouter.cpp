@@ -6,7 +6,7 @@
 namespace zonda::ilvex {
 
 void BlockRouter::Process(const float* deviceIn, int inChannels, float* deviceOut, int outChannels,
-                          int64_t frames) {
+                          int64_t frames) noexcept {
   if (frames <= 0) return;
   if (deviceIn == nullptr) inChannels = 0;
   if (deviceOut == nullptr) outChannels = 0;
@@ -21,7 +21,7 @@ void BlockRouter::Process(const float* deviceIn, int inChannels, float* deviceOu
 }
 
 void BlockRouter::ProcessPiece(const float* deviceIn, int inChannels, float* deviceOut, int outChannels,
-                               int frames) {
+                               int frames) noexcept {
   const size_t samples = static_cast<size_t>(frames) * ILVEX_CHANNELS;
   if (inChannels >= ILVEX_CHANNELS) {
     for (int i = 0; i < frames; ++i)

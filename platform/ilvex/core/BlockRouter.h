@@ -26,16 +26,13 @@ class BlockRouter {
   // deviceIn: `inChannels` interleaved floats per frame, or null (no inputs);
   // deviceOut: `outChannels` interleaved floats per frame, or null (nowhere to play).
   // Blocks longer than ILVEX_MAX_BLOCK_FRAMES are run in pieces.
-  // Not noexcept on purpose: JACK cancels its process thread asynchronously
-  // when a client closes, and a cancellation landing inside a noexcept frame
-  // would end the program (std::terminate) instead of unwinding the thread.
-  void Process(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int64_t frames);
+  void Process(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int64_t frames) noexcept;
 
   // Blocks processed so far (any thread may read).
   int64_t Blocks() const noexcept { return blocks_.load(std::memory_order_relaxed); }
 
  private:
-  void ProcessPiece(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int frames);
+  void ProcessPiece(const float* deviceIn, int inChannels, float* deviceOut, int outChannels, int frames) noexcept;
 
   IlvexAudioCallback input_;
   IlvexAudioCallback output_;

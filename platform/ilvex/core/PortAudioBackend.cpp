@@ -1,6 +1,7 @@
 #include "platform/ilvex/core/PortAudioBackend.h"
 
 #include <portaudio.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,11 +17,17 @@ PortAudioBackend::~PortAudioBackend() { Stop(); }
 
 int PortAudioBackend::Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
                                PaStreamCallbackFlags statusFlags, void* user) {
+  // JACK may cancel this thread asynchronously (a client closing under load);
+  // the program's render code is noexcept, so a cancellation is held off until
+  // the callbacks are done and acted on here, where unwinding is safe.
+  int cancelState = 0;
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
   auto* self = static_cast<PortAudioBackend*>(user);
   if ((statusFlags & (paInputUnderflow | paInputOverflow | paOutputUnderflow | paOutputOverflow)) != 0)
     self->xruns_.fetch_add(1, std::memory_order_relaxed);
   self->router_.Process(static_cast<const float*>(input), self->inChannels_, static_cast<float*>(output),
                         self->outChannels_, static_cast<int64_t>(frames));
+  pthread_setcancelstate(cancelState, nullptr);
   return paContinue;
 }
 

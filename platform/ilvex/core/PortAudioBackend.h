@@ -38,7 +38,7 @@ class PortAudioBackend final : public AudioBackend {
 
  private:
   static int Callback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
-                      PaStreamCallbackFlags statusFlags, void* self);  // not noexcept: see BlockRouter::Process
+                      PaStreamCallbackFlags statusFlags, void* self);  // not noexcept: a JACK cancellation unwinds here
   bool Open(const PaDeviceEntry& device);
 
   BlockRouter& router_;
