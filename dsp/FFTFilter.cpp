@@ -1,6 +1,7 @@
 #include "dsp/FFTFilter.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "dsp/FFTFilterEngine.h"
 
@@ -37,7 +38,10 @@ void TFFTFilter::SetHighGain(double gainDb) noexcept {
 void TFFTFilter::ProcessStereo(void* block, int32_t bytes) noexcept {
   // Flags first, values after: a change made meanwhile sets its flag again.
   if (lowDirty_.exchange(false, std::memory_order_acq_rel)) {
-    engine_->SetBandGain(kLowFromHz, kLowToHz, lowGain_.load(std::memory_order_relaxed));
+    const double low = lowGain_.load(std::memory_order_relaxed);
+    engine_->SetBandGain(kLowFromHz, kLowToHz, low);
+    // Not finite: the band takes it as 0 dB, so no kill either.
+    engine_->SetLowKill(std::isfinite(low) && low <= kLowKillDb);
   }
   if (midDirty_.exchange(false, std::memory_order_acq_rel)) {
     engine_->SetBandGain(kMidFromHz, kMidToHz, midGain_.load(std::memory_order_relaxed));

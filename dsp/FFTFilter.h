@@ -13,6 +13,12 @@
 // Gains are dB; each knob's law (kill = -80 dB, cuts tripled) lives with the
 // mixer controls.
 //
+// The low band is too narrow for the kernel alone to kill it (about -41 dB at
+// DC and only -13 dB at 200 Hz), so a low gain at or below kLowKillDb also fades
+// in a steep minimum-phase high-pass after the kernel (TLowKillFilter): the kill
+// then removes at least 80 dB below 250 Hz and leaves 400 Hz and up as the
+// kernel makes them. Mid and high kills reach -80 dB with the kernel alone.
+//
 // Threads: SetLowGain/SetMidGain/SetHighGain from the main thread (they only
 // store the value and a dirty flag); ProcessStereo from the audio thread only,
 // which alone redesigns the kernel (under the engine's kernel lock, never held
@@ -31,6 +37,9 @@ class TFFTFilter {
   static constexpr int32_t kMaxBlockBytes = 65536;
   // Frames of kernel delay on top of the block collection.
   static constexpr int32_t kKernelDelayFrames = 128;
+  // Low gains at or below this count as a kill (the kill sends -80 dB, the knob
+  // stops at -36 dB).
+  static constexpr double kLowKillDb = -60.0;
 
   // Allocates the engine (from the TAllocate pool) with every band at 0 dB.
   TFFTFilter();

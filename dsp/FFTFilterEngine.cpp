@@ -83,10 +83,12 @@ void FFTFilterEngine::Reset() noexcept {
   outputFill_ = 0;
   started_ = false;
   for (auto& o : overlap_) o.fill(0.0f);
+  lowKill_.ClearHistory();
 }
 
 // One 512-frame stereo block: per channel, both 256-sample halves share one
 // complex FFT (first half real, second half imaginary, upper 256 points zero).
+// The low-kill stage, while it runs, works on the result before truncation.
 void FFTFilterEngine::FilterBlock(const int16_t* in, int16_t* out) noexcept {
   for (int32_t ch = 0; ch < 2; ++ch) {
     TComplex<float>* w = work_.data();
@@ -104,11 +106,17 @@ void FFTFilterEngine::FilterBlock(const int16_t* in, int16_t* out) noexcept {
     }
     fft_.InverseFromBitReversed(w);
     float* overlap = overlap_[static_cast<size_t>(ch)].data();
+    float* y = filtered_[static_cast<size_t>(ch)].data();
     for (int32_t j = 0; j < kHalfSize; ++j) {
-      out[2 * j + ch] = TruncateToSample(w[j].re + overlap[j]);
-      out[2 * (kHalfSize + j) + ch] = TruncateToSample(w[kHalfSize + j].re + w[j].im);
+      y[j] = w[j].re + overlap[j];
+      y[kHalfSize + j] = w[kHalfSize + j].re + w[j].im;
       overlap[j] = w[kHalfSize + j].im;
     }
+  }
+  lowKill_.Process(filtered_[0].data(), filtered_[1].data(), kFFTSize);
+  for (int32_t j = 0; j < kFFTSize; ++j) {
+    out[2 * j] = TruncateToSample(filtered_[0][static_cast<size_t>(j)]);
+    out[2 * j + 1] = TruncateToSample(filtered_[1][static_cast<size_t>(j)]);
   }
 }
 

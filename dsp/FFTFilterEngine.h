@@ -12,16 +12,21 @@
 // and 511 frames for other sizes (taken at once on the first call, so the
 // stream never runs dry later).
 //
+// While the low band is killed, a steep high-pass follows the kernel
+// (TLowKillFilter, which says why), applied per 512-frame block so the output
+// stays the same whatever the callers' block sizes.
+//
 // Buffers come from the TAllocate pool at construction. The kernel is guarded
 // by the engine's kernel lock, which only the processing thread takes, so it is
 // never contended. Threads: construction on the main thread; SetBandGain,
-// Process and Reset on the audio thread (one thread per engine).
+// SetLowKill, Process and Reset on the audio thread (one thread per engine).
 #include <array>
 #include <cstdint>
 #include <mutex>
 
 #include "dsp/Allocate.h"
 #include "dsp/FFT.h"
+#include "dsp/LowKillFilter.h"
 
 namespace zonda {
 
@@ -54,7 +59,12 @@ class FFTFilterEngine {
   // filter's output (longer blocks: the caller splits them).
   void Process(void* block, int32_t bytes) noexcept;
 
-  // Empties the buffers and the overlap (the kernel stays).
+  // Audio thread. Switches the low-kill high-pass (TLowKillFilter) in or out of
+  // the kernel's output, crossfaded from the next processed block on.
+  void SetLowKill(bool on) noexcept { lowKill_.SetActive(on); }
+  bool LowKillRunning() const noexcept { return lowKill_.Running(); }
+
+  // Empties the buffers, the overlap and the low-kill history (the kernel stays).
   void Reset() noexcept;
 
   float BinGain(int32_t bin) const noexcept { return binGains_[static_cast<size_t>(bin)]; }
@@ -76,6 +86,8 @@ class FFTFilterEngine {
   std::array<TComplex<double>, kFFTSize> design_{};   // scratch for DesignKernel
   std::array<TComplex<float>, kFFTSize> work_{};      // scratch for FilterBlock
   std::array<std::array<float, kHalfSize>, 2> overlap_{};
+  std::array<std::array<float, kFFTSize>, 2> filtered_{};  // a block's output per channel, before truncation
+  TLowKillFilter lowKill_;
   std::mutex kernelLock_;
 
   TAllocate::Block input_;
