@@ -71,6 +71,12 @@ class TMainForm : public TSkinWindow {
   // Links the engine, looks the actions up and fills every deck and mixer
   // handler by name; from then on closing asks the exit question and shuts down.
   void AttachProgram(TActionTables& actions, TMainFormLinks links);
+  // Unloads the skin while the handlers' owner still exists.
+  ~TMainForm() override;
+  // Shutdown, before the engine goes: every handler does nothing from now on
+  // (a control may still be delivering the event that closed the window).
+  void DetachProgram();
+  bool Attached() const { return links_.Deck[0] != nullptr; }
   TMainFormState& State() { return state_; }
   // Runs every control's change handler once, carrying the actions' values into the engine.
   void ApplyAllControls();

@@ -104,11 +104,28 @@ void TMainForm::AttachProgram(TActionTables& actions, TMainFormLinks links) {
   setAcceptDrops(true);
 }
 
+TMainForm::~TMainForm() {
+  DetachProgram();
+  if (actions_) {
+    for (TBeatDisplayAction& display : actions_->BeatDisplays()) display.OnDisplayPoints = nullptr;
+  }
+  Skins().UnloadSkin();
+}
+
+void TMainForm::DetachProgram() {
+  links_.Deck = {};
+  links_.Equaliser = {};
+  links_.Mixer = nullptr;
+  links_.Recorder = nullptr;
+}
+
 void TMainForm::FillDeckHandlers(TActionTables& t) {
   using Fn = std::function<void(int d, int tag)>;
   auto both = [&](const char* pattern, Fn fn) {
     for (int d = 0; d < 2; ++d) {
-      t.FillHandler(ForLetter(pattern, d == 0 ? 'A' : 'B'), [this, d, fn](int tag) { fn(d, tag); });
+      t.FillHandler(ForLetter(pattern, d == 0 ? 'A' : 'B'), [this, d, fn](int tag) {
+        if (Attached()) fn(d, tag);
+      });
     }
   };
   both("Play_but_#Click", [this](int d, int) { Play_but_Click(d); });
@@ -149,7 +166,9 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
   both("KAVdisp#RightUnClick", [this](int d, int) { KAVdispRightUnClick(d); });
   for (int d = 0; d < 2; ++d) {
     const char letter = d == 0 ? 'A' : 'B';
-    t.FillHandler(ForLetter("KAVdisp#MOVE", letter), [this, d](int, int) { KAVdispMOVE(d); });
+    t.FillHandler(ForLetter("KAVdisp#MOVE", letter), [this, d](int, int) {
+      if (Attached()) KAVdispMOVE(d);
+    });
     // Songs dropped from a list: the lists' own drag and drop comes with them.
     t.FillHandler(ForLetter("DroppedOn#", letter), [](int, int) {});
   }
@@ -166,17 +185,35 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
   both("MuteLine#MouseDown", [this](int d, int) { MuteLineMouseDown(d); });
   both("MuteLine#MouseUp", [this](int d, int) { MuteLineMouseUp(d); });
   both("FILTER_#Change", [this](int d, int) { FILTER_Change(d); });
-  t.FillHandler("CROSS_FADERChange", [this](int) { CROSS_FADERChange(); });
-  t.FillHandler("CROSS_FADERTrack", [this](int) { CROSS_FADERChange(); });
-  t.FillHandler("CUEPGMmixChange", [this](int) { CUEPGMmixChange(); });
-  t.FillHandler("phones_split_click", [this](int) { phones_split_click(); });
-  t.FillHandler("phones_split_unclick", [this](int) { phones_split_unclick(); });
-  t.FillHandler("SetOnAir", [this](int) { SetOnAir(); });
-  t.FillHandler("SetTalkOver", [this](int) { SetTalkOver(); });
-  t.FillHandler("recording1Click", [this](int) { recording1Click(); });
+  t.FillHandler("CROSS_FADERChange", [this](int) {
+    if (Attached()) CROSS_FADERChange();
+  });
+  t.FillHandler("CROSS_FADERTrack", [this](int) {
+    if (Attached()) CROSS_FADERChange();
+  });
+  t.FillHandler("CUEPGMmixChange", [this](int) {
+    if (Attached()) CUEPGMmixChange();
+  });
+  t.FillHandler("phones_split_click", [this](int) {
+    if (Attached()) phones_split_click();
+  });
+  t.FillHandler("phones_split_unclick", [this](int) {
+    if (Attached()) phones_split_unclick();
+  });
+  t.FillHandler("SetOnAir", [this](int) {
+    if (Attached()) SetOnAir();
+  });
+  t.FillHandler("SetTalkOver", [this](int) {
+    if (Attached()) SetTalkOver();
+  });
+  t.FillHandler("recording1Click", [this](int) {
+    if (Attached()) recording1Click();
+  });
   for (auto& display : t.BeatDisplays()) {
     const int d = display.Index() == state_.Deck[1].A.display ? 1 : 0;
-    display.OnDisplayPoints = [this, d](int points) { Deck(d).DisplayPoints.store(points); };
+    display.OnDisplayPoints = [this, d](int points) {
+      if (Attached()) Deck(d).DisplayPoints.store(points);
+    };
   }
 }
 

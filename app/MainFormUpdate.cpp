@@ -14,7 +14,7 @@
 namespace zonda {
 
 void TMainForm::PeriodicUpdate() {
-  if (links_.EngineRunning == nullptr || links_.EngineRunning->load() == 0) return;
+  if (!Attached() || links_.EngineRunning == nullptr || links_.EngineRunning->load() == 0) return;
   TSoundSource* decks[2] = {&Deck(0), &Deck(1)};
 
   // 1, 2. Load errors; displays.

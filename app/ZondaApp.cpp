@@ -295,7 +295,7 @@ void TZondaApp::FormClose() {
   updateTimer_.reset();
   if (hook_) qApp->removeEventFilter(hook_.get());
   // No control may call into the engine from here on.
-  if (form_) form_->Skins().UnloadSkin();
+  if (form_) form_->DetachProgram();
   // 3, 4. Recording, then the device.
   if (recorder_ && recorder_->Recording()) recorder_->Stop();
   if (output_) output_->Close(ilvex_);

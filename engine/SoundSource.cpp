@@ -430,7 +430,12 @@ void TSoundSource::FindAutoCue() {
     w = 600;
   }
   CueSlots[8].store(w * 441);
-  CuePoint.store(w * 441);
+  // A stored hot cue that is selected stays the active cue: a track whose
+  // automatic cue is frame 0 keeps slot 8 "empty" and comes here at every
+  // load, and the active cue would otherwise overwrite the selected slot.
+  const int32_t selected = SelectedCueSlot.load();
+  const int32_t stored = selected >= 1 && selected <= 7 ? CueSlots[static_cast<size_t>(selected)].load() : 0;
+  CuePoint.store(stored != 0 ? stored : w * 441);
   ScratchMode.store(false);
 }
 

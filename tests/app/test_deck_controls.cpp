@@ -22,8 +22,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: Qt's input devices outlive static destruction otherwise.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 class DeckControls : public ::testing::Test {

@@ -35,8 +35,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "zonda";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: Qt's input devices outlive static destruction otherwise.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // Answers every message box that opens with `answer`, keeping their texts.
