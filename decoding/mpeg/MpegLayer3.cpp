@@ -499,7 +499,7 @@ void TMpegLayer3::Stereo(const TFrameInfo& info, const TGranule& right) {
     const int nzRight = nonzero_[1];
     for (int sfb = 0; sfb < 22; ++sfb) {
       const int from = bands.longBounds[sfb], to = bands.longBounds[sfb + 1];
-      if (to <= nzRight || from < nzRight) {
+      if (from < nzRight) {  // the band holds right-channel values: no intensity
         if (ms) midSide(from, to);
       } else {
         const int s = sfb == 21 ? 20 : sfb;
@@ -522,7 +522,6 @@ void TMpegLayer3::Hybrid(const TGranule& g, int ch, float (*out)[32]) {
     const TBandTable& bands = kBands[currentSlot_];
     float tmp[576];
     const int firstSfb = g.mixed ? 3 : 0;
-    const int from = bands.shortBounds[firstSfb] * 3;
     std::memcpy(tmp, xr, sizeof(tmp));
     for (int sfb = firstSfb; sfb < 13; ++sfb) {
       const int width = bands.shortBounds[sfb + 1] - bands.shortBounds[sfb];
@@ -534,12 +533,10 @@ void TMpegLayer3::Hybrid(const TGranule& g, int ch, float (*out)[32]) {
         }
       }
     }
-    (void)from;
   }
 
-  // Alias reduction between long subbands.
-  int limit = shortBlocks ? (g.mixed ? 2 : 0) : std::min(32, (nz + 17) / 18 + 1);
-  if (shortBlocks && g.mixed) limit = 2;
+  // Alias reduction between long subbands (only the first two of a mixed block).
+  const int limit = shortBlocks ? (g.mixed ? 2 : 0) : std::min(32, (nz + 17) / 18 + 1);
   for (int sb = 1; sb < limit && sb < 32; ++sb) {
     float* a = xr + 18 * sb - 1;
     float* b = xr + 18 * sb;
