@@ -219,7 +219,7 @@ TEST(ZondaEngineOffline, CrossfaderSelectsTheDeck) {
   WriteTones(box.file("b.wav"), 10, {{1500, 0.5}});
   const auto r = box.Run("--offline --out mix.wav --block 441",
                          "at 0 load a a.wav\nat 0 load b b.wav\nat 0 play a\nat 0 play b\n"
-                         "at 0 crossfader 0\n"
+                         "at 0 crossfader 0\nat 0.5 meters\n"
                          "at 1 crossfader 127\n"
                          "at 2 crossfader 100\n"
                          "at 3 crossfader curve 60\nat 3 crossfader 0\n"
@@ -244,6 +244,15 @@ TEST(ZondaEngineOffline, CrossfaderSelectsTheDeck) {
   EXPECT_LT(at(4, 1500), a0 - 80);
   EXPECT_LT(at(5, 500), b0 - 80) << "cut mode at 64";
   EXPECT_NEAR(at(5, 1500) - b0, 0.0, 0.1);
+
+  // The meters: both decks before the crossfader, the master with deck A alone.
+  float levelA = 0, levelB = 0, masterL = 0, masterR = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str(), "0.500 meters A %f dB B %f dB master %f %f dB", &levelA, &levelB, &masterL,
+                        &masterR),
+            4)
+      << r.out;
+  const double rms = 20 * std::log10(0.9 * 0.5 / std::sqrt(2.0));
+  for (float level : {levelA, levelB, masterL, masterR}) EXPECT_NEAR(level, rms, 0.15);
 }
 
 // Deck A: 40 Hz, 1 kHz and 10 kHz at once; each band of the equaliser and

@@ -35,6 +35,13 @@ bool WaitFor(Pred done, std::chrono::steady_clock::duration limit) {
   return true;
 }
 
+bool UsesMeters(const TScript& script) {
+  for (const TScriptCommand& c : script.commands) {
+    if (c.kind == TCommandKind::Meters) return true;
+  }
+  return false;
+}
+
 int16_t FromDevice(float v) {
   const long s = std::lround(v / kOutputSampleScale);
   return static_cast<int16_t>(std::clamp<long>(s, -32768, 32767));
@@ -322,9 +329,11 @@ void TEngineHost::Tick() {
   ++ticks_;
   if (recorder_->Recording()) recorder_->Drain();
   if (ticks_ % kPreviewRefillTicks == 0) mixer_->Preview->Refill();
-  lastLevel_[0] = mixer_->LevelA();
-  lastLevel_[1] = mixer_->LevelB();
-  lastMaster_ = mixer_->MasterLevels();
+  if (readMeters_) {
+    lastLevel_[0] = mixer_->LevelA();
+    lastLevel_[1] = mixer_->LevelB();
+    lastMaster_ = mixer_->MasterLevels();
+  }
 }
 
 void TEngineHost::WaitForDecks(int32_t frames) {
@@ -350,6 +359,7 @@ void TEngineHost::WaitForDecks(int32_t frames) {
     if (next >= 0 && next < count && deck.ChunkAt(next) == nullptr) deck.WakeEvent.Signal();
     for (int32_t c : {here, ahead}) {
       if (deck.ChunkAt(c) != nullptr) continue;
+      const auto waitStart = std::chrono::steady_clock::now();
       const bool ok = WaitFor(
           [&] {
             if (deck.ChunkAt(c) != nullptr) return true;
@@ -357,6 +367,7 @@ void TEngineHost::WaitForDecks(int32_t frames) {
             return false;
           },
           kWorkerWait);
+      decodeWaitSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - waitStart).count();
       if (!ok) {
         std::fprintf(stderr, "zonda-engine: %s: chunk %d was not decoded in time; rendering on\n", DeckName(d), c);
       }
@@ -397,6 +408,7 @@ void TEngineHost::ReadLineInputs(float* input, int32_t frames) {
 
 int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   offline_ = true;
+  readMeters_ = UsesMeters(script);
   const int32_t block = options_.blockFrames > 0 ? options_.blockFrames : kOfflineBlockFrames;
   const int32_t channels = options_.masterOnly ? 2 : 4;
   TWavWriter writer;
@@ -409,6 +421,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   ApplyStartupControls();
   mixer_->Start();
 
+  const bool haveLines = lineInputs_[0] != nullptr || lineInputs_[1] != nullptr;
   std::vector<float> input(size_t(block) * 4, 0.0f);
   std::vector<float> device(size_t(block) * 4, 0.0f);
   std::vector<int16_t> pcm(size_t(block) * size_t(channels), 0);
@@ -432,8 +445,10 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
     if (ended || frame >= endFrame) break;
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(block, endFrame - frame));
     WaitForDecks(n);
-    ReadLineInputs(input.data(), n);
-    output_->OnInput(input.data(), n);
+    if (haveLines) {  // without line files the line areas keep their silence
+      ReadLineInputs(input.data(), n);
+      output_->OnInput(input.data(), n);
+    }
     const int32_t got = output_->OnOutput(device.data(), n);
     if (got != n) std::fill(device.begin(), device.begin() + size_t(n) * 4, 0.0f);
     if (!outFile.empty() && !writeFailed) {
@@ -453,6 +468,10 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   }
   framesRendered_ = frame;
   mixer_->StopMixing();
+  if (options_.verbose) {
+    std::fprintf(stderr, "zonda-engine: rendered %.3f s; waited %.3f s for the decks' decoding\n",
+                 double(frame) / kRate, decodeWaitSeconds_);
+  }
   if (recorder_->Recording()) RecordStop();
   if (!outFile.empty() && !writer.Close()) writeFailed = true;
   return writeFailed ? 1 : 0;
@@ -460,6 +479,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
 
 int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
   offline_ = false;
+  readMeters_ = UsesMeters(script);
   if (!device.empty()) ::setenv("ZONDA_AUDIO", device.c_str(), 1);
   if (options_.blockFrames > 0) ::setenv("ZONDA_AUDIO_BLOCK", std::to_string(options_.blockFrames).c_str(), 1);
   IlvexLibrary ilvex;

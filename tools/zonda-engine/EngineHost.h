@@ -103,9 +103,11 @@ class TEngineHost {
   TPhonesState phones_;
 
   bool offline_ = true;
+  bool readMeters_ = false;   // the script prints meters: read them every tick
   double nowSeconds_ = 0;     // time of the command being applied
   int64_t ticks_ = 0;
   int64_t framesRendered_ = 0;
+  double decodeWaitSeconds_ = 0;  // offline: time spent waiting for the deck workers
   TStereoDb lastMaster_;
   double lastLevel_[2] = {-96.0, -96.0};
 };
