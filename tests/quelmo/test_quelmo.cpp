@@ -94,6 +94,8 @@ const TFormatCase kFormats[] = {
     {"mono.opus", "-c:a libopus -b:a 64k", 48000, 1, 16, 48000, 1, 312},
     {"stereo.ogg", "-c:a libvorbis -q:a 4", 44100, 2, 16, 44100, 2, 0},
     {"mono22.ogg", "-c:a libvorbis -q:a 4", 22050, 1, 16, 22050, 1, 0},
+    {"s48.ogg", "-c:a libvorbis -q:a 4", 48000, 2, 16, 48000, 2, 0},
+    {"surround.ogg", "-c:a libvorbis -q:a 2", 44100, 6, 16, 44100, 2, 0},
     {"wmav2.wma", "-c:a wmav2 -b:a 128k", 44100, 2, 16, 44100, 2, -1},
     {"s16.aiff", "-c:a pcm_s16be", 44100, 2, 16, 44100, 2, 0},
     {"s16.au", "-c:a pcm_s16be", 22050, 1, 16, 22050, 1, 0},
