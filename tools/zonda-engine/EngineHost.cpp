@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
@@ -22,6 +23,9 @@ constexpr double kTickSeconds = 0.035;          // the periodic update's period
 constexpr int32_t kPreviewRefillTicks = 15;
 constexpr auto kWorkerWait = std::chrono::seconds(10);
 constexpr auto kLoadWait = std::chrono::seconds(120);
+
+// Set by RequestStop (a signal handler may call it).
+volatile std::sig_atomic_t gStopRequested = 0;
 
 const char* DeckName(int32_t d) { return d == 0 ? "deck A" : "deck B"; }
 
@@ -48,6 +52,8 @@ int16_t FromDevice(float v) {
 }
 
 }  // namespace
+
+void TEngineHost::RequestStop() noexcept { gStopRequested = 1; }
 
 TEngineHost::TEngineHost(const THostOptions& options)
     : options_(options),
@@ -442,7 +448,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
       }
       Apply(c);
     }
-    if (ended || frame >= endFrame) break;
+    if (ended || frame >= endFrame || gStopRequested) break;
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(block, endFrame - frame));
     WaitForDecks(n);
     if (haveLines) {  // without line files the line areas keep their silence
@@ -505,7 +511,7 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
   double nextTick = kTickSeconds;
   size_t next = 0;
   bool ended = false;
-  while (!ended) {
+  while (!ended && !gStopRequested) {
     const double t = elapsed();
     while (next < script.commands.size() && script.commands[next].timeSeconds <= t) {
       const TScriptCommand& c = script.commands[next++];

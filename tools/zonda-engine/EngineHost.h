@@ -56,6 +56,10 @@ class TEngineHost {
   // else null, portaudio, jack or alsa (ZONDA_AUDIO).
   int RunRealTime(const TScript& script, const std::string& device);
 
+  // Any thread or a signal handler: ends a running run at its next block or
+  // tick, finishing the recording and the output file as an "end" would.
+  static void RequestStop() noexcept;
+
   // Frames rendered by the last run (offline) or played (real time).
   int64_t FramesRendered() const { return framesRendered_; }
 

@@ -1,6 +1,7 @@
 // zonda-engine: the real decks, mixer, filters, equalisers, recorder and audio
 // device library without a window, driven by a script of timed commands (see
 // --help and tools/zonda-engine/EngineScript.h).
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,7 @@ void PrintHelp() {
       "  --verbose         report every command and load on standard error\n"
       "  --help            this text\n"
       "\n"
+      "Ctrl-C ends a run as an end command would (recording and output finished).\n"
       "Exit status: 0 done (a track that cannot be loaded is reported and the run\n"
       "goes on), 1 device or output file failure, 2 usage or script errors (each\n"
       "as SCRIPT:LINE: message; nothing is played).\n"
@@ -149,5 +151,9 @@ int main(int argc, char** argv) {
   if (check) return 0;
 
   zonda::host::TEngineHost host(options);
+  // Ctrl-C ends the run as an "end" command would: the recording and the
+  // output file are finished.
+  std::signal(SIGINT, [](int) { zonda::host::TEngineHost::RequestStop(); });
+  std::signal(SIGTERM, [](int) { zonda::host::TEngineHost::RequestStop(); });
   return offline ? host.RunOffline(script, outFile) : host.RunRealTime(script, device);
 }
