@@ -530,9 +530,10 @@ void ExpectRealTimeRun(const std::string& device, const std::string& env) {
   ASSERT_EQ(r.status, 0) << r.err;
   const Wav rec = ReadWav(box.file("rec.wav"));
   ASSERT_EQ(rec.channels, 2);
-  EXPECT_GT(rec.frames(), kRate * 8 / 10) << "about one second recorded";
-  EXPECT_LT(rec.frames(), kRate * 12 / 10);
-  const auto x = rec.Channel(0, 0.2, 0.7);
+  // About one second, by the wall clock of a machine that may be busy.
+  EXPECT_GT(rec.frames(), kRate * 6 / 10);
+  EXPECT_LT(rec.frames(), kRate * 14 / 10);
+  const auto x = rec.Channel(0, 0.1, 0.5);
   EXPECT_NEAR(ToneDb(x, 1000), Db(0.9 * 0.5 * 32767), 0.5);
   EXPECT_NEAR(PeakHz(x, 900, 1100), 1000.0, 0.5);
 }
