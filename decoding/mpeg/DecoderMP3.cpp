@@ -332,17 +332,15 @@ void TDecoderMP3::SeekToPosition(int64_t positionBytes) {
   pendingFrameLength_ = 0;
   seekBase_ = 0;
   needInit_ = true;
-  int64_t index = bytesPerFrame_ > 0 ? (positionBytes + bytesPerFrame_ - 1) / bytesPerFrame_ : 0;
-  if (index > INT32_MAX) index = INT32_MAX;
-  // Start 8 to 9 frames early to prime the reservoir and the filter banks;
-  // near the start, from frame 0 so early reads match a decode from the start.
-  index = std::max<int64_t>(0, index - kPreRollFrames);
+  int64_t wanted = bytesPerFrame_ > 0 ? (positionBytes + bytesPerFrame_ - 1) / bytesPerFrame_ : 0;
+  if (wanted > INT32_MAX) wanted = INT32_MAX;
   std::lock_guard<std::mutex> lock(indexLock_);
   if (frameIndex_.empty()) return;
-  if (index >= int64_t(frameIndex_.size())) {
+  // The index must reach the wanted frame: the pre-roll is measured on it.
+  if (wanted >= int64_t(frameIndex_.size())) {
     reader_.Seek(frameIndex_.back(), TMPFileStream::TOrigin::kBegin);
     if (AdvanceFrame()) {
-      while (int64_t(frameIndex_.size()) <= index) {
+      while (int64_t(frameIndex_.size()) <= wanted) {
         // Skip garbage first so the entry is the frame's own start.
         int32_t skipped = 0;
         while (FrameLength() <= 0 && skipped <= kResyncLimitBytes && reader_.Skip(1)) ++skipped;
@@ -351,7 +349,25 @@ void TDecoderMP3::SeekToPosition(int64_t positionBytes) {
         frameIndex_.push_back(at);
       }
     }
-    if (index >= int64_t(frameIndex_.size())) index = int64_t(frameIndex_.size()) - 1;
+    if (wanted >= int64_t(frameIndex_.size())) wanted = int64_t(frameIndex_.size()) - 1;
+  }
+  // Start 8 to 9 frames early to prime the bit reservoir and the filter banks;
+  // near the start, from frame 0, so that early reads match a decode from the start.
+  int64_t index = std::max<int64_t>(0, wanted - kPreRollFrames);
+  if (layerNumber_ == 3 && index > 0) {
+    // Small layer III frames: go back until the two frames before the one
+    // holding the position find all the reservoir bytes they may refer to
+    // (511 or 255): their output feeds the overlap and the synthesis history.
+    const int64_t maxBack = mpegVersion_ == 1 ? 511 : 255;
+    const int64_t overhead = 4 + (header_.protectionBit == 0 ? 2 : 0) + (mpegVersion_ == 1 ? 32 : 17);
+    const int64_t holding = std::min<int64_t>(wanted, positionBytes / bytesPerFrame_);
+    int64_t s = std::max<int64_t>(0, holding - 2);
+    int64_t mainBytes = 0;
+    while (s > 0 && mainBytes < maxBack) {
+      --s;
+      mainBytes += std::max<int64_t>(0, frameIndex_[size_t(s + 1)] - frameIndex_[size_t(s)] - overhead);
+    }
+    index = std::min(index, s);
   }
   reader_.Seek(frameIndex_[size_t(index)], TMPFileStream::TOrigin::kBegin);
   seekBase_ = index * bytesPerFrame_;

@@ -168,6 +168,12 @@ inline TFixtureResult CheckFixture(const TempDir& dir, const std::string& family
   };
   expectRead(0, 1058400);
   if (seq.size() > 1058400) expectRead(1058400, 1058400);
+  // Inside the first frames (no full pre-roll possible) and just past them,
+  // then a short stretch in each of up to 60 frames spread over the file.
+  for (int k : {1, 5, 9, 10}) expectRead(mp3.BytesPerFrame() * k + 8, 4 * 2048);
+  const size_t frames = seq.size() / size_t(std::max(1, mp3.BytesPerFrame()));
+  for (size_t k = 0; k < frames; k += std::max<size_t>(1, frames / 60))
+    expectRead(int32_t(k) * mp3.BytesPerFrame() + 4 * int32_t(k % 7), 256);
   uint32_t s = seed;
   for (int i = 0; i < 5; ++i) {
     s = s * 1664525u + 1013904223u;
