@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/KeyboardHook.h"
 #include "app/MainForm.h"
 #include "app/ZondaApp.h"
 #include "engine/Recorder.h"
@@ -298,6 +303,46 @@ TEST(Program, AMissingRequiredFileEndsTheStart) {
   ASSERT_EQ(answers.texts.size(), 1u);
   EXPECT_EQ(answers.texts[0], "Some files are missing ! Please reinstall !!!");
   EXPECT_EQ(z.MainForm(), nullptr);
+}
+
+TEST(Program, KeyboardShortcutsAndDroppedFilesReachTheDecks) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst;
+  const std::string track = inst.File("drop.wav");
+  WriteDeckWav(track, SineStereo(44100 * 5, 440, 440, 0.5));
+  TDialogAnswerer answers(QMessageBox::Ok);
+  TZondaApp z;
+  ASSERT_EQ(z.Start({}), -1);
+  TMainForm& form = *z.MainForm();
+  // A file dropped over the right half loads into deck B.
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(track))});
+  const QPoint at(form.width() * 3 / 4, form.height() / 2);
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(&form, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(&form, &drop);
+  TSoundSource& b = *z.Deck(1);
+  ASSERT_EQ(b.FileName, track) << "accepted " << drop.isAccepted();
+  ASSERT_TRUE(WaitFor([&] { return b.LoadOk.load() && b.LoadAnnounced.load(); }));
+  EXPECT_EQ(b.FileName, track);
+  EXPECT_FALSE(z.Deck(0)->Loaded.load());
+  EXPECT_EQ(z.Actions()->Text(z.Actions()->FindTextAction("deckb_songname")).Text(), "DROP");
+
+  // A learned key presses the bound button through the keyboard hook.
+  TActionTables& t = *z.Actions();
+  t.Button(t.FindButtonAction("deckb_play_pause")).Key = VirtualKeyFromQt(Qt::Key_P, false);
+  QTest::keyClick(&form, Qt::Key_P);
+  EXPECT_TRUE(b.Playing.load());
+  QTest::keyClick(&form, Qt::Key_P);
+  EXPECT_FALSE(b.Playing.load());
+  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F1, false), 0x70);
+  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_5, true), 0x65);
+  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Exclam, false), 0x31);
+  form.ClosingConfirmed = true;
+  form.close();
 }
 
 TEST(Program, TheExecutableStartsLoadsAndSavesOnSigterm) {
