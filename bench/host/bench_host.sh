@@ -17,7 +17,9 @@ BUILD=${1:-build/release}
 RUNS=${2:-3}
 ENGINE=$BUILD/zonda/zonda-engine
 [ -x "$ENGINE" ] || { echo "no $ENGINE (build the zonda-engine target in Release)" >&2; exit 1; }
-command -v sox >/dev/null || { echo "sox is needed" >&2; exit 1; }
+for tool in sox bc /usr/bin/time; do
+  command -v $tool >/dev/null || { echo "$tool is needed (Debian packages sox, bc, time)" >&2; exit 1; }
+done
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -46,33 +48,33 @@ sox -n -r 44100 -c 2 -b 16 "$WORK/b.wav" synth $SECONDS_LONG sine 110-880 sine 3
   echo "at $SECONDS_LONG end"
 } > "$WORK/mix.txt"
 
-now() { date +%s.%N; }
-best() {  # best wall time of RUNS runs of "$@"
+# Best wall time of RUNS runs of "$@", with that run's CPU time (user + system):
+# the machine may be shared, and CPU time shows the work apart from waiting.
+best() {
   b=""
+  c=""
   i=0
   while [ $i -lt "$RUNS" ]; do
-    s=$(now)
-    "$@" > /dev/null 2>"$WORK/err.txt" || { cat "$WORK/err.txt" >&2; exit 1; }
-    e=$(now)
-    w=$(echo "$e - $s" | bc -l)
-    if [ -z "$b" ] || [ "$(echo "$w < $b" | bc -l)" = 1 ]; then b=$w; fi
+    /usr/bin/time -f "%e %U %S" -o "$WORK/time.txt" "$@" > /dev/null 2>"$WORK/err.txt" || { cat "$WORK/err.txt" >&2; exit 1; }
+    read -r w u s < "$WORK/time.txt"
+    if [ -z "$b" ] || [ "$(echo "$w < $b" | bc -l)" = 1 ]; then b=$w; c=$(echo "$u + $s" | bc -l); fi
     i=$((i + 1))
   done
-  echo "$b"
+  echo "$b $c"
 }
 
 cd "$WORK"
 export ZONDA_PROGRAM_DIR="$WORK"   # the decks' song settings file stays here
 ENGINE_ABS=$(cd "$OLDPWD" && cd "$(dirname "$ENGINE")" && pwd)/zonda-engine
-engine4=$(best "$ENGINE_ABS" --offline --out out4.wav mix.txt)
-engine2=$(best "$ENGINE_ABS" --offline --master-only --out out2.wav mix.txt)
-soxmix=$(best sox -m a.wav b.wav out.wav)
+set -- $(best "$ENGINE_ABS" --offline --out out4.wav mix.txt); engine4=$1; engine4cpu=$2
+set -- $(best "$ENGINE_ABS" --offline --master-only --out out2.wav mix.txt); engine2=$1; engine2cpu=$2
+set -- $(best sox -m a.wav b.wav out.wav); soxmix=$1; soxcpu=$2
 
-report() {  # name wall
-  printf '%-44s %8.3f s  %7.1fx real time  %5.2fx sox\n' "$1" "$2" \
-    "$(echo "$SECONDS_LONG / $2" | bc -l)" "$(echo "$2 / $soxmix" | bc -l)"
+report() {  # name wall cpu
+  printf '%-40s %7.2f s wall %6.1fx real time %5.2fx sox | %6.2f s CPU %5.2fx sox\n' "$1" "$2" \
+    "$(echo "$SECONDS_LONG / $2" | bc -l)" "$(echo "$2 / $soxmix" | bc -l)" "$3" "$(echo "$3 / $soxcpu" | bc -l)"
 }
-echo "10-minute two-deck mix, best of $RUNS, $(nproc) cores"
-report "zonda-engine --offline (4 channels)" "$engine4"
-report "zonda-engine --offline --master-only" "$engine2"
-report "sox -m a.wav b.wav out.wav" "$soxmix"
+echo "10-minute two-deck mix, best of $RUNS, $(nproc) cores, load average $(cut -d' ' -f1 /proc/loadavg)"
+report "zonda-engine --offline (4 channels)" "$engine4" "$engine4cpu"
+report "zonda-engine --offline --master-only" "$engine2" "$engine2cpu"
+report "sox -m a.wav b.wav out.wav" "$soxmix" "$soxcpu"
