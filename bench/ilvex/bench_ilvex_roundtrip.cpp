@@ -7,7 +7,9 @@
 // client. The output callback sends a one-sample impulse once a second; the
 // input callback times its return. Reported: xruns (JACK's xrun callback),
 // callbacks against the clock's count, the loop latency and the largest gap
-// between two callbacks. The server runs --no-realtime like the CI's, or
+// between two callbacks. Each block size is followed by a peer run: the same
+// loop made of two plain libjack clients, without PortAudio or the library,
+// for the xruns the machine produces anyway. The server runs --no-realtime like the CI's, or
 // --realtime with ZONDA_BENCH_JACK_REALTIME=1 (needs real-time rights).
 //
 //   ./build.sh bench   or   build/bench/bench/bench_ilvex_roundtrip
@@ -73,6 +75,36 @@ int32_t OnInput(float* buffer, int32_t frames) {
   return frames;
 }
 
+// The peer: the same graph made of two plain libjack clients (no PortAudio, no
+// libilvex), on a server of its own, for the xruns the machine gives anyway.
+void RawJackBaseline(benchmark::State& state, int block, double seconds, bool realtime) {
+  test::JackClient a("zonda-bench-raw-a", 4, 4);
+  test::JackClient b("zonda-bench-raw-b", 4, 4);
+  a.SetLoopback(true);
+  b.SetLoopback(true);
+  if (!a.Activate() || !b.Activate()) {
+    state.SkipWithError("raw clients failed");
+    return;
+  }
+  for (int c = 0; c < 4; ++c) {
+    a.Connect(a.OutputPort(c), b.InputPort(c));
+    b.Connect(b.OutputPort(c), a.InputPort(c));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const int64_t xruns0 = a.Xruns();
+  const int64_t cycles0 = a.Cycles();
+  const auto start = Clock::now();
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+  state.SetIterationTime(elapsed);
+  state.counters["xruns"] = double(a.Xruns() - xruns0);
+  state.counters["callbacks"] = double(a.Cycles() - cycles0);
+  state.counters["callbacks_expected"] = elapsed * 44100.0 / block;
+  state.counters["block_ms"] = block * 1000.0 / 44100.0;
+  state.counters["realtime"] = realtime ? 1 : 0;
+}
+
+// Arguments: block frames, 0 = libilvex through PortAudio, 1 = the plain libjack peer.
 void BM_IlvexJackRoundTrip(benchmark::State& state) {
   const int block = static_cast<int>(state.range(0));
   const char* secondsEnv = std::getenv("ZONDA_BENCH_SECONDS");
@@ -84,6 +116,10 @@ void BM_IlvexJackRoundTrip(benchmark::State& state) {
     if (!server.Ok()) {
       state.SkipWithError("jackd did not start");
       return;
+    }
+    if (state.range(1) == 1) {
+      RawJackBaseline(state, block, seconds, realtime);
+      continue;
     }
     ::setenv("ZONDA_AUDIO", "jack", 1);
     ::setenv("ZONDA_AUDIO_BLOCK", std::to_string(block).c_str(), 1);
@@ -136,7 +172,13 @@ void BM_IlvexJackRoundTrip(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_IlvexJackRoundTrip)->Arg(64)->Arg(128)->Arg(256)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+// Interleaved, so each pair sees about the same machine load.
+BENCHMARK(BM_IlvexJackRoundTrip)
+    ->ArgNames({"frames", "peer"})
+    ->Args({64, 0})->Args({64, 1})
+    ->Args({128, 0})->Args({128, 1})
+    ->Args({256, 0})->Args({256, 1})
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace zonda
