@@ -41,6 +41,9 @@ TZondaApp::TZondaApp() = default;
 
 TZondaApp::~TZondaApp() {
   if (!closed_ && form_) FormClose();
+  // A start-up that ended after the engine start leaves the hook installed.
+  if (hook_) qApp->removeEventFilter(hook_.get());
+  hook_.reset();
   // Secondary windows, then the actions, then the settings store.
   form_.reset();
   language_.reset();
