@@ -188,6 +188,7 @@ int TZondaApp::Start(const TStartOptions& options) {
   // The skin test message.
   instance_->Listen([this] {
     if (!reg_ || !form_) return;
+    reg_->Flush();  // the editing tool wrote the path into the store meanwhile
     const std::string path = reg_->ReadString("SkinTest", "");
     std::error_code ec;
     if (path.empty() || !std::filesystem::exists(path + ".bmp", ec) || !std::filesystem::exists(path + ".xml", ec)) {

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -24,6 +25,7 @@
 
 #include "app/KeyboardHook.h"
 #include "app/MainForm.h"
+#include "app/SingleInstance.h"
 #include "app/ZondaApp.h"
 #include "engine/Recorder.h"
 #include "engine/SoundSource.h"
@@ -289,6 +291,16 @@ TEST(Program, ASecondStartSaysSoAndLeavesTheSettingsAlone) {
   ASSERT_EQ(answers.texts.size(), 1u);
   EXPECT_EQ(answers.texts[0], "Zonda is already opened !");
   EXPECT_EQ(inst.Settings(), before);
+
+  // The skin editing tool's message shows the skin named by "SkinTest".
+  const int widthBefore = first.MainForm()->Skins().SkinWidth();
+  {
+    QSettings store(QString::fromStdString(inst.ConfigFile()), QSettings::IniFormat);
+    store.setValue("SkinTest", QString::fromStdString(inst.Tree() + "/skins/zc2000_blue"));
+  }
+  ASSERT_TRUE(TSingleInstance::SendSkinTest());
+  ASSERT_TRUE(WaitFor([&] { return first.MainForm()->Skins().SkinWidth() != widthBefore; }, 5000));
+  EXPECT_EQ(first.MainForm()->Skins().SkinWidth(), 1024);
   first.MainForm()->ClosingConfirmed = true;
   first.MainForm()->close();
 }
