@@ -147,6 +147,9 @@ class TMainForm : public TSkinWindow {
   void recording1Click();
 
  protected:
+  // Files dropped on a control that takes drops itself (the beat displays)
+  // load like files dropped on the window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -1,6 +1,7 @@
 // The main window meets the program: the engine links, the action lookups,
 // every deck and mixer handler filled into the action tables by name, the
 // exit question and shutdown, and files dropped on the window. Main thread.
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -102,6 +103,7 @@ void TMainForm::AttachProgram(TActionTables& actions, TMainFormLinks links) {
   LookUpActions(actions);
   FillDeckHandlers(actions);
   setAcceptDrops(true);
+  qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm() {
@@ -113,6 +115,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::DetachProgram() {
+  qApp->removeEventFilter(this);
   links_.Deck = {};
   links_.Equaliser = {};
   links_.Mixer = nullptr;
@@ -261,6 +264,23 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 int TMainForm::DeckUnderPoint(int x) const { return x < width() / 2 ? 0 : 1; }
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::Drop || watched == this || !watched->isWidgetType() || !Attached()) {
+    return QWidget::eventFilter(watched, event);
+  }
+  auto* widget = static_cast<QWidget*>(watched);
+  auto* drop = static_cast<QDropEvent*>(event);
+  if (widget->window() != this || !drop->mimeData()->hasUrls()) return false;
+  for (const QUrl& url : drop->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QPoint at = widget->mapTo(this, drop->position().toPoint());
+    load_but_Click(DeckUnderPoint(at.x()), url.toLocalFile().toStdString());
+    drop->acceptProposedAction();
+    return true;
+  }
+  return false;
+}
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
   if (links_.FormClose && event->mimeData()->hasUrls()) event->acceptProposedAction();

@@ -340,8 +340,20 @@ TEST(Program, KeyboardShortcutsAndDroppedFilesReachTheDecks) {
   ASSERT_EQ(b.FileName, track) << "accepted " << drop.isAccepted();
   ASSERT_TRUE(WaitFor([&] { return b.LoadOk.load() && b.LoadAnnounced.load(); }));
   EXPECT_EQ(b.FileName, track);
-  EXPECT_FALSE(z.Deck(0)->Loaded.load());
   EXPECT_EQ(z.Actions()->Text(z.Actions()->FindTextAction("deckb_songname")).Text(), "DROP");
+
+  // Over deck A's beat display, which takes drops itself: deck A.
+  {
+    const TBeatDisplayAction& display = z.Actions()->BeatDisplay(z.Actions()->FindBeatDisplayAction("decka"));
+    ASSERT_TRUE(display.IsBound());
+    QWidget& w = *form.Skins().BeatDisplays().at(static_cast<size_t>(display.ControlIndex()));
+    const QPoint mid(w.width() / 2, w.height() / 2);
+    QDragEnterEvent enterA(mid, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&w, &enterA);
+    QDropEvent dropA(QPointF(mid), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&w, &dropA);
+    EXPECT_EQ(z.Deck(0)->FileName, track);
+  }
 
   // A learned key presses the bound button through the keyboard hook.
   TActionTables& t = *z.Actions();
