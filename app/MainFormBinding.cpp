@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
+#include <stdexcept>
 
 #include "app/ConfigValues.h"
 #include "app/MainForm.h"
