@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <numeric>
 
 #include "app/ConfigValues.h"
@@ -291,6 +294,52 @@ TEST_F(DeckControls, MixerControlsReachTheMixer) {
   Tick(9);  // held: master mode
   EXPECT_TRUE(mixer_.PhonesMaster.load());
   EXPECT_FALSE(mixer_.PhonesSplit.load());
+}
+
+TEST_F(DeckControls, ReplacingAnAudibleSongAsksUnlessItIsAboutToEnd) {
+  const std::string first = WritePatternTrack(dir_.dir(), "first.wav", 176400 * 4);
+  const std::string second = WritePatternTrack(dir_.dir(), "second.wav", 176400 * 2);
+  ASSERT_TRUE(LoadAndWait(deckA_, first));
+  Tick();
+  ASSERT_TRUE(Button("decka_in_master").Lit());
+  int questions = 0;
+  QTimer answerer;
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      ++questions;
+      box->button(QMessageBox::Cancel)->click();
+    }
+  });
+  answerer.start(5);
+  deckA_.Playing.store(true);
+  deckA_.Position.store(44100.0);
+  EXPECT_FALSE(form_->load_but_Click(0, second));  // asked, cancelled
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(deckA_.FileName, first);
+  deckA_.Position.store(deckA_.LastFrame.load() - 22050.0);  // 0.5 s before the end
+  EXPECT_TRUE(form_->load_but_Click(0, second));
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(deckA_.FileName, second);
+  EXPECT_EQ(Text("decka_songname").Text(), "LOADING ...");
+  ASSERT_TRUE(WaitUntil([&] { return !deckA_.LoadPending.load(); }));
+  Tick();
+  EXPECT_EQ(Text("decka_songname").Text(), "SECOND");
+}
+
+TEST_F(DeckControls, ALoadErrorShowsInTheSongName) {
+  const std::string bad = dir_.dir().file("bad.wav");
+  std::vector<uint8_t> junk(5000, 0x5A);
+  {
+    FILE* f = std::fopen(bad.c_str(), "wb");
+    std::fwrite(junk.data(), 1, junk.size(), f);
+    std::fclose(f);
+  }
+  ASSERT_TRUE(form_->load_but_Click(0, bad));
+  ASSERT_TRUE(WaitUntil([&] { return !deckA_.LoadPending.load() && DeckError(true).Flag.load(); }));
+  Tick();
+  const std::string shown = Text("decka_songname").Text();
+  EXPECT_TRUE(shown == "WRONG FILE FORMAT !" || shown == "FILE IS DAMAGED !") << shown;
+  EXPECT_FALSE(DeckError(true).Flag.load());
 }
 
 }  // namespace
