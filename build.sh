@@ -106,11 +106,18 @@ case "$cmd" in
   build) build_release; echo "Installation folder: build/release/zonda" ;;
   run)
     build_release
-    if [ -x build/release/zonda/zonda ]; then
-      exec build/release/zonda/zonda "$@"
-    else
-      echo "The zonda program is not built yet in this version; the decoder tool is: build/release/zonda/zonda-decode FILE OUT.wav"
+    # A machine without sound hardware or a sound server (a VM, a server) gets
+    # the null device instead of the "no device" message; ZONDA_AUDIO wins if set.
+    if [ -z "${ZONDA_AUDIO:-}" ] && ! ls /dev/snd/pcmC* >/dev/null 2>&1 \
+        && ! jack_lsp >/dev/null 2>&1; then
+      echo "No sound card or JACK server found: using the null audio device (set ZONDA_AUDIO to choose)."
+      export ZONDA_AUDIO=null
     fi
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+      echo "No display found: starting on Qt's offscreen platform (Ctrl-C quits)."
+      export QT_QPA_PLATFORM=offscreen
+    fi
+    exec build/release/zonda/zonda "$@"
     ;;
   test) run_tests ;;
   bench)
