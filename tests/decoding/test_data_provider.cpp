@@ -1,6 +1,7 @@
 // TDataProvider: extension choice, validation, conversion on read, LastError.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <vector>
 
@@ -209,6 +210,43 @@ TEST(DataProvider, QuickTimeRefusalFallsBackToTheExtensionsDecoder) {
     p.Close();
     EXPECT_FALSE(p.Open(dir.file("a.m4a")));
     EXPECT_EQ(p.LastError(), -1);
+  }
+}
+
+// Deck chunks and preview pieces of a converted source splice into exactly one
+// conversion of the whole source: no frame lost, doubled or left silent at a
+// block edge (sources below 22050 Hz; 8-bit mono at 11025 Hz, whose 6 seconds
+// are not a multiple of 4 bytes).
+TEST(DataProvider, ConvertedReadsSpliceIntoOneWholeConversion) {
+  const struct { uint16_t channels, bits; uint32_t rate; } cases[] = {
+      {1, 8, 11025}, {1, 16, 11025}, {1, 16, 8000}, {2, 16, 16000}, {2, 8, 22050}, {2, 16, 32000}, {2, 16, 48000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.bits << "bit " << c.rate << "Hz");
+    const WAVEFORMATEX format = InitPCMFormat(c.bits, c.channels, c.rate);
+    const int32_t size = static_cast<int32_t>(format.nAvgBytesPerSec * 13 + format.nBlockAlign * 7u);
+    std::vector<uint8_t> source(static_cast<size_t>(size));
+    for (int32_t i = 0; i < size; ++i) source[static_cast<size_t>(i)] = TFakeDecoder::PatternAt(i);
+    std::vector<uint8_t> whole(static_cast<size_t>(SourceToDeckBytes(size, format.nAvgBytesPerSec)) + 4096, 0);
+    const int64_t wrote = ConvertToDeckPCM(InitPCMFormat(16, 2, 44100), whole.data(), static_cast<uint32_t>(whole.size()),
+                                           format, static_cast<uint32_t>(size), source.data());
+
+    TDataProvider p;
+    p.ReplaceDecoderForTests(TDecoderKind::QuickTime, nullptr);
+    p.ReplaceDecoderForTests(TDecoderKind::MP3, std::make_unique<TFakeDecoder>(format, size));
+    ASSERT_TRUE(p.Open("x.mp3"));
+    const int32_t total = p.PCMLength();
+    for (const int32_t piece : {1058400, 529200}) {  // a deck's chunks, the preview's pieces
+      for (int32_t pos = 0; pos < total; pos += piece) {
+        std::vector<uint8_t> got(static_cast<size_t>(piece), 0);
+        const int32_t n = p.ReadPCM(pos, got.data(), piece);
+        if (total - pos >= piece) {
+          EXPECT_EQ(n, piece) << pos;
+        }
+        const int64_t check = std::min<int64_t>({piece, total - pos, wrote - pos});
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + check, whole.begin() + pos)) << "block at " << pos;
+      }
+    }
   }
 }
 

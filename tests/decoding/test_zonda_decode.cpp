@@ -113,6 +113,18 @@ TEST_F(ZondaDecode, RateChangesHoldOrThinSoxFrames) {
   }
 }
 
+TEST_F(ZondaDecode, AFileCutInsideItsLastFrameGivesWholeFrames) {
+  // A deck plays PCMLength / 4 frames; the output WAV holds exactly those.
+  const std::string in = dir_.file("cut.wav");
+  const auto samples = Noise(4 * 1000 + 2, 9);
+  test::WriteWav(in, {}, samples);
+  const auto ours = Decode(in);
+  ASSERT_EQ(ours.size(), 2000u);
+  EXPECT_EQ(std::memcmp(ours.data(), samples.data(), 4000), 0);
+  const auto bytes = test::ReadAll(dir_.file("out.wav"));
+  EXPECT_EQ(bytes[40] | (bytes[41] << 8) | (bytes[42] << 16) | (bytes[43] << 24), 4000);
+}
+
 TEST_F(ZondaDecode, FailureIsOneLineAndNonZero) {
   const std::string bad = dir_.file("bad.wav");
   test::WriteWav(bad, {2, 96000, 16, 16, 1, false, {}}, Noise(4000, 1));

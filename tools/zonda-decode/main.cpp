@@ -59,7 +59,9 @@ int main(int argc, char** argv) {
                  static_cast<int>(provider.LastError()));
     return 1;
   }
-  const int32_t total = provider.PCMLength();
+  // A deck plays whole frames (PCMLength / 4); a WAV cut inside its last frame
+  // would otherwise leave a partial frame in the output.
+  const int32_t total = provider.PCMLength() / 4 * 4;
   const int32_t chunks = total / kChunkBytes + (total % kChunkBytes != 0 ? 1 : 0);
 
   std::ofstream file(out, std::ios::binary | std::ios::trunc);
