@@ -35,6 +35,9 @@ double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::
 
 constexpr const char* kFolders[] = {"/effects", "/lists", "/skins", "/shortcuts", "/languages"};
 
+// The one program body whose engine runs; the library's restart request reaches it.
+TZondaApp* gRunningApp = nullptr;
+
 }  // namespace
 
 TZondaApp::TZondaApp() = default;
@@ -240,7 +243,21 @@ bool TZondaApp::EngineStart() {
     return false;
   }
   latencyText_ = output_->LatencyTextShown();
+  gRunningApp = this;
+  ilvex_.SetRestartCallback(&TZondaApp::OnAudioRestartRequest);
   return true;
+}
+
+void TZondaApp::OnAudioRestartRequest(void* /*windowHandle*/) {
+  // The panel may call from inside its own dialog: restart once it has returned.
+  QMetaObject::invokeMethod(
+      qApp, [] { if (gRunningApp) gRunningApp->AudioRestart(); }, Qt::QueuedConnection);
+}
+
+void TZondaApp::AudioRestart() {
+  if (!output_ || closed_) return;
+  output_->Restart(ilvex_, form_.get());
+  latencyText_ = output_->LatencyTextShown();
 }
 
 void TZondaApp::ApplySettings() {
@@ -302,6 +319,7 @@ void TZondaApp::FormClose() {
   if (form_) form_->DetachProgram();
   // 3, 4. Recording, then the device.
   if (recorder_ && recorder_->Recording()) recorder_->Stop();
+  gRunningApp = nullptr;
   if (output_) output_->Close(ilvex_);
   output_.reset();
   // 5. Mixer, deck B, deck A (each deck saves its song settings).

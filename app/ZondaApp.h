@@ -95,6 +95,10 @@ class TZondaApp {
 
  private:
   bool EngineStart();
+  // The audio device library's restart request (its control panel applied new
+  // settings): queued to the main thread, then deinit, init, block sizes.
+  static void OnAudioRestartRequest(void* windowHandle);
+  void AudioRestart();
   void ApplySettings();
   void ApplyStartSkin();
   void Warn(const std::string& text);

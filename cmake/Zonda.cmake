@@ -90,7 +90,7 @@ function(zonda_test source)
     set(timeout ${ARG_TIMEOUT})
   endif()
   set_tests_properties(${target} PROPERTIES TIMEOUT ${timeout}
-    ENVIRONMENT "ZONDA_PROGRAM_DIR=${ZONDA_INSTALL_TREE};ZONDA_SOURCE_DIR=${PROJECT_SOURCE_DIR};QT_QPA_PLATFORM=offscreen;ZONDA_TEST_BIN=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "ZONDA_PROGRAM_DIR=${ZONDA_INSTALL_TREE};ZONDA_SOURCE_DIR=${PROJECT_SOURCE_DIR};QT_QPA_PLATFORM=offscreen;ZONDA_TEST_BIN=${CMAKE_BINARY_DIR};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
   if(ARG_LABELS)
     set_tests_properties(${target} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
