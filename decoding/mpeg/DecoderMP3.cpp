@@ -378,11 +378,16 @@ int32_t TDecoderMP3::ReadAt(int32_t positionBytes, void* buffer, int32_t countBy
   const int32_t length = std::min(countBytes, kMaxReadBytes);
   uint8_t* scratch = ConversionScratch();
   SeekToPosition(positionBytes);
-  int64_t offset = (int64_t(positionBytes) - seekBase_) / 4;
-  offset = std::clamp<int64_t>(offset, 0, (kConversionScratchBytes - 4 - length) / 4);
+  // Byte offset of the wanted stretch in what this run decodes, on a whole
+  // sample frame (mono streams have 2-byte frames).
+  const int64_t align = std::max<int64_t>(1, outputFormat_.nBlockAlign);
+  int64_t offset = std::max<int64_t>(0, int64_t(positionBytes) - seekBase_);
+  offset -= offset % align;
+  offset = std::min<int64_t>(offset, kConversionScratchBytes - length);
+  offset -= offset % align;
   int64_t decoded = 0;  // bytes
   int idle = 0;
-  while (decoded / 4 <= offset + length / 4) {
+  while (decoded < offset + length) {
     if (decoded + bytesPerFrame_ > kConversionScratchBytes) break;
     const int32_t n = DecodeNext(scratch + decoded);
     if (n > 0) {
@@ -394,10 +399,10 @@ int32_t TDecoderMP3::ReadAt(int32_t positionBytes, void* buffer, int32_t countBy
   }
   // What was not decoded (past the end of the audio) reads as zeros; only
   // that part of the scratch buffer needs clearing.
-  const int64_t wanted = offset * 4 + length;
+  const int64_t wanted = offset + length;
   if (decoded < wanted) std::memset(scratch + decoded, 0, size_t(wanted - decoded));
   // The front may hand the scratch buffer itself as destination: the ranges can overlap.
-  std::memmove(buffer, scratch + offset * 4, size_t(length));
+  std::memmove(buffer, scratch + offset, size_t(length));
   return length;
 }
 

@@ -34,8 +34,10 @@ namespace zonda {
 
 class TDecoderMP3 : public TAudioDecoder {
  public:
-  // Largest ReadAt the scratch buffer holds together with the pre-roll.
-  static constexpr int32_t kMaxReadBytes = 1152000;
+  // Largest ReadAt the scratch buffer holds together with the pre-roll: a
+  // 6-second chunk of a 48 kHz stereo source plus the few frames the front
+  // reads beyond it. A larger request is cut to this and comes back short.
+  static constexpr int32_t kMaxReadBytes = 1152000 + 4096;
   static constexpr int32_t kFrameBufferBytes = 5120;
 
   TDecoderMP3();
