@@ -201,34 +201,36 @@ int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t coun
 
   const uint32_t avg = sourceFormat_.nAvgBytesPerSec;
   const int64_t align = std::max<int64_t>(1, sourceFormat_.nBlockAlign);
-  // The block starts at the nearest whole source frame. The deck's chunk and
-  // the preview's piece positions (whole seconds) fall on exact source frames,
-  // so consecutive reads splice without a gap (DeckToSourceBytes rounds to 4
-  // bytes, which shifts 8-bit mono at 11025 Hz by two samples). Decoders are
-  // read from a multiple of 4 bytes; the frames before the exact one are skipped.
-  const int64_t sourceFrame = static_cast<int64_t>(
-      std::nearbyint(static_cast<double>(positionBytes / 4) * sourceFormat_.nSamplesPerSec / kDeckRateHz));
-  const int64_t exactPosition = sourceFrame * align;
-  const int64_t readPosition = exactPosition & ~int64_t{3};
-  const int64_t skip = exactPosition - readPosition;
-  // Two source frames more than the block needs: the converter restarts on
-  // every call, and below 22050 Hz it writes the last deck frames of a block
-  // only from the source frame that follows (without it they stay silent).
+  // The block covers the source frames nearest to its two ends. The deck's
+  // chunk and the preview's piece positions (whole seconds) fall on exact
+  // source frames, so consecutive reads splice without a gap or an overlap
+  // and a decoder read in order never goes back (DeckToSourceBytes rounds to
+  // 4 bytes, which shifts 8-bit mono at 11025 Hz by two samples).
+  auto nearestFrame = [this](int64_t deckBytes) {
+    return static_cast<int64_t>(
+        std::nearbyint(static_cast<double>(deckBytes / 4) * sourceFormat_.nSamplesPerSec / kDeckRateHz));
+  };
+  const int64_t readPosition = nearestFrame(positionBytes) * align;
   // The shared scratch holds the largest read a deck makes (a 6 s chunk of a
   // 48 kHz source); a larger request is cut to it and comes back short.
-  const int64_t readCount = std::min<int64_t>((DeckToSourceBytes(countBytes, avg) + 2 * align + skip + 3) & ~int64_t{3},
-                                              kConversionScratchBytes & ~3);
-  if (readPosition > INT32_MAX || readCount <= skip) return 0;
+  const int64_t readCount = std::min<int64_t>(nearestFrame(int64_t{positionBytes} + countBytes) * align - readPosition,
+                                              kConversionScratchBytes / align * align);
+  if (readPosition > INT32_MAX || readCount <= 0) return 0;
   uint8_t* scratch = ConversionScratch();
   std::memset(scratch, 0, static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(countBytes, readCount),
                                                                   kConversionScratchBytes)));
-  const int32_t read = decoder->ReadAt(static_cast<int32_t>(readPosition), scratch, static_cast<int32_t>(readCount));
-  if (read <= skip) return 0;
-  const int64_t got = read - skip;
-  ConvertToDeckPCM(kDeckFormat, static_cast<uint8_t*>(buffer), static_cast<uint32_t>(countBytes), sourceFormat_,
-                   static_cast<uint32_t>(got), scratch + skip);
+  const int32_t got = decoder->ReadAt(static_cast<int32_t>(readPosition), scratch, static_cast<int32_t>(readCount));
+  if (got <= 0) return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  const uint32_t written = ConvertToDeckPCM(kDeckFormat, out, static_cast<uint32_t>(countBytes), sourceFormat_,
+                                            static_cast<uint32_t>(got), scratch);
   // The length estimate, never more than the caller's buffer.
-  return static_cast<int32_t>(std::min<int64_t>(SourceToDeckBytes(got, avg), countBytes));
+  const int64_t delivered = std::min<int64_t>(SourceToDeckBytes(got, avg), countBytes);
+  // Below 22050 Hz the converter, restarted on every block, stops a frame or
+  // two short of the estimate: hold its last frame there instead of leaving
+  // silence (a click at every chunk edge).
+  for (int64_t at = written; written >= 4 && at + 4 <= delivered; at += 4) std::memcpy(out + at, out + written - 4, 4);
+  return static_cast<int32_t>(delivered);
 }
 
 }  // namespace zonda

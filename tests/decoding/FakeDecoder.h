@@ -23,6 +23,7 @@ class TFakeDecoder final : public TAudioDecoder {
   int32_t throwFrom = -1;           // ReadAt at or past this position throws
   std::atomic<int> openCalls{0};
   std::atomic<int> readsWithoutLock{0};
+  std::atomic<int> backwardReads{0};  // reads starting before the end of the previous one
 
   bool Open(const std::string&) override {
     ++openCalls;
@@ -39,6 +40,8 @@ class TFakeDecoder final : public TAudioDecoder {
       return true;
     });
     if (other.get()) ++readsWithoutLock;
+    if (position < lastEnd_) ++backwardReads;
+    lastEnd_ = position + count;
     if (!open_ || position < 0 || position >= size_) return 0;
     if (throwFrom >= 0 && position >= throwFrom) throw EAudioReadError("stream read failed");
     const int32_t n = count < size_ - position ? count : size_ - position;
@@ -53,6 +56,7 @@ class TFakeDecoder final : public TAudioDecoder {
   WAVEFORMATEX format_;
   int32_t size_;
   bool open_ = false;
+  int64_t lastEnd_ = 0;
 };
 
 }  // namespace zonda::test
