@@ -12,6 +12,7 @@
 #include "decoding/PCMConversion.h"
 #include "decoding/core/AudioReadError.h"
 #include "decoding/core/DecoderLock.h"
+#include "decoding/mpeg/DecoderMP3.h"
 
 namespace zonda {
 namespace {
@@ -59,7 +60,7 @@ bool CDAudioAvailable() { return gCDAudioAvailable.load(); }
 
 // The one place where decoders are created. Kinds not built yet stay null and
 // their files fail to open (LastError -1).
-TDataProvider::TDataProvider() : wav_(std::make_unique<TDecoderWAV>()) {}
+TDataProvider::TDataProvider() : mp3_(std::make_unique<TDecoderMP3>()), wav_(std::make_unique<TDecoderWAV>()) {}
 
 TDataProvider::~TDataProvider() { Close(); }
 
