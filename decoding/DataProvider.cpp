@@ -12,6 +12,9 @@
 #include "decoding/PCMConversion.h"
 #include "decoding/core/AudioReadError.h"
 #include "decoding/core/DecoderLock.h"
+#include "decoding/ext/DecoderOGG.h"
+#include "decoding/ext/DecoderQT.h"
+#include "decoding/ext/DirectShowFileReader.h"
 #include "decoding/mpeg/DecoderMP3.h"
 
 namespace zonda {
@@ -36,7 +39,7 @@ TDecoderKind KindForExtension(const std::string& ext) {
   if (ext == ".CDA") return TDecoderKind::CDA;
   if (ext == ".OGG") return TDecoderKind::OGG;
   if (ext == ".WMA" || ext == ".AU" || ext == ".AIF" || ext == ".AIFF") return TDecoderKind::DirectShow;
-  return TDecoderKind::None;  // .M4A and .MP4 play only through QuickTime
+  return TDecoderKind::None;  // .M4A .MP4 .M4B .FLAC .OPUS .AAC play only through QuickTime
 }
 
 // Deck PCM can carry it: 8 or 16 bits, 1 or 2 channels, 1..48000 Hz.
@@ -45,10 +48,22 @@ bool FormatWithinLimits(const WAVEFORMATEX& f) {
          f.nSamplesPerSec >= 1 && f.nSamplesPerSec <= 48000;
 }
 
+// The file reader hands out pieces: read on until the count is reached or it ends.
+int32_t ReadReader(TDirectShowFileReader& reader, uint8_t* to, int32_t count) {
+  int32_t done = 0;
+  while (done < count) {
+    const int32_t n = reader.Read(to + done, count - done);
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
 }  // namespace
 
 bool IsSupportedExtension(const std::string& ext) {
-  static const char* const kAlways[] = {".MP3", ".WAV", ".OGG", ".WMA", ".AIF", ".AIFF", ".AU", ".M4A", ".MP4"};
+  static const char* const kAlways[] = {".MP3", ".WAV", ".OGG", ".WMA", ".AIF", ".AIFF", ".AU", ".M4A", ".MP4",
+                                        ".FLAC", ".OPUS", ".AAC", ".M4B"};
   for (const char* known : kAlways) {
     if (ext == known) return true;
   }
@@ -60,7 +75,11 @@ bool CDAudioAvailable() { return gCDAudioAvailable.load(); }
 
 // The one place where decoders are created. Kinds not built yet stay null and
 // their files fail to open (LastError -1).
-TDataProvider::TDataProvider() : mp3_(std::make_unique<TDecoderMP3>()), wav_(std::make_unique<TDecoderWAV>()) {}
+TDataProvider::TDataProvider()
+    : quickTime_(std::make_unique<TDecoderQT>()),
+      mp3_(std::make_unique<TDecoderMP3>()),
+      wav_(std::make_unique<TDecoderWAV>()),
+      ogg_(std::make_unique<TDecoderOGG>()) {}
 
 TDataProvider::~TDataProvider() { Close(); }
 
@@ -93,10 +112,20 @@ TAudioDecoder* TDataProvider::ActiveDecoder() const {
 
 bool TDataProvider::OpenKind(TDecoderKind kind, const std::string& fileName) {
   switch (kind) {
-    case TDecoderKind::DirectShow:
-      // Construct the file reader here: PCMLength = duration (100 ns) x 176400 / 10^7
-      // in 64 bits, nextDirectShowPosition_ = 0, SourceFormat = its stream format.
-      return false;
+    case TDecoderKind::DirectShow: {
+      // The reader opens in its constructor; a duration of 0 means it could not.
+      directShow_ = std::make_unique<TDirectShowFileReader>(fileName);
+      if (directShow_->Duration() <= 0) return false;
+      kind_ = kind;
+      sourceFormat_ = directShow_->Format();
+      // Duration x the source's byte rate / 10^7 (64 bits): for a deck-format
+      // source that is duration x 176400 / 10^7; any other is a length in its
+      // own bytes, which the conversion step of Open turns into deck bytes.
+      pcmLength_ = static_cast<int32_t>(
+          std::min<int64_t>(directShow_->Duration() * sourceFormat_.nAvgBytesPerSec / 10000000, kMaxPCMLength));
+      nextDirectShowPosition_ = 0;
+      return true;
+    }
     case TDecoderKind::None:
       return false;
     default: break;
@@ -169,7 +198,7 @@ bool TDataProvider::Open(const std::string& fileName) {
 
 void TDataProvider::CloseUnlocked() {
   isOpen_ = false;
-  // The DirectShow reader is freed here once it is wired in.
+  directShow_.reset();
   for (auto* decoder : {quickTime_.get(), mp3_.get(), wav_.get(), ogg_.get(), cda_.get()}) {
     if (decoder) decoder->Close();
   }
@@ -190,14 +219,19 @@ int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t coun
   std::lock_guard guard(DecoderLock());
   if (!isOpen_) return 0;
   if (kind_ == TDecoderKind::DirectShow) {
-    // Seek when positionBytes != nextDirectShowPosition_ (time = position x 10^7 / 176400),
-    // read (through the scratch buffer when converting; Read delivers pieces,
-    // so repeat it until the count is reached or it returns 0), then
-    // nextDirectShowPosition_ = positionBytes + countBytes.
-    return 0;
+    // A read that does not follow the previous one seeks the reader by time
+    // (position x 10^7 / 176400); an EAudioReadError leaves from here.
+    if (positionBytes != nextDirectShowPosition_) {
+      directShow_->SeekTime(static_cast<int64_t>(positionBytes) * 1000 * 100 / 1764);
+    }
+    if (!needsConversion_) {
+      const int32_t got = ReadReader(*directShow_, static_cast<uint8_t*>(buffer), countBytes);
+      nextDirectShowPosition_ = positionBytes + countBytes;
+      return got;
+    }
   }
   TAudioDecoder* decoder = ActiveDecoder();
-  if (decoder == nullptr) return 0;
+  if (decoder == nullptr && kind_ != TDecoderKind::DirectShow) return 0;
   if (!needsConversion_) return decoder->ReadAt(positionBytes, buffer, countBytes);
 
   const uint32_t avg = sourceFormat_.nAvgBytesPerSec;
@@ -220,7 +254,15 @@ int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t coun
   uint8_t* scratch = ConversionScratch();
   std::memset(scratch, 0, static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(countBytes, readCount),
                                                                   kConversionScratchBytes)));
-  const int32_t got = decoder->ReadAt(static_cast<int32_t>(readPosition), scratch, static_cast<int32_t>(readCount));
+  int32_t got = 0;
+  if (kind_ == TDecoderKind::DirectShow) {
+    // The reader stands at the block's first source frame (the seek above
+    // lands on the nearest frame), so the same count keeps reads in order.
+    got = ReadReader(*directShow_, scratch, static_cast<int32_t>(readCount));
+    nextDirectShowPosition_ = positionBytes + countBytes;
+  } else {
+    got = decoder->ReadAt(static_cast<int32_t>(readPosition), scratch, static_cast<int32_t>(readCount));
+  }
   if (got <= 0) return 0;
   auto* out = static_cast<uint8_t*>(buffer);
   const uint32_t written = ConvertToDeckPCM(kDeckFormat, out, static_cast<uint32_t>(countBytes), sourceFormat_,

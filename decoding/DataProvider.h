@@ -22,6 +22,8 @@
 
 namespace zonda {
 
+class TDirectShowFileReader;
+
 enum class TDecoderKind : uint8_t { None, MP3, WAV, CDA, OGG, DirectShow, QuickTime };
 
 // ext: the extension with its dot, upper-cased by the caller (".MP3").
@@ -66,8 +68,8 @@ class TDataProvider {
   std::unique_ptr<TAudioDecoder> wav_;        // TDecoderWAV
   std::unique_ptr<TAudioDecoder> ogg_;        // TDecoderOGG (decoding/ext)
   std::unique_ptr<TAudioDecoder> cda_;        // only when CD audio is available
-  // The DirectShow file reader (decoding/ext) is created per file by Open and
-  // freed by Close; until it is wired in, its kinds (.WMA .AU .AIF .AIFF) fail.
+  // The DirectShow file reader (decoding/ext): created per file by Open, freed by Close.
+  std::unique_ptr<TDirectShowFileReader> directShow_;
 
   bool isOpen_ = false;
   TDecoderKind kind_ = TDecoderKind::None;
