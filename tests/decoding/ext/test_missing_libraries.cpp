@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "decoding/DataProvider.h"
 #include "decoding/DecoderWAV.h"
 #include "decoding/ext/DecoderOGG.h"
 #include "decoding/ext/DecoderQT.h"
@@ -43,6 +44,30 @@ TEST(MissingLibraries, OnlyTheirFormatsAreLost) {
   TDirectShowFileReader reader(aiff.path);  // linked into the program, not a run-time library
   EXPECT_EQ(reader.Duration() * 176400 / 10000000, 22050 * 4);
   EXPECT_EQ(reader.Read(buf.data(), 4096), 4096);
+
+  // Through the front: their kinds fail with -1, everything else plays.
+  TFixture mp3, wma, flac;
+  ASSERT_TRUE(MakeFixture(dir, "a.mp3", "-c:a libmp3lame", 0.5, 44100, 2, 16, &mp3));
+  ASSERT_TRUE(MakeFixture(dir, "a.wma", "-c:a wmav2", 0.5, 44100, 2, 16, &wma));
+  ASSERT_TRUE(MakeFixture(dir, "a.flac", "-c:a flac", 0.5, 44100, 2, 16, &flac));
+  const struct {
+    const std::string* path;
+    bool opens;
+    TDecoderKind kind;
+  } cases[] = {{&wav.path, true, TDecoderKind::WAV},         {&mp3.path, true, TDecoderKind::MP3},
+               {&aiff.path, true, TDecoderKind::DirectShow}, {&wma.path, true, TDecoderKind::DirectShow},
+               {&m4a.path, false, TDecoderKind::None},       {&ogg.path, false, TDecoderKind::None},
+               {&flac.path, false, TDecoderKind::None}};
+  for (const auto& c : cases) {
+    TDataProvider p;
+    EXPECT_EQ(p.Open(*c.path), c.opens) << *c.path;
+    EXPECT_EQ(p.Kind(), c.kind) << *c.path;
+    EXPECT_EQ(p.LastError(), c.opens ? 0 : -1) << *c.path;
+    if (c.opens) {
+      std::vector<uint8_t> chunk(1058400);
+      EXPECT_GT(p.ReadPCM(0, chunk.data(), 1058400), 0) << *c.path;
+    }
+  }
 }
 
 }  // namespace
