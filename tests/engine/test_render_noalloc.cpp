@@ -12,52 +12,12 @@
 #include "engine/DeckDirectMixer.h"
 #include "engine/Recorder.h"
 #include "tests/engine/RenderDeckFixture.h"
-
-namespace {
-
-thread_local bool tCounting = false;
-std::atomic<int> gAllocations{0};
-
-void* CountedAlloc(std::size_t n) {
-  if (tCounting) gAllocations.fetch_add(1);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-
-void CountedFree(void* p) noexcept {
-  if (tCounting && p) gAllocations.fetch_add(1);
-  std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) { return CountedAlloc(n); }
-void* operator new[](std::size_t n) { return CountedAlloc(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  try {
-    return CountedAlloc(n);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { CountedFree(p); }
-void operator delete[](void* p) noexcept { CountedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
+#include "tests/support/AllocationCounter.h"
 
 namespace zonda {
 namespace {
 
-// Runs f with counting on for this thread only; returns the allocations made.
-template <class F>
-int CountAllocations(F&& f) {
-  const int before = gAllocations.load();
-  tCounting = true;
-  f();
-  tCounting = false;
-  return gAllocations.load() - before;
-}
+using test::CountAllocations;
 
 TEST(RenderPath, CountingSeesAnAllocation) {
   // The counter itself works (guards against a replacement that is not linked in).
