@@ -1,6 +1,7 @@
 #include "quelmo/stream/MediaStream.h"
 
 #include "quelmo/stream/FlacFrameScan.h"
+#include "quelmo/stream/VorbisBlocks.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -302,6 +303,14 @@ bool TMediaStream::BuildIndex() {
   const AVCodecID id = st->codecpar->codec_id;
   const bool estimated = id == AV_CODEC_ID_WMAV1 || id == AV_CODEC_ID_WMAV2 || id == AV_CODEC_ID_WMAPRO ||
                          id == AV_CODEC_ID_WMALOSSLESS || id == AV_CODEC_ID_WMAVOICE;
+  // Vorbis in Ogg: a packet decodes to a quarter of the previous block plus a
+  // quarter of its own. The demuxer's durations (and its timestamps inside a
+  // page) take the previous block as short whenever the current one is, which
+  // loses the difference at every long-to-short change; count from the block
+  // sizes instead, the first packet giving nothing.
+  const bool oggVorbis = id == AV_CODEC_ID_VORBIS && std::strcmp(ff_->fmt->iformat->name, "ogg") == 0;
+  TVorbisBlocks blocks;
+  if (oggVorbis && !blocks.Init(st->codecpar->extradata, st->codecpar->extradata_size)) return false;
   int64_t start = 0;
   AVPacket* pkt = ff_->pkt;
   const auto scanDeadline = Clock::now() + kScanLimit;
@@ -337,6 +346,19 @@ bool TMediaStream::BuildIndex() {
     // primes the overlap); the demuxer's duration for it is not output.
     if (index_.empty() && st->codecpar->codec_id == AV_CODEC_ID_VORBIS) frames = 0;
     if (frames < 0 || frames > maxFrames) frames = 0;
+    if (oggVorbis) {
+      // A chained file (timestamps start again, new headers): FFmpeg would
+      // decode the next link with the first one's setup, so refuse the file
+      // and let the Vorbis decoder of its own play it.
+      const bool restarted = !index_.empty() && pkt->dts != AV_NOPTS_VALUE && index_.back().dts != AV_NOPTS_VALUE &&
+                             pkt->dts < index_.back().dts;
+      if (restarted || (!index_.empty() && av_packet_get_side_data(pkt, AV_PKT_DATA_METADATA_UPDATE, nullptr))) {
+        std::fprintf(stderr, "chained Ogg stream not supported: %s\n", fileName_.c_str());
+        av_packet_unref(pkt);
+        return false;
+      }
+      frames = blocks.Frames(pkt->data, pkt->size);
+    }
     index_.push_back(TPacket{pkt->dts, pkt->pos, start, static_cast<int32_t>(frames), (pkt->flags & AV_PKT_FLAG_KEY) != 0});
     start += frames;
     av_packet_unref(pkt);
@@ -352,6 +374,18 @@ bool TMediaStream::BuildIndex() {
     tail = std::min(tail, maxFrames);
     index_.back().frames += static_cast<int32_t>(tail);
     start += tail;
+  }
+  if (oggVorbis && st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
+    // The last page's granule position ends the stream inside the last packets.
+    const int64_t end = av_rescale_q(st->duration, tb, frameBase);
+    while (!index_.empty() && start > end) {
+      TPacket& last = index_.back();
+      const int64_t cut = std::min<int64_t>(last.frames, start - end);
+      last.frames -= static_cast<int32_t>(cut);
+      start -= cut;
+      if (last.frames > 0 || start <= end) break;
+      index_.pop_back();
+    }
   }
   totalSrc_ = start;
   return totalSrc_ > 0;
