@@ -305,9 +305,9 @@ bool TMediaStream::BuildIndex() {
                          id == AV_CODEC_ID_WMALOSSLESS || id == AV_CODEC_ID_WMAVOICE;
   // Vorbis in Ogg: a packet decodes to a quarter of the previous block plus a
   // quarter of its own. The demuxer's durations (and its timestamps inside a
-  // page) take the previous block as short whenever the current one is, which
-  // loses the difference at every long-to-short change; count from the block
-  // sizes instead, the first packet giving nothing.
+  // page) miss that at block-size changes (448 frames short at each change
+  // from long to short blocks); count from the block sizes instead, the first
+  // packet giving nothing.
   const bool oggVorbis = id == AV_CODEC_ID_VORBIS && std::strcmp(ff_->fmt->iformat->name, "ogg") == 0;
   TVorbisBlocks blocks;
   if (oggVorbis && !blocks.Init(st->codecpar->extradata, st->codecpar->extradata_size)) return false;
@@ -378,13 +378,11 @@ bool TMediaStream::BuildIndex() {
   if (oggVorbis && st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
     // The last page's granule position ends the stream inside the last packets.
     const int64_t end = av_rescale_q(st->duration, tb, frameBase);
-    while (!index_.empty() && start > end) {
-      TPacket& last = index_.back();
-      const int64_t cut = std::min<int64_t>(last.frames, start - end);
-      last.frames -= static_cast<int32_t>(cut);
+    for (size_t k = index_.size(); k > 0 && start > end; --k) {
+      TPacket& p = index_[k - 1];
+      const int64_t cut = std::min<int64_t>(p.frames, start - end);
+      p.frames -= static_cast<int32_t>(cut);
       start -= cut;
-      if (last.frames > 0 || start <= end) break;
-      index_.pop_back();
     }
   }
   totalSrc_ = start;
