@@ -49,11 +49,11 @@ TEST(DataProvider, FormatTable) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.rate << "Hz " << c.bits << "bit");
     const std::string file = dir.file("f.wav");
-    WavSpec spec;
-    spec.channels = c.channels;
-    spec.rateHz = c.rate;
-    spec.bits = c.bits;
-    test::WriteWav(file, spec, Pattern(c.bytes));
+    WavSpec recipe;
+    recipe.channels = c.channels;
+    recipe.rateHz = c.rate;
+    recipe.bits = c.bits;
+    test::WriteWav(file, recipe, Pattern(c.bytes));
     TDataProvider p;
     p.ReplaceDecoderForTests(TDecoderKind::QuickTime, nullptr);  // the WAV decoder's own limits
     EXPECT_EQ(p.Open(file), c.opens);
@@ -85,12 +85,12 @@ TEST(DataProvider, DeckPCMReadsAreByteIdenticalToTheFile) {
 TEST(DataProvider, EightBitMonoChunkReadsEveryFrameTwice) {
   TempDir dir;
   const std::string file = dir.file("mono8.wav");
-  WavSpec spec;
-  spec.channels = 1;
-  spec.rateHz = 22050;
-  spec.bits = 8;
+  WavSpec recipe;
+  recipe.channels = 1;
+  recipe.rateHz = 22050;
+  recipe.bits = 8;
   const auto samples = Pattern(132300 + 500);  // 6 s and a bit
-  test::WriteWav(file, spec, samples);
+  test::WriteWav(file, recipe, samples);
   TDataProvider p;
   ASSERT_TRUE(p.Open(file));
   std::vector<int16_t> chunk(1058400 / 2, 0x5555);

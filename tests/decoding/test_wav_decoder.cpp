@@ -42,7 +42,7 @@ std::vector<uint8_t> TrailingListChunk() {
 TEST(WavDecoder, AcceptedLayoutsDeliverExactlyTheDataChunk) {
   const struct {
     const char* name;
-    WavSpec spec;
+    WavSpec recipe;
   } cases[] = {
       {"canonical", {}},
       {"fmt18", {2, 44100, 16, 18, 1, false, {}}},
@@ -57,17 +57,17 @@ TEST(WavDecoder, AcceptedLayoutsDeliverExactlyTheDataChunk) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = dir.file(std::string(c.name) + ".wav");
-    test::WriteWav(file, c.spec, samples);
+    test::WriteWav(file, c.recipe, samples);
     TDecoderWAV d;
     ASSERT_TRUE(d.Open(file));
     EXPECT_EQ(d.PCMSize(), static_cast<int32_t>(samples.size()));
     EXPECT_EQ(ReadAllAt(d), samples);
     const WAVEFORMATEX f = d.OutputFormat();
     EXPECT_EQ(f.wFormatTag, 1);
-    EXPECT_EQ(f.nChannels, c.spec.channels);
-    EXPECT_EQ(f.nSamplesPerSec, c.spec.rateHz);
-    EXPECT_EQ(f.wBitsPerSample, c.spec.bits);
-    EXPECT_EQ(f.nBlockAlign, c.spec.channels * c.spec.bits / 8);
+    EXPECT_EQ(f.nChannels, c.recipe.channels);
+    EXPECT_EQ(f.nSamplesPerSec, c.recipe.rateHz);
+    EXPECT_EQ(f.wBitsPerSample, c.recipe.bits);
+    EXPECT_EQ(f.nBlockAlign, c.recipe.channels * c.recipe.bits / 8);
     EXPECT_FALSE(d.Open(file)) << "already open";
     d.Close();
     d.Close();  // harmless

@@ -64,7 +64,7 @@ TEST_F(ZondaDecode, MatchesSoxForEveryAcceptedKindAtDeckRate) {
   std::vector<uint8_t> trailing = {'L', 'I', 'S', 'T', 8, 0, 0, 0, 'I', 'N', 'F', 'O', 'x', 'y', 'z', 'w'};
   const struct {
     const char* name;
-    WavSpec spec;
+    WavSpec recipe;
     size_t bytes;
   } cases[] = {
       {"stereo16", {}, 1058400 * 2 + 4 * 1234},  // two whole chunks and a part
@@ -79,7 +79,7 @@ TEST_F(ZondaDecode, MatchesSoxForEveryAcceptedKindAtDeckRate) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string in = dir_.file(std::string(c.name) + ".wav");
-    test::WriteWav(in, c.spec, Noise(c.bytes, 7));
+    test::WriteWav(in, c.recipe, Noise(c.bytes, 7));
     const auto ours = Decode(in);
     const auto ref = Sox(in);
     ASSERT_EQ(ours.size(), ref.size());

@@ -39,12 +39,12 @@ TEST(TwoDecks, LoadAndSeekAtOnceWithByteExactData) {
   // 22050 Hz 8-bit mono: read through the shared conversion scratch buffer.
   std::vector<uint8_t> mono(static_cast<size_t>(12LL * kChunkBytes / 8 + 777));
   for (size_t i = 0; i < mono.size(); ++i) mono[i] = test::PatternByte(static_cast<int64_t>(i));
-  test::WavSpec spec;
-  spec.channels = 1;
-  spec.rateHz = 22050;
-  spec.bits = 8;
+  test::WavSpec recipe;
+  recipe.channels = 1;
+  recipe.rateHz = 22050;
+  recipe.bits = 8;
   const std::string converted = tracks.file("b.wav");
-  test::WriteWav(converted, spec, mono);
+  test::WriteWav(converted, recipe, mono);
 
   TSoundSource deckA(true);
   TSoundSource deckB(false);

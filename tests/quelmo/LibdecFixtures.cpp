@@ -35,15 +35,15 @@ void WriteSignalWav(const std::string& fileName, const std::vector<float>& signa
     const auto v = static_cast<int64_t>(std::lround(std::clamp(signal[i], -1.0f, 1.0f) * full));
     for (int b = 0; b < bytes; ++b) data[i * bytes + b] = static_cast<uint8_t>((v >> (8 * b)) & 0xFF);
   }
-  WavSpec spec;
-  spec.channels = static_cast<uint16_t>(channels);
-  spec.rateHz = static_cast<uint32_t>(rate);
-  spec.bits = static_cast<uint16_t>(bits);
+  WavSpec recipe;
+  recipe.channels = static_cast<uint16_t>(channels);
+  recipe.rateHz = static_cast<uint32_t>(rate);
+  recipe.bits = static_cast<uint16_t>(bits);
   if (channels > 2 || bits > 16) {
-    spec.fmtChunkBytes = 40;
-    spec.formatTag = 0xFFFE;
+    recipe.fmtChunkBytes = 40;
+    recipe.formatTag = 0xFFFE;
   }
-  WriteWav(fileName, spec, data);
+  WriteWav(fileName, recipe, data);
 }
 
 bool MakeFixture(const TempDir& dir, const std::string& name, const std::string& ffmpegArgs, double seconds,

@@ -39,30 +39,30 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-void WriteWav(const std::string& fileName, const WavSpec& spec, const std::vector<uint8_t>& sampleBytes) {
+void WriteWav(const std::string& fileName, const WavSpec& recipe, const std::vector<uint8_t>& sampleBytes) {
   std::vector<uint8_t> b;
   PutTag(b, "RIFF");
   Put32(b, 0);  // patched below
   PutTag(b, "WAVE");
-  if (spec.chunkBeforeFmt) {
+  if (recipe.chunkBeforeFmt) {
     PutTag(b, "LIST");
     Put32(b, 6);
     const char info[] = "INFOab";
     b.insert(b.end(), info, info + 6);
   }
   PutTag(b, "fmt ");
-  Put32(b, spec.fmtChunkBytes);
-  const uint16_t blockAlign = spec.channels * spec.bits / 8;
-  Put16(b, spec.formatTag);
-  Put16(b, spec.channels);
-  Put32(b, spec.rateHz);
-  Put32(b, spec.rateHz * blockAlign);
+  Put32(b, recipe.fmtChunkBytes);
+  const uint16_t blockAlign = recipe.channels * recipe.bits / 8;
+  Put16(b, recipe.formatTag);
+  Put16(b, recipe.channels);
+  Put32(b, recipe.rateHz);
+  Put32(b, recipe.rateHz * blockAlign);
   Put16(b, blockAlign);
-  Put16(b, spec.bits);
-  if (spec.fmtChunkBytes >= 18) Put16(b, spec.fmtChunkBytes == 40 ? 22 : 0);
-  if (spec.fmtChunkBytes == 40) {
-    Put16(b, spec.bits);                       // valid bits
-    Put32(b, spec.channels == 1 ? 0x4 : 0x3);  // channel mask
+  Put16(b, recipe.bits);
+  if (recipe.fmtChunkBytes >= 18) Put16(b, recipe.fmtChunkBytes == 40 ? 22 : 0);
+  if (recipe.fmtChunkBytes == 40) {
+    Put16(b, recipe.bits);                       // valid bits
+    Put32(b, recipe.channels == 1 ? 0x4 : 0x3);  // channel mask
     // KSDATAFORMAT_SUBTYPE_PCM {00000001-0000-0010-8000-00aa00389b71}
     const uint8_t guid[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     b.insert(b.end(), guid, guid + 16);
@@ -71,7 +71,7 @@ void WriteWav(const std::string& fileName, const WavSpec& spec, const std::vecto
   Put32(b, static_cast<uint32_t>(sampleBytes.size()));
   b.insert(b.end(), sampleBytes.begin(), sampleBytes.end());
   if (sampleBytes.size() % 2) b.push_back(0);  // RIFF pad byte
-  b.insert(b.end(), spec.trailingChunk.begin(), spec.trailingChunk.end());
+  b.insert(b.end(), recipe.trailingChunk.begin(), recipe.trailingChunk.end());
   const uint32_t riffSize = static_cast<uint32_t>(b.size() - 8);
   for (int i = 0; i < 4; ++i) b[4 + i] = (riffSize >> (8 * i)) & 0xFF;
   std::ofstream out(fileName, std::ios::binary);

@@ -33,7 +33,7 @@ struct WavSpec {
 };
 
 // Writes a RIFF WAVE file with the given raw sample bytes.
-void WriteWav(const std::string& fileName, const WavSpec& spec, const std::vector<uint8_t>& sampleBytes);
+void WriteWav(const std::string& fileName, const WavSpec& recipe, const std::vector<uint8_t>& sampleBytes);
 
 // Deck PCM (44100 Hz stereo 16-bit) of a sine per channel; frames interleaved.
 std::vector<int16_t> SineStereo(int64_t frames, double freqLeftHz, double freqRightHz, double amplitude = 0.5,

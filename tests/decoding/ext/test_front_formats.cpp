@@ -83,8 +83,8 @@ TEST(FrontFormats, ZondaDecodeWritesEveryFormat) {
   const char* programDir = std::getenv("ZONDA_PROGRAM_DIR");
   if (!programDir) GTEST_SKIP() << "run through ctest";
   TempDir dir;
-  for (const char* spec : {"x.flac|-c:a flac", "x.m4a|-c:a alac", "x.wma|-c:a wmav2 -b:a 128k"}) {
-    const std::string s = spec;
+  for (const char* recipe : {"x.flac|-c:a flac", "x.m4a|-c:a alac", "x.wma|-c:a wmav2 -b:a 128k"}) {
+    const std::string s = recipe;
     const std::string name = s.substr(0, s.find('|'));
     SCOPED_TRACE(name);
     TFixture f;

@@ -101,11 +101,11 @@ TEST_F(LibraryDecoders, QuickTimeGivesTheFramesOfOurOwnWavAndMp3Decoders) {
   // front makes of our own decoder's 8-bit output.
   std::vector<uint8_t> bytes(22050);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 7919) >> 3);
-  WavSpec spec;
-  spec.channels = 1;
-  spec.rateHz = 22050;
-  spec.bits = 8;
-  WriteWav(dir_.file("u8.wav"), spec, bytes);
+  WavSpec recipe;
+  recipe.channels = 1;
+  recipe.rateHz = 22050;
+  recipe.bits = 8;
+  WriteWav(dir_.file("u8.wav"), recipe, bytes);
   ASSERT_TRUE(qt.Open(dir_.file("u8.wav")));
   ASSERT_TRUE(own.Open(dir_.file("u8.wav")));
   EXPECT_EQ(qt.OutputFormat().wBitsPerSample, 16);

@@ -43,17 +43,17 @@ struct TLayer1Spec {
 
 // Writes a layer I stream: every frame full (no padding), allocations lowered
 // until the frame's bits fit.
-std::vector<uint8_t> MakeLayer1(const TLayer1Spec& spec) {
+std::vector<uint8_t> MakeLayer1(const TLayer1Spec& recipe) {
   static const int kKbps[2][15] = {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
                                    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}};
-  const int rate = spec.mpeg1 ? 44100 : 22050;
-  const int frameBytes = 4 * (12 * kKbps[spec.mpeg1][spec.bitrateIndex] * 1000 / rate);
-  const int nch = spec.mode == 3 ? 1 : 2;
-  const int bound = spec.mode == 1 ? 4 * (spec.modeExtension + 1) : 32;
+  const int rate = recipe.mpeg1 ? 44100 : 22050;
+  const int frameBytes = 4 * (12 * kKbps[recipe.mpeg1][recipe.bitrateIndex] * 1000 / rate);
+  const int nch = recipe.mode == 3 ? 1 : 2;
+  const int bound = recipe.mode == 1 ? 4 * (recipe.modeExtension + 1) : 32;
   std::vector<uint8_t> out;
   uint32_t rnd = 12345;
   auto next = [&rnd] { return (rnd = rnd * 1103515245u + 12345u) >> 16; };
-  for (int f = 0; f < spec.frames; ++f) {
+  for (int f = 0; f < recipe.frames; ++f) {
     int alloc[2][32] = {};
     int scf[2][32] = {};
     // A silent lead-in, then a signal that fades out, as music does.
@@ -80,14 +80,14 @@ std::vector<uint8_t> MakeLayer1(const TLayer1Spec& spec) {
         if (alloc[ch][sb]) --alloc[ch][sb];
     TBitWriter w;
     w.Put(0xFFF, 12);
-    w.Put(spec.mpeg1 ? 1 : 0, 1);
+    w.Put(recipe.mpeg1 ? 1 : 0, 1);
     w.Put(3, 2);  // layer I
     w.Put(1, 1);  // no CRC
-    w.Put(uint32_t(spec.bitrateIndex), 4);
+    w.Put(uint32_t(recipe.bitrateIndex), 4);
     w.Put(0, 2);  // 44100 / 22050 Hz
     w.Put(0, 2);
-    w.Put(uint32_t(spec.mode), 2);
-    w.Put(uint32_t(spec.modeExtension), 2);
+    w.Put(uint32_t(recipe.mode), 2);
+    w.Put(uint32_t(recipe.modeExtension), 2);
     w.Put(0, 4);
     for (int sb = 0; sb < 32; ++sb)
       for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) w.Put(uint32_t(alloc[ch][sb]), 4);

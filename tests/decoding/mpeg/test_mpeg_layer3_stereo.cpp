@@ -54,26 +54,26 @@ void PutPairs(TBits& b, const std::vector<int>& v) {
   }
 }
 
-std::vector<uint8_t> MakeStream(const TStereoSpec& spec, int frames) {
-  const int ngr = spec.mpeg1 ? 2 : 1;
-  const int frameBytes = spec.mpeg1 ? 144 * 320000 / 44100 : 72 * 160000 / 22050;  // no padding used
-  const int sideBytes = spec.mpeg1 ? 32 : 17;
-  const bool ws = spec.blocks != TBlocks::kLong;
+std::vector<uint8_t> MakeStream(const TStereoSpec& recipe, int frames) {
+  const int ngr = recipe.mpeg1 ? 2 : 1;
+  const int frameBytes = recipe.mpeg1 ? 144 * 320000 / 44100 : 72 * 160000 / 22050;  // no padding used
+  const int sideBytes = recipe.mpeg1 ? 32 : 17;
+  const bool ws = recipe.blocks != TBlocks::kLong;
   std::vector<uint8_t> out;
   for (int f = 0; f < frames; ++f) {
     TBits side, main;
-    side.Put(0, spec.mpeg1 ? 9 : 8);  // main_data_begin: no reservoir
-    side.Put(0, spec.mpeg1 ? 3 : 2);
-    if (spec.mpeg1) side.Put(0, 8);  // scfsi
+    side.Put(0, recipe.mpeg1 ? 9 : 8);  // main_data_begin: no reservoir
+    side.Put(0, recipe.mpeg1 ? 3 : 2);
+    if (recipe.mpeg1) side.Put(0, 8);  // scfsi
     for (int g = 0; g < ngr; ++g) {
       for (int ch = 0; ch < 2; ++ch) {
         const size_t start = main.bits.size();
         // Scale factors: 3 bits each (MPEG-1 scalefac_compress 13 = slen 3/3;
         // MPEG-2 right channel 258 = intensity table with slen 3/3/3; left 0 = none).
         int sfc;
-        if (spec.mpeg1) {
+        if (recipe.mpeg1) {
           sfc = 13;
-          const int count = spec.blocks == TBlocks::kLong ? 21 : spec.blocks == TBlocks::kShort ? 36 : 35;
+          const int count = recipe.blocks == TBlocks::kLong ? 21 : recipe.blocks == TBlocks::kShort ? 36 : 35;
           for (int k = 0; k < count; ++k) main.Put(ch == 1 ? uint32_t((k * 3 + f) % 8) : uint32_t(k % 4), 3);
         } else if (ch == 1) {
           sfc = 258 + (f & 1);
@@ -88,11 +88,11 @@ std::vector<uint8_t> MakeStream(const TStereoSpec& spec, int frames) {
         side.Put(uint32_t(part23), 12);
         side.Put(uint32_t(lines / 2), 9);
         side.Put(uint32_t(176 - f / 8 + (f % 5) - ch * 2), 8);  // global gain, fading
-        side.Put(uint32_t(sfc), spec.mpeg1 ? 4 : 9);
+        side.Put(uint32_t(sfc), recipe.mpeg1 ? 4 : 9);
         side.Put(ws, 1);
         if (ws) {
           side.Put(2, 2);  // short blocks
-          side.Put(spec.blocks == TBlocks::kMixed, 1);
+          side.Put(recipe.blocks == TBlocks::kMixed, 1);
           side.Put(1, 5);
           side.Put(1, 5);
           for (int w = 0; w < 3; ++w) side.Put(uint32_t(w), 3);
@@ -101,22 +101,22 @@ std::vector<uint8_t> MakeStream(const TStereoSpec& spec, int frames) {
           side.Put(7, 4);
           side.Put(7, 3);
         }
-        if (spec.mpeg1) side.Put(0, 1);  // preflag
+        if (recipe.mpeg1) side.Put(0, 1);  // preflag
         side.Put(uint32_t(f & 1), 1);     // scalefac_scale
         side.Put(0, 1);
       }
     }
     TBits frame;
     frame.Put(0xFFF, 12);
-    frame.Put(spec.mpeg1 ? 1 : 0, 1);
+    frame.Put(recipe.mpeg1 ? 1 : 0, 1);
     frame.Put(1, 2);  // layer III
     frame.Put(1, 1);  // no CRC
-    frame.Put(spec.mpeg1 ? 14 : 14, 4);  // 320 kbit/s or 160 kbit/s
+    frame.Put(recipe.mpeg1 ? 14 : 14, 4);  // 320 kbit/s or 160 kbit/s
     frame.Put(0, 2);  // 44100 / 22050
     frame.Put(0, 1);
     frame.Put(0, 1);
     frame.Put(1, 2);  // joint stereo
-    frame.Put(uint32_t(spec.modeExtension), 2);
+    frame.Put(uint32_t(recipe.modeExtension), 2);
     frame.Put(0, 4);
     frame.bits.insert(frame.bits.end(), side.bits.begin(), side.bits.end());
     EXPECT_EQ(int(frame.bits.size()), (4 + sideBytes) * 8);
