@@ -289,7 +289,17 @@ TEST(RenderBlock, AbsentChunkGivesSilenceThatStillAdvances) {
   ASSERT_TRUE(d.RenderBlock(out.data(), 256 * 4));
   for (int16_t s : out) ASSERT_EQ(s, 0);
   EXPECT_DOUBLE_EQ(d.Position.load(), 1000.0) << "no advance while a load is pending";
-  d.LoadPending.store(false);
+  // That block woke the live worker, which now reloads the track: let it finish
+  // (it clears LoadPending itself) before the seek case, so the two never race.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((d.LoadPending.load() || !d.LoadOk.load() || d.ChunksPresent() < 1) &&
+         std::chrono::steady_clock::now() < deadline) {
+    if (d.LoadOk.load()) d.WakeEvent.Signal();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_TRUE(d.LoadOk.load() && !d.LoadPending.load()) << "the reload did not finish";
+  t.PlayAt(1000.0, 1.0);
+  d.SeekTarget.store(1000);
   d.SeekPending.store(true);
   ASSERT_TRUE(d.RenderBlock(out.data(), 256 * 4));
   EXPECT_DOUBLE_EQ(d.Position.load(), 1000.0) << "the seek sets the position";
