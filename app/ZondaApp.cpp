@@ -19,7 +19,7 @@
 #include "engine/Mixer.h"
 #include "engine/Recorder.h"
 #include "engine/SoundSource.h"
-#include "engine/ThreadPriority.h"
+#include "platform/ThreadPriority.h"
 #include "engine/TimerThread.h"
 #include "platform/ProgramDir.h"
 #include "skin/ActionTables.h"
@@ -203,11 +203,14 @@ int TZondaApp::Start(const TStartOptions& options) {
     form_->activateWindow();
   });
   // 24. Timers: the periodic update on the main thread, hold tracking on its own.
-  SetCurrentThreadPriority(TThreadPriority::BelowNormal);
+  // The main thread keeps its normal priority: it drains the recording and
+  // refills the preview, and every thread it starts later inherits its nice
+  // value, which an unprivileged thread can never lower again.
   sync_ = std::make_unique<TMainThreadDispatcher>();
   updateTimer_ = std::make_unique<TTimerThread>(
-      TThreadPriority::Normal, [this] { form_->PeriodicUpdate(); }, 35, true, sync_->Dispatcher());
-  holdTimer_ = std::make_unique<TTimerThread>(TThreadPriority::Highest, [this] { form_->HoldTick(); }, 25, false);
+      TThreadPriority::Normal, [this] { form_->PeriodicUpdate(); }, 35, true, sync_->Dispatcher(), "zonda-timer");
+  holdTimer_ = std::make_unique<TTimerThread>(
+      TThreadPriority::Highest, [this] { form_->HoldTick(); }, 25, false, TTimerThread::Dispatcher{}, "zonda-hold");
   // 25. Sound from now on.
   engineRunning_.store(1);
   mixer_->Start();

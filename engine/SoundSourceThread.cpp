@@ -5,15 +5,16 @@
 
 namespace zonda {
 
-TSoundSourceThread::TSoundSourceThread(TThreadPriority priority, std::function<void()> step)
-    : step_(std::move(step)), thread_([this, priority] { Execute(priority); }) {}
+TSoundSourceThread::TSoundSourceThread(TThreadPriority priority, std::function<void()> step, const char* name)
+    : step_(std::move(step)), thread_([this, priority, name] { Execute(priority, name); }) {}
 
 TSoundSourceThread::~TSoundSourceThread() {
   Terminate();
   Join();
 }
 
-void TSoundSourceThread::Execute(TThreadPriority priority) {
+void TSoundSourceThread::Execute(TThreadPriority priority, const char* name) {
+  if (name != nullptr) SetCurrentThreadName(name);
   SetCurrentThreadPriority(priority);
   while (!terminated_.load()) {
     step_();

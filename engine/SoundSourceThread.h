@@ -3,7 +3,7 @@
 // deck's DecodeAheadStep, which sleeps on the deck's WakeEvent) until
 // terminated, testing the terminate flag after each step.
 //
-//   TSoundSourceThread t(TThreadPriority::Lowest, [&] { deck.DecodeAheadStep(); });
+//   TSoundSourceThread t(TThreadPriority::Decoding, [&] { deck.DecodeAheadStep(); }, "zonda-deck-a");
 //   ...                       // main thread, at deck destruction:
 //   t.Terminate(); deck.WakeEvent.Signal(); t.WaitFor(2000); t.Join();
 //
@@ -15,14 +15,15 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/ThreadPriority.h"
+#include "platform/ThreadPriority.h"
 
 namespace zonda {
 
 class TSoundSourceThread {
  public:
-  // Starts the thread at once; it sets its own priority before the first step.
-  TSoundSourceThread(TThreadPriority priority, std::function<void()> step);
+  // Starts the thread at once; it sets its own priority (and name, when one is
+  // given) before the first step.
+  TSoundSourceThread(TThreadPriority priority, std::function<void()> step, const char* name = nullptr);
   // Terminates and joins.
   ~TSoundSourceThread();
   TSoundSourceThread(const TSoundSourceThread&) = delete;
@@ -36,7 +37,7 @@ class TSoundSourceThread {
   void Join();
 
  private:
-  void Execute(TThreadPriority priority);
+  void Execute(TThreadPriority priority, const char* name);
 
   std::function<void()> step_;
   std::atomic<bool> terminated_{false};

@@ -5,12 +5,12 @@
 namespace zonda {
 
 TTimerThread::TTimerThread(TThreadPriority priority, std::function<void()> callback, int32_t intervalMs,
-                           bool synchronized, Dispatcher dispatcher)
+                           bool synchronized, Dispatcher dispatcher, const char* threadName)
     : callback_(std::move(callback)),
       interval_(intervalMs > 0 ? intervalMs : 1),
       synchronized_(synchronized),
       dispatcher_(std::move(dispatcher)) {
-  thread_ = std::make_unique<TSoundSourceThread>(priority, [this] { Step(); });
+  thread_ = std::make_unique<TSoundSourceThread>(priority, [this] { Step(); }, threadName);
 }
 
 TTimerThread::~TTimerThread() { Stop(3000); }

@@ -21,7 +21,7 @@
 
 #include "engine/AutoResetEvent.h"
 #include "engine/SoundSourceThread.h"
-#include "engine/ThreadPriority.h"
+#include "platform/ThreadPriority.h"
 
 namespace zonda {
 
@@ -31,7 +31,7 @@ class TTimerThread {
   using Dispatcher = std::function<void(const std::function<void()>& call)>;
 
   TTimerThread(TThreadPriority priority, std::function<void()> callback, int32_t intervalMs, bool synchronized,
-               Dispatcher dispatcher = {});
+               Dispatcher dispatcher = {}, const char* threadName = "zonda-timer");
   ~TTimerThread();  // Stop with the longer of the two waits
   TTimerThread(const TTimerThread&) = delete;
   TTimerThread& operator=(const TTimerThread&) = delete;

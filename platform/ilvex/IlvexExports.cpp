@@ -37,8 +37,9 @@ bool Verbose() {
 
 void CloseDevice() {
   if (g_io && Verbose())
-    std::fprintf(stderr, "ilvex: closing %s after %lld blocks, %lld xruns\n", g_io->Device().Description().c_str(),
-                 static_cast<long long>(g_io->Router().Blocks()), static_cast<long long>(g_io->Device().Xruns()));
+    std::fprintf(stderr, "ilvex: closing %s after %lld blocks, %lld xruns; audio thread %s\n",
+                 g_io->Device().Description().c_str(), static_cast<long long>(g_io->Router().Blocks()),
+                 static_cast<long long>(g_io->Device().Xruns()), BlockRouter::Describe(g_io->Router().AudioScheduling()));
   g_io.reset();
 }
 

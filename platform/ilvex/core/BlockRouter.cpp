@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include <pthread.h>
+
+#include "platform/ThreadPriority.h"
+
 namespace zonda::ilvex {
 
 void BlockRouter::Process(const float* deviceIn, int inChannels, float* deviceOut, int outChannels,
                           int64_t frames) noexcept {
   if (frames <= 0) return;
+  PrepareAudioThread();
   if (deviceIn == nullptr) inChannels = 0;
   if (deviceOut == nullptr) outChannels = 0;
   while (frames > 0) {
@@ -18,6 +23,33 @@ void BlockRouter::Process(const float* deviceIn, int inChannels, float* deviceOu
     frames -= piece;
   }
   blocks_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void BlockRouter::PrepareAudioThread() noexcept {
+  // Once per thread: a restarted device may call from a new one. (A thread_local
+  // flag would be allocated lazily in a library loaded at run time.)
+  const pthread_t self = pthread_self();
+  if (preparedThread_.load(std::memory_order_relaxed) == self) return;
+  preparedThread_.store(self, std::memory_order_relaxed);
+  SetCurrentThreadName("zonda-audio");
+  // Priority 10: above ordinary processes, below JACK's own server threads.
+  switch (RequestRealTime(10)) {
+    case TRealTimeResult::AlreadyRealTime: scheduling_.store(Scheduling::RealTime, std::memory_order_release); break;
+    case TRealTimeResult::Granted: scheduling_.store(Scheduling::RealTimeGranted, std::memory_order_release); break;
+    case TRealTimeResult::Refused: scheduling_.store(Scheduling::Normal, std::memory_order_release); break;
+  }
+}
+
+const char* BlockRouter::Describe(Scheduling s) noexcept {
+  switch (s) {
+    case Scheduling::Unknown: return "not yet called";
+    case Scheduling::RealTime: return "real-time (the device's own)";
+    case Scheduling::RealTimeGranted: return "real-time (SCHED_FIFO 10)";
+    case Scheduling::Normal:
+      return "normal priority: real-time scheduling was refused (raise RLIMIT_RTPRIO, e.g. membership of the "
+             "\"audio\" group)";
+  }
+  return "";
 }
 
 void BlockRouter::ProcessPiece(const float* deviceIn, int inChannels, float* deviceOut, int outChannels,

@@ -1,7 +1,5 @@
 #include "platform/ilvex/core/NullBackend.h"
 
-#include <pthread.h>
-
 #include <chrono>
 
 #include "platform/ilvex/Ilvex.h"
@@ -21,12 +19,7 @@ void NullBackend::Stop() {
 }
 
 void NullBackend::Run() noexcept {
-  pthread_setname_np(pthread_self(), "ilvex-null");
-  // A real-time priority is a wish; without the rights the thread stays normal.
-  sched_param param{};
-  param.sched_priority = 10;
-  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-
+  // The router names this thread and asks for real-time scheduling on its first block.
   using Clock = std::chrono::steady_clock;
   auto origin = Clock::now();
   int64_t block = 0;
