@@ -62,6 +62,7 @@ struct TDeckUi {
   double BendOffset = 0.0;
   int32_t JogPosition = 0;
   TDeckOverride Override;  // mute (button or display right button) and boost
+  int64_t MissingAudioWarned = 0;  // silent frames of the deck already reported
   std::array<bool, 3> Kill{};
   TDeckActions A;
 };

@@ -4,6 +4,7 @@
 // program yet (beat sync, effect editors, the list view, controller lamps,
 // the Auto-DJ, the preview player) join with those units.
 #include <QTime>
+#include <cstdio>
 #include <span>
 
 #include "app/MainForm.h"
@@ -34,6 +35,18 @@ void TMainForm::PeriodicUpdate() {
     VUmeterMasterR().SetValueDB(master.right);
     VUmeterDeckA().SetValueDB(links_.Mixer->LevelA());
     VUmeterDeckB().SetValueDB(links_.Mixer->LevelB());
+  }
+  // A playing deck that went silent for want of decoded audio is said on
+  // standard error (at most once a second per deck), never hidden.
+  if (state_.Ticks % 28 == 0) {
+    for (int d = 0; d < 2; ++d) {
+      const int64_t missing = decks[d]->MissingAudioFrames();
+      int64_t& warned = state_.Deck[static_cast<size_t>(d)].MissingAudioWarned;
+      if (missing == warned) continue;
+      std::fprintf(stderr, "zonda: deck %c played %.0f ms of silence: its audio was not decoded in time\n",
+                   d == 0 ? 'A' : 'B', static_cast<double>(missing - warned) * 1000.0 / 44100.0);
+      warned = missing;
+    }
   }
   // 5. Time read-outs and the end-of-track stop.
   Afis_TIME(0);

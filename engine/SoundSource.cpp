@@ -45,7 +45,10 @@ TSoundSource::TSoundSource(bool isDeckA)
     DeckError(deck).Flag.store(false);
     DeckError(deck).Code.store(0);
   }
-  Thread_ = std::make_unique<TSoundSourceThread>(TThreadPriority::Lowest, [this] { DecodeAheadStep(); });
+  // Normal priority, not the lowest: a worker below ordinary processes is
+  // starved by any busy program, and a playing deck then runs out of audio.
+  Thread_ = std::make_unique<TSoundSourceThread>(
+      TThreadPriority::Decoding, [this] { DecodeAheadStep(); }, isDeckA ? "zonda-deck-a" : "zonda-deck-b");
 }
 
 TSoundSource::~TSoundSource() {
@@ -250,24 +253,44 @@ void TSoundSource::DecodeAheadStep() {
     c = ChunkOfFrame(FloorToInt64(Position.load()));
     DecodeAroundPosition();
   }
-  AnalyseChunk(c);
-  AnalyseChunk(Speed.load() > 0 ? c + 1 : c - 1);
+  // Analysis waits until the audio a playing or cued deck needs next is
+  // decoded, and gives way to a new load or seek.
+  if (!DecodingNeeded()) AnalyseChunk(c);
+  if (!DecodingNeeded()) AnalyseChunk(Speed.load() > 0 ? c + 1 : c - 1);
   WorkerPasses.fetch_add(1, std::memory_order_release);
+}
+
+bool TSoundSource::DecodingNeeded() const {
+  if (LoadPending.load(std::memory_order_acquire) || SeekPending.load(std::memory_order_acquire)) return true;
+  if (!Loaded.load()) return false;
+  const int32_t c = ChunkOfFrame(FloorToInt64(Position.load()));
+  const int32_t next = Speed.load() > 0 ? c + 1 : c - 1;
+  const int32_t count = ChunkCount.load();
+  auto missing = [&](int32_t i) { return i >= 0 && i < count && ChunkAt(i) == nullptr; };
+  return missing(c) || missing(next);
 }
 
 void TSoundSource::SeekCompletion() {
   const int32_t target = SeekTarget.load();
   const int32_t c = ChunkOfFrame(target);
+  const bool forwards = Speed.load() > 0;
+  const int32_t next = forwards ? c + 1 : c - 1;
+  // The deck is silent until the seek completes, so only the chunk under the
+  // target is decoded first, and its neighbour too only when the target lies
+  // within a second of the edge the deck plays towards.
   LoadChunk(c);
-  LoadChunk(Speed.load() > 0 ? c + 1 : c - 1);
+  const int32_t intoChunk = target - c * kChunkFrames;
+  if (forwards ? intoChunk > kChunkFrames - 44100 : intoChunk < 44100) LoadChunk(next);
   ExitLoopForced();
   Position.store(target);
+  SeekPending.store(false, std::memory_order_release);
+  LoadChunk(next);
   // Chunk 0 and the last two are never visited; pinned chunks stay.
   const int32_t count = ChunkCount.load();
   for (int32_t i = 1; i <= count - 3; ++i) {
+    if (SeekPending.load(std::memory_order_acquire)) break;  // a newer seek frees for itself
     if ((i < c - 1 || i > c + 1) && ChunkAt(i) != nullptr) FreeChunk(i, false);
   }
-  SeekPending.store(false, std::memory_order_release);
 }
 
 void TSoundSource::DecodeAroundPosition() {
@@ -349,6 +372,16 @@ bool TSoundSource::OpenTrack(const std::string& fileName) {
     loadPinned(c);
     const int32_t neighbour = std::clamp(f % kChunkFrames < 132300 ? c - 1 : c + 1, 0, count - 1);
     loadPinned(neighbour);
+  }
+
+  // Ready means playable at once, whatever the machine is busy with: the
+  // chunk after the start and the cue point's chunk with the one after it are
+  // decoded before LoadOk (a stored hot cue's chunks are pinned above).
+  LoadChunk(1);
+  const int32_t cue = CuePoint.load();
+  if (cue > 0 && cue < last) {
+    LoadChunk(cue / kChunkFrames);
+    LoadChunk(cue / kChunkFrames + 1);
   }
 
   Loaded.store(true);

@@ -17,7 +17,10 @@
 //                Nudge, PinAround, PreloadEnd, FillDisplay, SaveSongSettings,
 //                cue and loop operations, construction and destruction;
 //   deck worker  DecodeAheadStep -> OpenTrack, LoadChunk, FreeChunk, seek
-//                completion, analysis, LoadSongSettings;
+//                completion, analysis, LoadSongSettings; it runs at normal
+//                priority, decodes what a playing or cued deck needs next
+//                before it analyses, and is woken whenever the renderer
+//                enters another chunk;
 //   audio        RenderBlock (engine/SoundSourceRender.cpp): reads the chunk
 //                table and transport fields, writes Position and renderer state.
 //
@@ -81,7 +84,8 @@ TDeckError& DeckError(bool isDeckA);
 class TSoundSource {
  public:
   // Main thread. Creates provider, display arrays, analysis scratch, wake
-  // event, then the worker at the lowest priority; clears both decks' error flags.
+  // event, then the worker ("zonda-deck-a"/"-b", at normal priority); clears
+  // both decks' error flags.
   explicit TSoundSource(bool isDeckA);
   // Main thread. Stops the worker (waits up to 2000 ms, then joins anyway so
   // nothing runs on a freed deck), saves the song settings, releases chunks.
@@ -109,6 +113,13 @@ class TSoundSource {
   // Any thread: floor of Position.
   int32_t PositionFrame() const;
 
+  // Any thread: blocks a playing deck rendered silent because the audio it
+  // needed was not decoded yet (a starved worker, a seek into an undecoded
+  // part), their frames, and the longest unbroken run of them in frames.
+  int64_t MissingAudioBlocks() const noexcept { return MissingBlocks_.load(std::memory_order_relaxed); }
+  int64_t MissingAudioFrames() const noexcept { return MissingFrames_.load(std::memory_order_relaxed); }
+  int64_t LongestMissingAudioRun() const noexcept { return LongestMissingRun_.load(std::memory_order_relaxed); }
+
   // ---- deck worker ----
   void DecodeAheadStep();
   bool OpenTrack(const std::string& fileName);
@@ -119,7 +130,8 @@ class TSoundSource {
   // Cue/loop exit, forced core: clears the loop flags. The cue/loop unit
   // extends ExitLoop (unforced exit with a last pass) around this.
   void ExitLoopForced();
-  // Analysis of one chunk (beat and tempo detection); a no-op until that unit lands.
+  // Analysis of one chunk (beat and tempo detection); the deck's hook for it,
+  // called only when no decoding is needed.
   void AnalyseChunk(int32_t index);
 
   // Any thread: the chunk at index, or nullptr when absent or out of range.
@@ -319,6 +331,17 @@ class TSoundSource {
   void ReleaseAllChunks();
   void SeekCompletion();
   void DecodeAroundPosition();
+  // Worker: a load or seek is waiting, or the chunk under the position or the
+  // next one in the play direction is absent.
+  bool DecodingNeeded() const;
+  // Audio thread: counts a silent block of a playing deck, or ends the run.
+  void CountMissingAudio(bool missing, int32_t frames) noexcept;
+
+  std::atomic<int64_t> MissingBlocks_{0};
+  std::atomic<int64_t> MissingFrames_{0};
+  std::atomic<int64_t> LongestMissingRun_{0};
+  std::atomic<int64_t> MissingRun_{0};        // audio thread
+  std::atomic<int32_t> LastRenderedChunk_{-1};  // audio thread: wakes the worker on a chunk change
 
   std::array<std::unique_ptr<TChunk>, kChunkTableSize> ChunkStore_;  // owns what Chunks shows
   mutable std::mutex ChunkTableLock_;

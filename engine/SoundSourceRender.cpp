@@ -248,6 +248,9 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
           Position.compare_exchange_strong(expected, startPosition + n * ss);
         }
         if (!seekPending) WakeEvent.Signal();
+        CountMissingAudio(!loadPending && Playing.load(std::memory_order_relaxed) &&
+                              LoadOk.load(std::memory_order_relaxed),
+                          n);
         return true;
       }
     }
@@ -469,11 +472,29 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     Position.compare_exchange_strong(expected, pos);
   }
 
-  if (RenderCount.fetch_add(1, std::memory_order_relaxed) + 1 >= kWakeEveryBlocks) {
+  CountMissingAudio(false, n);
+  // The worker decodes ahead from the position: entering another chunk wakes
+  // it at once (with large blocks 150 blocks can span more than a chunk).
+  const int32_t chunkNow = pos >= 0.0 ? static_cast<int32_t>(std::min(pos, 2.0e9) / kChunkFrames) : -1;
+  const bool newChunk = chunkNow != LastRenderedChunk_.load(std::memory_order_relaxed);
+  LastRenderedChunk_.store(chunkNow, std::memory_order_relaxed);
+  if (newChunk || RenderCount.fetch_add(1, std::memory_order_relaxed) + 1 >= kWakeEveryBlocks) {
     RenderCount.store(0, std::memory_order_relaxed);
     WakeEvent.Signal();
   }
   return true;
+}
+
+void TSoundSource::CountMissingAudio(bool missing, int32_t frames) noexcept {
+  if (!missing) {
+    MissingRun_.store(0, std::memory_order_relaxed);
+    return;
+  }
+  MissingBlocks_.fetch_add(1, std::memory_order_relaxed);
+  MissingFrames_.fetch_add(frames, std::memory_order_relaxed);
+  const int64_t run = MissingRun_.load(std::memory_order_relaxed) + frames;
+  MissingRun_.store(run, std::memory_order_relaxed);
+  if (run > LongestMissingRun_.load(std::memory_order_relaxed)) LongestMissingRun_.store(run, std::memory_order_relaxed);
 }
 
 // ---- cue jump handshake (main thread) ----

@@ -12,6 +12,7 @@
 
 #include "engine/KeyLockSplice.h"
 #include "engine/SampleMath.h"
+#include "tests/engine/DeckTestSupport.h"
 #include "tests/engine/RenderDeckFixture.h"
 
 namespace zonda {
@@ -321,6 +322,7 @@ TEST(RenderBlock, WakesTheWorkerEvery150Blocks) {
   TRenderDeck t(RampTrack(200000));
   TSoundSource& d = t.deck();
   t.PlayAt(1000.0, 1.0);
+  t.Render(64, 64);  // the first block enters chunk 0, which wakes the worker
   d.RenderCount.store(0);
   // Let the passes of the load (decoding, analysis) finish: no change for 200 ms.
   uint32_t passes = d.WorkerPasses.load();
@@ -340,6 +342,60 @@ TEST(RenderBlock, WakesTheWorkerEvery150Blocks) {
   while (d.WorkerPasses.load() == passes && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_EQ(d.WorkerPasses.load(), passes + 1);
+}
+
+TEST(RenderBlock, EnteringAnotherChunkWakesTheWorkerAtOnce) {
+  // With large device blocks 150 blocks span more than a chunk, so the worker
+  // would fall behind a playing deck if it waited for the count.
+  TRenderDeck t(RampTrack(3 * kChunkFrames));
+  TSoundSource& d = t.deck();
+  t.PlayAt(kChunkFrames - 200.0, 1.0);
+  t.Render(64, 64);
+  ASSERT_TRUE(test::WaitUntil([&] { return !d.LoadPending.load(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const uint32_t passes = d.WorkerPasses.load();
+  t.Render(64, 64);  // still in chunk 0: no wake-up
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(d.WorkerPasses.load(), passes);
+  t.Render(128, 64);  // crosses into chunk 1
+  EXPECT_TRUE(test::WaitUntil([&] { return d.WorkerPasses.load() > passes; }, 5000));
+  EXPECT_LT(d.RenderCount.load(), 150);
+}
+
+TEST(RenderBlock, SilenceOfAPlayingDeckWithoutItsAudioIsCounted) {
+  TRenderDeck t(RampTrack(3 * kChunkFrames));
+  TSoundSource& d = t.deck();
+  std::vector<int16_t> out(256 * 2);
+  auto render = [&](int blocks) {
+    for (int i = 0; i < blocks; ++i) ASSERT_TRUE(d.RenderBlock(out.data(), 256 * 4));
+  };
+  EXPECT_EQ(d.MissingAudioBlocks(), 0);
+  // A pending seek: the renderer waits for the worker (which is not woken here).
+  t.PlayAt(1000.0, 1.0);
+  d.SeekTarget.store(1000);
+  d.SeekPending.store(true);
+  render(10);
+  EXPECT_EQ(d.MissingAudioBlocks(), 10);
+  EXPECT_EQ(d.MissingAudioFrames(), 2560);
+  EXPECT_EQ(d.LongestMissingAudioRun(), 2560);
+  d.SeekPending.store(false);
+  render(1);  // audible: the run ends
+  d.SeekPending.store(true);
+  render(3);
+  EXPECT_EQ(d.MissingAudioBlocks(), 13);
+  EXPECT_EQ(d.LongestMissingAudioRun(), 2560) << "two runs, not one";
+  // A stopped deck's silence is not missing audio.
+  d.Playing.store(false);
+  render(5);
+  EXPECT_EQ(d.MissingAudioBlocks(), 13);
+  d.SeekPending.store(false);
+  // An absent chunk under a playing deck.
+  t.PlayAt(kChunkFrames + 1000.0, 1.0);
+  d.FreeChunk(1, true);
+  ASSERT_EQ(d.ChunkAt(1), nullptr);
+  render(1);
+  for (int16_t v : out) ASSERT_EQ(v, 0);
+  EXPECT_EQ(d.MissingAudioBlocks(), 14);
 }
 
 TEST(RenderBlock, WorkerCanWaitForTheRunningBlockToEnd) {

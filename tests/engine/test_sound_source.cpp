@@ -270,6 +270,36 @@ TEST_F(Deck, NudgeInsideAndOutsideALoop) {
   }
 }
 
+TEST_F(Deck, ReadyMeansTheNextChunkAndTheCuesNeighbourAreDecoded) {
+  // PLAY right after the load must sound on a busy machine: the chunk after
+  // the start, and the chunk after the cue point's, are there with LoadOk.
+  const std::string file = ToneTrack("ready.wav", 6 * kChunkFrames, 0, 0.5);
+  TSongRecord r;
+  r.Name = "ready.wav";
+  r.SelectedSlot = 1;
+  r.Slots = {3 * kChunkFrames + 1000, 0, 0, 0, 0, 0, 0, 777};  // cue early in chunk 3
+  ASSERT_TRUE(WriteSongRecord(r));
+  ASSERT_TRUE(deck_->Load(file));
+  ASSERT_TRUE(test::WaitUntil([&] { return deck_->LoadOk.load(std::memory_order_acquire); }));
+  EXPECT_EQ(deck_->CuePoint.load(), 3 * kChunkFrames + 1000);
+  for (int32_t i : {0, 1, 2, 3, 4}) EXPECT_NE(deck_->ChunkAt(i), nullptr) << i;
+  ASSERT_TRUE(test::WaitUntil([&] { return !deck_->LoadPending.load(); }));
+}
+
+TEST_F(Deck, SeekDecodesTheTargetsChunkFirstAndItsNeighbourAfter) {
+  ASSERT_TRUE(LoadAndWait(*deck_, Track("seek.wav", 8LL * kChunkBytes)));
+  ASSERT_TRUE(test::SeekAndWait(*deck_, 4 * kChunkFrames + 1000));
+  EXPECT_NE(deck_->ChunkAt(4), nullptr);
+  EXPECT_NE(deck_->ChunkAt(5), nullptr) << "the next chunk follows in the same pass";
+  EXPECT_EQ(deck_->Position.load(), 4.0 * kChunkFrames + 1000);
+  // Backwards near the chunk's start: the previous chunk is there as well.
+  deck_->Speed = -1.0;
+  ASSERT_TRUE(test::SeekAndWait(*deck_, 2 * kChunkFrames + 10));
+  EXPECT_NE(deck_->ChunkAt(2), nullptr);
+  EXPECT_NE(deck_->ChunkAt(1), nullptr);
+  EXPECT_EQ(deck_->ChunkAt(5), nullptr) << "released, far from the target";
+}
+
 TEST_F(Deck, SeekReleasesFarChunksButKeepsPinnedAndEnds) {
   ASSERT_TRUE(LoadAndWait(*deck_, Track("twenty.wav", 20LL * kChunkBytes)));
   ASSERT_EQ(deck_->ChunkCount.load(), 20);

@@ -326,13 +326,42 @@ void TEngineHost::Apply(const TScriptCommand& c) {
                   lastMaster_.left, lastMaster_.right);
       std::fflush(stdout);
       break;
+    case TCommandKind::Report:
+      std::printf("%.3f report %s\n", c.timeSeconds, MissingAudioReport().c_str());
+      std::fflush(stdout);
+      break;
     case TCommandKind::End:
       break;
   }
 }
 
+std::string TEngineHost::MissingAudioReport() const {
+  std::string text;
+  char line[160];
+  for (int32_t d = 0; d < 2; ++d) {
+    const TSoundSource& deck = d == 0 ? *deckA_ : *deckB_;
+    std::snprintf(line, sizeof line, "%s%s missing %lld blocks %.3f s longest %.1f ms", d == 0 ? "" : " ",
+                  d == 0 ? "A" : "B", static_cast<long long>(deck.MissingAudioBlocks()),
+                  static_cast<double>(deck.MissingAudioFrames()) / kRate,
+                  static_cast<double>(deck.LongestMissingAudioRun()) * 1000.0 / kRate);
+    text += line;
+  }
+  return text;
+}
+
+void TEngineHost::WarnOfMissingAudio() {
+  for (int32_t d = 0; d < 2; ++d) {
+    const int64_t frames = Deck(d).MissingAudioFrames();
+    if (frames == reportedMissing_[d]) continue;
+    std::fprintf(stderr, "zonda-engine: %s played %.1f ms of silence, its audio was not decoded in time\n",
+                 DeckName(d), static_cast<double>(frames - reportedMissing_[d]) * 1000.0 / kRate);
+    reportedMissing_[d] = frames;
+  }
+}
+
 void TEngineHost::Tick() {
   ++ticks_;
+  if (options_.verbose) WarnOfMissingAudio();
   if (recorder_->Recording()) recorder_->Drain();
   if (ticks_ % kPreviewRefillTicks == 0) mixer_->Preview->Refill();
   if (readMeters_) {
@@ -477,6 +506,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   if (options_.verbose) {
     std::fprintf(stderr, "zonda-engine: rendered %.3f s; waited %.3f s for the decks' decoding\n",
                  double(frame) / kRate, decodeWaitSeconds_);
+    std::fprintf(stderr, "zonda-engine: %s\n", MissingAudioReport().c_str());
   }
   if (recorder_->Recording()) RecordStop();
   if (!outFile.empty() && !writer.Close()) writeFailed = true;
@@ -536,6 +566,7 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
   if (recorder_->Recording()) RecordStop();
   output_->Close(ilvex);
   mixer_->StopMixing();
+  if (options_.verbose) std::fprintf(stderr, "zonda-engine: %s\n", MissingAudioReport().c_str());
   return 0;
 }
 

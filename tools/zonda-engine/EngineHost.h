@@ -88,6 +88,10 @@ class TEngineHost {
   void WaitForDecks(int32_t frames);
   void Report(const TScriptCommand& c, const std::string& text) const;
   TSoundSource& Deck(int32_t d) { return d == 0 ? *deckA_ : *deckB_; }
+  // "A missing N blocks S s longest M ms B missing ...": the decks' silent blocks while playing.
+  std::string MissingAudioReport() const;
+  // --verbose: one line on stderr whenever a deck played silence for want of decoded audio.
+  void WarnOfMissingAudio();
   TFFTFilter& Equaliser(int32_t d) { return d == 0 ? *eqA_ : *eqB_; }
 
   THostOptions options_;
@@ -109,6 +113,7 @@ class TEngineHost {
   bool offline_ = true;
   bool readMeters_ = false;   // the script prints meters: read them every tick
   double nowSeconds_ = 0;     // time of the command being applied
+  int64_t reportedMissing_[2] = {0, 0};  // missing-audio frames already warned of
   int64_t ticks_ = 0;
   int64_t framesRendered_ = 0;
   double decodeWaitSeconds_ = 0;  // offline: time spent waiting for the deck workers

@@ -194,6 +194,9 @@ class LineParser {
     } else if (name == "meters") {
       cmd.kind = TCommandKind::Meters;
       return Done();
+    } else if (name == "report") {
+      cmd.kind = TCommandKind::Report;
+      return Done();
     } else if (name == "end") {
       cmd.kind = TCommandKind::End;
       return Done();
@@ -413,6 +416,9 @@ Recording and run
   record start FILE     record the master output to a WAV file
   record stop           finish the recording
   meters                print the deck and master meter levels on stdout
+  report                print, per deck, the silent blocks a playing deck
+                        rendered because its audio was not decoded in time
+                        (count, seconds, the longest unbroken run)
   end                   end the run here; without it the run ends at the time
                         of the last command
 )";

@@ -24,7 +24,7 @@ enum class TCommandKind : int32_t {
   Load, Play, Pause, Stop, Seek, Pitch, Direction, Brake, KeyLock, SongLoop,
   Volume, Gain, Eq, Kill, Filter, FilterMode, Crossfader, CrossfaderCurve, CrossfaderCut,
   Boost, Mute, CueMix, Phones, TalkOver, OnAir, LineIn,
-  RecordStart, RecordStop, Preview, PreviewSeek, PreviewOff, Meters, End,
+  RecordStart, RecordStop, Preview, PreviewSeek, PreviewOff, Meters, Report, End,
 };
 
 enum class TPhonesMode : int32_t { Normal, Split, Master };
