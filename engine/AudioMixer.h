@@ -34,7 +34,8 @@ class TAudioMixer {
   // Main thread: pieces each deck render is split into per device block.
   virtual void SetSubBlocks(int32_t subBlocks) noexcept = 0;
   virtual int32_t SubBlocks() const noexcept = 0;
-  // Main thread: drops whatever the monitor ring holds.
+  // Main thread: asks the audio thread to drop whatever the monitor ring holds
+  // (it does so at its next read of the ring).
   virtual void ClearMonitor() noexcept = 0;
 };
 

@@ -44,7 +44,7 @@ class TDeckDirectMixer final : public TAudioMixer {
   int16_t* LineArea(int32_t line) noexcept override;
   void SetSubBlocks(int32_t subBlocks) noexcept override { subBlocks_.store(subBlocks, std::memory_order_relaxed); }
   int32_t SubBlocks() const noexcept override { return subBlocks_.load(std::memory_order_relaxed); }
-  void ClearMonitor() noexcept override { monitorRing_.Clear(); }
+  void ClearMonitor() noexcept override { monitorRing_.RequestClear(); }
 
  private:
   TSoundSource* deck_;

@@ -17,8 +17,8 @@
 //   mixer.SetCrossfadeGainA(law.deckADb);              // main thread, any time
 //
 // Threads: MixBlock, ReadMonitor, LineArea, RenderDeckA/B on the audio thread
-// (noexcept, no allocation; the only locks are the rings' short copy locks and
-// the equalisers' kernel locks, which no other thread holds). The setters,
+// (noexcept, no allocation, no lock: the meter, monitor and recording rings are
+// single-producer single-consumer rings without locks). The setters,
 // flags, LevelA/B and MasterLevels on the main thread (the periodic update
 // reads the meters). Gains and flags are atomics with the main thread as the
 // one writer; the ramp state belongs to the audio thread.
@@ -104,7 +104,7 @@ class TKAVMixer final : public TAudioMixer {
   int16_t* LineArea(int32_t line) noexcept override;
   void SetSubBlocks(int32_t subBlocks) noexcept override { SubBlocks_.store(subBlocks, std::memory_order_relaxed); }
   int32_t SubBlocks() const noexcept override { return SubBlocks_.load(std::memory_order_relaxed); }
-  void ClearMonitor() noexcept override { monitorRing_.Clear(); }
+  void ClearMonitor() noexcept override { monitorRing_.RequestClear(); }
 
   // Audio thread: one deck's chain into area (bytes div 4 frames, at most
   // kMixerAreaFrames); always true.

@@ -1,6 +1,7 @@
 #include "engine/PreviewMonitor.h"
 
 #include <cstring>
+#include <thread>
 
 #include "decoding/DataProvider.h"
 #include "decoding/core/AudioReadError.h"
@@ -22,14 +23,24 @@ TPreviewMonitor::~TPreviewMonitor() {
 
 int32_t TPreviewMonitor::PCMLength() const noexcept { return provider_->PCMLength(); }
 
+void TPreviewMonitor::StopAndEmpty() noexcept {
+  // seq_cst pairs with ReadPreview: a read that starts after this store sees
+  // the player stopped; one that started before is waited for.
+  playing_.store(false, std::memory_order_seq_cst);
+  const uint32_t epoch = readEpoch_.load(std::memory_order_seq_cst);
+  if ((epoch & 1u) != 0) {
+    while (readEpoch_.load(std::memory_order_seq_cst) == epoch) std::this_thread::yield();
+  }
+  ring_.Clear();
+}
+
 int32_t TPreviewMonitor::Open(const std::string& fileName) {
   if (!Ready()) return 0;
-  playing_.store(false, std::memory_order_release);
+  StopAndEmpty();
   provider_->Close();
   int32_t length = 0;
   if (provider_->Open(fileName)) length = provider_->PCMLength();
   readPosition_ = 0;
-  ring_.Clear();
   if (length != 0) {
     playing_.store(true, std::memory_order_release);
     Refill();
@@ -44,7 +55,8 @@ void TPreviewMonitor::JumpToSecond(int32_t second) {
   if (p + kPreviewPieceBytes > length) p = length - kPreviewPieceBytes;
   if (p < 0) p = 0;
   readPosition_ = int32_t(p);
-  ring_.Clear();
+  StopAndEmpty();
+  playing_.store(true, std::memory_order_release);
   Refill();
 }
 
@@ -66,8 +78,11 @@ void TPreviewMonitor::Refill() {
 
 void TPreviewMonitor::ReadPreview(int16_t* destination, int32_t bytes) noexcept {
   if (destination == nullptr || bytes <= 0) return;
-  if (PreviewPlaying() && ring_.UsedBytes() > bytes && ring_.Read(destination, bytes)) return;
-  std::memset(destination, 0, size_t(bytes));
+  readEpoch_.fetch_add(1, std::memory_order_seq_cst);
+  const bool played = playing_.load(std::memory_order_seq_cst) && ring_.UsedBytes() > bytes &&
+                      ring_.Read(destination, bytes);
+  readEpoch_.fetch_add(1, std::memory_order_release);
+  if (!played) std::memset(destination, 0, size_t(bytes));
 }
 
 }  // namespace zonda

@@ -15,8 +15,10 @@
 // is silent.
 //
 // Threads: Open, JumpToSecond and Refill on the main thread (they decode
-// through the decoder front, under the decoder lock); ReadPreview on the audio
-// thread. The ring, with its short copy lock, is the only shared structure.
+// through the decoder front, under the decoder lock; the main thread writes the
+// ring); ReadPreview on the audio thread (it reads the ring). To empty the ring
+// the main thread stops the player and waits until no ReadPreview is running
+// (a read lasts microseconds), so the ring is never cleared under its reader.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -55,12 +57,16 @@ class TPreviewMonitor final : public TMixerPreviewSource {
   bool Ready() const noexcept { return ready_.load(std::memory_order_acquire); }
   bool PreviewPlaying() const noexcept { return playing_.load(std::memory_order_acquire); }
   int32_t ReadPosition() const noexcept { return readPosition_; }  // main thread
-  int32_t QueuedBytes() const noexcept { return ring_.UsedBytes(); }
+  int32_t QueuedBytes() const noexcept { return ring_.BufferSize() - ring_.FreeBytes(); }  // main thread
   int32_t PCMLength() const noexcept;                               // main thread
 
  private:
   std::atomic<bool> ready_{false};
+  // Main thread: stops the player and empties the ring once no read runs.
+  void StopAndEmpty() noexcept;
+
   std::atomic<bool> playing_{false};
+  std::atomic<uint32_t> readEpoch_{0};  // odd while a ReadPreview runs
   std::unique_ptr<TDataProvider> provider_;
   TBufferSmall ring_{kPreviewRingBytes};
   int32_t readPosition_ = 0;
