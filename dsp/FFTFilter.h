@@ -21,8 +21,8 @@
 //
 // Threads: SetLowGain/SetMidGain/SetHighGain from the main thread (they only
 // store the value and a dirty flag); ProcessStereo from the audio thread only,
-// which alone redesigns the kernel (under the engine's kernel lock, never held
-// by another thread) and filters. No allocation on the processing path.
+// which alone redesigns the kernel and filters, so the kernel needs no lock.
+// No allocation and no lock on the processing path.
 #include <atomic>
 #include <cstdint>
 #include <memory>

@@ -22,7 +22,6 @@ inline int16_t TruncateToSample(float v) noexcept {
 FFTFilterEngine::FFTFilterEngine()
     : input_(TAllocate::Instance().Get(kBufferBytes)), output_(TAllocate::Instance().Get(kBufferBytes)) {
   binGains_.fill(static_cast<float>(std::pow(10.0, 6.0 / 20.0)));  // 0 dB
-  std::lock_guard<std::mutex> guard(kernelLock_);
   DesignKernel();
 }
 
@@ -44,7 +43,6 @@ void FFTFilterEngine::SetBandGain(double loHz, double hiHz, double gainDb) noexc
   gainDb = std::clamp(gainDb, -200.0, 60.0);
   const BinRange r = BandBins(loHz, hiHz);
   const float magnitude = static_cast<float>(std::pow(10.0, (gainDb + 6.0) / 20.0));
-  std::lock_guard<std::mutex> guard(kernelLock_);
   for (int32_t j = r.first; j <= r.last; ++j) binGains_[static_cast<size_t>(j)] = magnitude;
   DesignKernel();
 }
@@ -142,7 +140,6 @@ void FFTFilterEngine::Process(void* block, int32_t bytes) noexcept {
   inputFill_ += bytes;
 
   {
-    std::lock_guard<std::mutex> guard(kernelLock_);
     int32_t done = 0;
     while (inputFill_ - done >= kBlockBytes && outputFill_ + kBlockBytes <= kBufferBytes) {
       int16_t samples[kFFTSize * 2];

@@ -16,13 +16,12 @@
 // (TLowKillFilter, which says why), applied per 512-frame block so the output
 // stays the same whatever the callers' block sizes.
 //
-// Buffers come from the TAllocate pool at construction. The kernel is guarded
-// by the engine's kernel lock, which only the processing thread takes, so it is
-// never contended. Threads: construction on the main thread; SetBandGain,
-// SetLowKill, Process and Reset on the audio thread (one thread per engine).
+// Buffers come from the TAllocate pool at construction. The kernel needs no
+// lock: it is designed and used on one thread. Threads: construction on the
+// main thread; SetBandGain, SetLowKill, Process and Reset on the audio thread
+// (one thread per engine).
 #include <array>
 #include <cstdint>
-#include <mutex>
 
 #include "dsp/Allocate.h"
 #include "dsp/FFT.h"
@@ -52,7 +51,7 @@ class FFTFilterEngine {
   static BinRange BandBins(double loHz, double hiHz) noexcept;
 
   // Audio thread. Every bin of the band := 10^((gainDb + 6) / 20), then the
-  // kernel is designed again (under the kernel lock).
+  // kernel is designed again.
   void SetBandGain(double loHz, double hiHz, double gainDb) noexcept;
 
   // Audio thread. Replaces a block of at most kMaxCallBytes bytes by the
@@ -88,7 +87,6 @@ class FFTFilterEngine {
   std::array<std::array<float, kHalfSize>, 2> overlap_{};
   std::array<std::array<float, kFFTSize>, 2> filtered_{};  // a block's output per channel, before truncation
   TLowKillFilter lowKill_;
-  std::mutex kernelLock_;
 
   TAllocate::Block input_;
   TAllocate::Block output_;

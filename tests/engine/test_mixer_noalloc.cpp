@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -14,12 +15,15 @@
 #include "engine/MixerLaws.h"
 #include "engine/Recorder.h"
 #include "tests/engine/RenderDeckFixture.h"
+#include "engine/PreviewMonitor.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/LockCounter.h"
 
 namespace zonda {
 namespace {
 
 using test::CountAllocations;
+using test::CountLocks;
 
 TEST(MixerPath, CountingSeesAnAllocation) {
   const int n = CountAllocations([] {
@@ -80,6 +84,62 @@ TEST(MixerPath, MixBlockNeverAllocates) {
   recorder.Drain();
   EXPECT_GT(recorder.RecordedBytes(), 0);
   EXPECT_GT(mixer.LevelB(), -96.0);
+  recorder.Stop();
+}
+
+TEST(MixerPath, CountingSeesALock) {
+  std::mutex m;
+  EXPECT_EQ(CountLocks([&] { std::lock_guard g(m); }), 1);
+}
+
+TEST(MixerPath, MixBlockTakesNoLockWhileTheMainThreadUsesTheRings) {
+  // Both decks, recording, preview and meters; another thread hammers what the
+  // main thread does meanwhile: reads the meters, drains the recording,
+  // refills and moves the preview, asks for the monitor ring to be cleared.
+  const auto toneA = test::SineStereo(400000, 500, 700, 0.4);
+  const auto toneB = test::SineStereo(400000, 90, 5000, 0.4);
+  test::TRenderDeck a(toneA), b(toneB);
+  TFFTFilter eqA, eqB;
+  test::TempDir dir;
+  test::WriteDeckWav(dir.file("preview.wav"), test::SineStereo(44100 * 20, 300, 300, 0.3));
+  TRecorder recorder;
+  ASSERT_TRUE(recorder.Start(dir.file("rec.wav")));
+  TKAVMixer mixer(TMixerDeck{&a.deck(), &eqA, {}}, TMixerDeck{&b.deck(), &eqB, {}}, &recorder);
+  mixer.SetSubBlocks(2);
+  ASSERT_GT(mixer.Preview->Open(dir.file("preview.wav")), 0);
+  mixer.PreviewOn = true;
+  mixer.Start();
+  a.PlayAt(1000.0, 1.0);
+  b.PlayAt(1000.0, 1.0);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> mainPasses{0};
+  std::thread mainThread([&] {
+    for (int i = 0; !stop; ++i) {
+      mixer.LevelA();
+      mixer.LevelB();
+      mixer.MasterLevels();
+      recorder.Drain();
+      mixer.Preview->Refill();
+      if (i % 50 == 0) mixer.Preview->JumpToSecond(i % 7);
+      if (i % 30 == 0) mixer.ClearMonitor();
+      mainPasses.fetch_add(1);
+      std::this_thread::yield();
+    }
+  });
+  std::vector<int16_t> master(2 * kMixerAreaFrames), monitor(2 * kMixerAreaFrames);
+  int locks = 0;
+  for (int i = 0; i < 400 || mainPasses.load() < 200; ++i) {
+    locks += CountLocks([&] {
+      mixer.MixBlock(master.data(), 256 * 4);
+      mixer.ReadMonitor(monitor.data(), 256 * 4);
+    });
+    if (i > 100000) break;
+  }
+  stop = true;
+  mainThread.join();
+  EXPECT_EQ(locks, 0);
+  EXPECT_GE(mainPasses.load(), 200);
   recorder.Stop();
 }
 
