@@ -7,8 +7,6 @@
 // device and on JACK.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -20,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/BusyProcesses.h"
 #include "tests/support/JackClient.h"
 #include "tests/support/TestFiles.h"
 
@@ -554,31 +553,6 @@ TEST(ZondaEngineRealTime, JackDummyServer) {
 namespace zonda {
 namespace {
 
-// Ordinary busy processes (nice 0) for the length of a test: each child spins
-// and ends itself after `seconds` even if the test dies; all are killed and
-// reaped on destruction.
-class BusyProcesses {
- public:
-  BusyProcesses(int count, unsigned seconds) {
-    for (int i = 0; i < count; ++i) {
-      const pid_t pid = ::fork();
-      if (pid == 0) {
-        ::alarm(seconds);
-        for (;;) asm volatile("" ::: "memory");  // spins; the alarm ends it
-      }
-      if (pid > 0) pids_.push_back(pid);
-    }
-  }
-  ~BusyProcesses() {
-    for (pid_t pid : pids_) ::kill(pid, SIGKILL);
-    for (pid_t pid : pids_) ::waitpid(pid, nullptr, 0);
-  }
-  size_t Running() const { return pids_.size(); }
-
- private:
-  std::vector<pid_t> pids_;
-};
-
 // The longest run of 10 ms windows whose peak is below -50 dBFS, in ms, from
 // the first window that is not silent (the PLAY) to the end.
 double LongestSilenceAfterPlayMs(const Wav& w, int ch) {
@@ -629,7 +603,7 @@ TEST(ZondaEngineRealTime, BusyMachineNeverSilencesAPlayingDeck) {
       "at 6.5 record stop\nat 6.6 report\nat 6.7 end\n";
   Sandbox::Result r;
   {
-    BusyProcesses busy(4, 60);
+    test::TBusyProcesses busy(4, 60);
     ASSERT_EQ(busy.Running(), 4u);
     r = box.Run("--device null --verbose", script);
   }
@@ -650,9 +624,9 @@ TEST(ZondaEngineRealTime, BusyMachineNeverSilencesAPlayingDeck) {
   EXPECT_EQ(b.blocks, 0) << r.out;         // never sought: never silent
 }
 
-TEST(ZondaEngineRealTime, ReportCountsTheSilenceOfAPlayingDeckWhoseAudioIsMissing) {
-  // Offline, a seek completes before the next block, so nothing is missing;
-  // the report line is there for both decks.
+TEST(ZondaEngineOffline, ReportShowsNoMissingAudioWhereTheRenderWaitsForTheDecks) {
+  // Offline, the render waits for every seek and chunk, so nothing is
+  // missing; the report line is there for both decks.
   Sandbox box;
   WriteTones(box.file("a.wav"), 20, {{1000, 0.5}});
   const auto r = box.Run("--offline --out mix.wav",
