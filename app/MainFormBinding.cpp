@@ -143,7 +143,8 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
   both("Deck#SearchNextClick", [this](int d, int) { SearchNextClick(d); });
   both("Deck#SearchNextUnClick", [this](int d, int) { SearchNextUnClick(d); });
   both("Position_#Track", [this](int d, int) { Position_Track(d); });
-  // Loading the next song of the shown list comes with the lists.
+  // The load buttons take their song from the shown list; without a list
+  // view, songs load by dropping files or from the command line.
   both("Load#", [](int, int) {});
   both("Loop_In_End_#Click", [this](int d, int) { Loop_In_End_Click(d); });
   both("ExitLOOP_#Click", [this](int d, int) { ExitLOOP_Click(d); });
@@ -173,7 +174,7 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
     t.FillHandler(ForLetter("KAVdisp#MOVE", letter), [this, d](int, int) {
       if (Attached()) KAVdispMOVE(d);
     });
-    // Songs dropped from a list: the lists' own drag and drop comes with them.
+    // Songs dragged from a list view: the list view handles its own drag and drop.
     t.FillHandler(ForLetter("DroppedOn#", letter), [](int, int) {});
   }
   both("Volume_#Change", [this](int d, int) { Volume_Change(d); });
@@ -235,7 +236,7 @@ void TMainForm::ApplyAllControls() {
 
 void TMainForm::SaveConfiguration(TRegQZ& reg) {
   if (!links_.Config) return;
-  // Shortcuts are saved by the control mapping when it lands.
+  // Shortcuts are saved by the control mapping, not here.
   links_.Config->Random = Button(state_.random).Selected();
   links_.Config->AutoDj = Button(state_.autodj).Selected();
   links_.Config->Write(reg, LastListSelected);

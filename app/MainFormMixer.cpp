@@ -12,6 +12,7 @@
 #include "dsp/FFTFilter.h"
 #include "engine/Mixer.h"
 #include "engine/Recorder.h"
+#include "engine/SoundSource.h"
 
 namespace zonda {
 
@@ -42,15 +43,19 @@ void TMainForm::Volume_Change(int d) {
 
 void TMainForm::Gain_Change(int d) {
   if (!links_.Mixer) return;
-  const double trim = TrimFromGainDb(Slider(state_.Deck[d].A.gain).Value());
-  (d == 0 ? links_.Mixer->TrimA : links_.Mixer->TrimB).store(trim);
+  const int32_t gain = Slider(state_.Deck[d].A.gain).Value();
+  (d == 0 ? links_.Mixer->TrimA : links_.Mixer->TrimB).store(TrimFromGainDb(gain));
+  Deck(d).SongGain.store(gain);  // the song's memory keeps what the DJ set
 }
 
 void TMainForm::EqChange(int d, int band) {
   TFFTFilter* eq = links_.Equaliser[static_cast<size_t>(d)];
   if (eq == nullptr || band < 0 || band > 2) return;
   const TDeckUi& ui = state_.Deck[d];
-  const double dB = EqualiserBandDb(Slider(ui.A.eq[static_cast<size_t>(band)]).Value(), ui.Kill[static_cast<size_t>(band)]);
+  const int32_t knob = Slider(ui.A.eq[static_cast<size_t>(band)]).Value();
+  const double dB = EqualiserBandDb(knob, ui.Kill[static_cast<size_t>(band)]);
+  // The song's memory keeps what the DJ set.
+  (band == 0 ? Deck(d).SongEqLow : band == 1 ? Deck(d).SongEqMid : Deck(d).SongEqHigh).store(knob);
   if (band == 0) eq->SetLowGain(dB);
   if (band == 1) eq->SetMidGain(dB);
   if (band == 2) eq->SetHighGain(dB);
@@ -61,7 +66,6 @@ void TMainForm::KILL_Click(int d, int band) {
   TDeckUi& ui = state_.Deck[d];
   ui.Kill[static_cast<size_t>(band)] = Button(ui.A.kill[static_cast<size_t>(band)]).Selected();
   EqChange(d, band);
-  // Controller lamp KillLampNumber(d, band) joins with the controller.
 }
 
 void TMainForm::OpenLineMouseDown(int d) {

@@ -1,8 +1,6 @@
 // The main window's periodic update (every 35 ms, on the main thread, from
 // the periodic-update timer) and the hold tracking (every 25 ms, on the
-// hold-tracking timer's own thread). Steps whose subject is not part of the
-// program yet (beat sync, effect editors, the list view, controller lamps,
-// the Auto-DJ, the preview player) join with those units.
+// hold-tracking timer's own thread).
 #include <QTime>
 #include <cstdio>
 #include <span>

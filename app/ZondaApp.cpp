@@ -75,8 +75,8 @@ TStartOptions TZondaApp::ParseArguments(int argc, char** argv) {
 
 const std::vector<TRequiredFile>& TZondaApp::RequiredFiles() {
   // The program's, its libraries' and its data files' names in the
-  // installation. Entries not checked yet belong to parts that are not
-  // installed by this version; each joins the check when it is.
+  // installation that start-up checks; a file this installation does not
+  // ship is not required.
   static const std::vector<TRequiredFile> files = {
       {"/zonda", true},
       {"/libilvex.so", true},
@@ -214,7 +214,7 @@ int TZondaApp::Start(const TStartOptions& options) {
   // 25. Sound from now on.
   engineRunning_.store(1);
   mixer_->Start();
-  // 26. The Auto-DJ switch (the Auto-DJ itself comes with its own unit).
+  // 26. The Auto-DJ switch, as stored.
   actions_->Button(actions_->FindButtonAction("autodj")).SetSelected(config_.AutoDj);
   // Files named on the command line.
   if (!options.DeckAFile.empty()) form_->load_but_Click(0, options.DeckAFile);

@@ -73,8 +73,8 @@ bool IsSupportedExtension(const std::string& ext) {
 void SetCDAudioAvailable(bool available) { gCDAudioAvailable.store(available); }
 bool CDAudioAvailable() { return gCDAudioAvailable.load(); }
 
-// The one place where decoders are created. Kinds not built yet stay null and
-// their files fail to open (LastError -1).
+// The one place where decoders are created. A kind whose library is missing
+// stays null and its files fail to open (LastError -1).
 TDataProvider::TDataProvider()
     : quickTime_(std::make_unique<TDecoderQT>()),
       mp3_(std::make_unique<TDecoderMP3>()),

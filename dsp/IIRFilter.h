@@ -63,7 +63,7 @@ class TIIRFilter {
   // The coefficients in use (processing thread, or tests). Valid after a block.
   const Section& Coefficients(int section) const noexcept { return sections_[section]; }
 
-  // The design arithmetic, single precision throughout. kind: 0 low-pass, 1 high-pass;
+  // The coefficient arithmetic, single precision throughout. kind: 0 low-pass, 1 high-pass;
   // fc: cut-off as a fraction of the sample rate.
   static std::array<Section, 3> Design(float kind, float fc) noexcept;
 

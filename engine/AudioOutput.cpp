@@ -4,6 +4,8 @@
 
 #include "engine/IlvexLibrary.h"
 
+#include "platform/ThreadRole.h"
+
 namespace zonda {
 namespace {
 
@@ -125,6 +127,7 @@ int32_t TAudioOutput::OnInput(const float* buffer, int32_t frames) noexcept {
 }
 
 int32_t AudioOutputCallback(float* buffer, int32_t frames) noexcept {
+  if (CurrentThreadRole() == TThreadRole::Unknown && ThreadRolesInUse()) SetCurrentThreadRole(TThreadRole::Audio);
   TAudioOutput* output = gInstalled.load(std::memory_order_acquire);
   return output ? output->OnOutput(buffer, frames) : 0;
 }

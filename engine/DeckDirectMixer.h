@@ -6,8 +6,8 @@
 // frames (a piece the deck cannot render is silence), copies the result to the
 // master output unchanged, hands the master block to the recorder, and stores
 // the same block as the monitor mix in the monitor ring for ReadMonitor. No
-// gains, filters or effects. It serves until the full mixer takes its place
-// behind TAudioMixer, and for tests and tools that play one deck.
+// gains, filters or effects: for tests and tools that play one deck through
+// the audio output without the full mixer.
 //
 //   TDeckDirectMixer mixer(&deck, &recorder);
 //   TAudioOutput output(mixer);

@@ -1,3 +1,4 @@
+#include "platform/ThreadRole.h"
 #include "engine/Mixer.h"
 
 #include <algorithm>
@@ -162,6 +163,8 @@ inline void MoveGain(double& current, double latched, double step) noexcept {
 }  // namespace
 
 bool TKAVMixer::MixBlock(int16_t* destination, int32_t bytes) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Main);
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Worker);
   if (!running_.load(std::memory_order_acquire) || destination == nullptr) return false;
   const int32_t frames = bytes / 4;
   if (frames <= 0 || frames > kMixerAreaFrames) return false;

@@ -7,6 +7,7 @@
 
 #include "decoding/core/AudioReadError.h"
 #include "engine/SongSettings.h"
+#include "platform/ThreadRole.h"
 
 namespace zonda {
 namespace {
@@ -69,6 +70,7 @@ TSoundSource::~TSoundSource() {
 // ---------------------------------------------------------------- main thread
 
 bool TSoundSource::Load(const std::string& fileName) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (LoadPending.load()) return false;
   LoadOk.store(false);
   // Only a song that opened has its own values in the deck: after a failed
@@ -88,6 +90,7 @@ bool TSoundSource::Load(const std::string& fileName) {
 }
 
 void TSoundSource::RequestSeek(int32_t frame) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (SeekPending.load() || !LoadOk.load() || Held.load()) return;
   SeekTarget.store(frame);
   SeekPending.store(true, std::memory_order_release);
@@ -228,7 +231,7 @@ void TSoundSource::SaveSongSettings() {
   const int32_t selected = SelectedCueSlot.load();
   r.SelectedSlot = static_cast<uint8_t>(selected >= 1 && selected <= 8 ? selected : 1);
   for (int i = 0; i < 8; ++i) r.Slots[i] = CueSlots[static_cast<size_t>(i + 1)].load();
-  // Until the deck sliders exist the deck's own song fields stand for them.
+  // The deck's song fields hold what the gain and equaliser knobs were set to.
   r.EqLow = SongEqLow.load();
   r.EqMid = SongEqMid.load();
   r.EqHigh = SongEqHigh.load();

@@ -14,6 +14,7 @@
 #include <numbers>
 #include <thread>
 
+#include "platform/ThreadRole.h"
 #include "engine/Interpolation.h"
 #include "engine/KeyLockSplice.h"
 #include "engine/SampleMath.h"
@@ -199,6 +200,8 @@ void TSoundSource::WaitForRenderBlockEnd() const noexcept {
 }
 
 bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Main);
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Worker);
   // Marks the block as running before any chunk pointer is read, until it returns.
   TRenderEpochGuard running(RenderEpoch);
   LastRenderNs.store(SteadyNowNs(), std::memory_order_relaxed);
@@ -478,7 +481,8 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   const int32_t chunkNow = pos >= 0.0 ? static_cast<int32_t>(std::min(pos, 2.0e9) / kChunkFrames) : -1;
   const bool newChunk = chunkNow != LastRenderedChunk_.load(std::memory_order_relaxed);
   LastRenderedChunk_.store(chunkNow, std::memory_order_relaxed);
-  if (newChunk || RenderCount.fetch_add(1, std::memory_order_relaxed) + 1 >= kWakeEveryBlocks) {
+  if (newChunk) WakeEvent.Signal();
+  if (RenderCount.fetch_add(1, std::memory_order_relaxed) + 1 >= kWakeEveryBlocks) {
     RenderCount.store(0, std::memory_order_relaxed);
     WakeEvent.Signal();
   }

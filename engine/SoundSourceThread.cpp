@@ -3,6 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/ThreadRole.h"
+
 namespace zonda {
 
 TSoundSourceThread::TSoundSourceThread(TThreadPriority priority, std::function<void()> step, const char* name)
@@ -15,6 +17,7 @@ TSoundSourceThread::~TSoundSourceThread() {
 
 void TSoundSourceThread::Execute(TThreadPriority priority, const char* name) {
   if (name != nullptr) SetCurrentThreadName(name);
+  SetCurrentThreadRole(TThreadRole::Worker);
   SetCurrentThreadPriority(priority);
   while (!terminated_.load()) {
     step_();

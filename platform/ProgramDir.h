@@ -3,7 +3,7 @@
 //
 // ProgramDir() is the folder of the running executable without a trailing "/",
 // unless the environment variable ZONDA_PROGRAM_DIR names another folder (tests
-// and portable installs). ProgramPath() joins a suffix written the design's way
+// and portable installs). ProgramPath() joins a suffix written the Windows way
 // ("\lists\lists.ssa") or the POSIX way ("/lists/lists.ssa") onto it.
 //
 //   std::string songs = zonda::ProgramPath("\\songinfo.ssa");

@@ -34,7 +34,7 @@
 
 namespace zonda {
 
-// Kinds of parts, in the design's order.
+// Kinds of parts, in a fixed order callers rely on.
 enum class TPartKind {
   None,
   XmlDeclaration,

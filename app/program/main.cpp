@@ -12,6 +12,8 @@
 
 #include "app/MainForm.h"
 #include "app/ZondaApp.h"
+#include "platform/ThreadPriority.h"
+#include "platform/ThreadRole.h"
 
 namespace {
 
@@ -25,6 +27,8 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  zonda::SetCurrentThreadRole(zonda::TThreadRole::Main);
+  zonda::SetCurrentThreadName("zonda");
   QApplication app(argc, argv);
   const zonda::TStartOptions options = zonda::TZondaApp::ParseArguments(argc, argv);
   if (options.Help || !options.Error.empty()) {

@@ -21,7 +21,7 @@ class TSKINControl : public QWidget {
  public:
   TSKINControl(QWidget* parent, const QImage* skinImage);
 
-  // Hint text as the design writes it ("\r\n" line breaks); shown as tool tip.
+  // Hint text as skin files write it ("\r\n" line breaks); shown as tool tip.
   void ApplyHint(const std::string& hint);
   const std::string& HintText() const { return hint_; }
 

@@ -296,6 +296,26 @@ TEST_F(DeckControls, MixerControlsReachTheMixer) {
   EXPECT_FALSE(mixer_.PhonesSplit.load());
 }
 
+TEST_F(DeckControls, TheSongsMemoryKeepsTheGainAndEqualiserTheDJSet) {
+  // Set on the knobs, saved when another song loads, restored with the song.
+  const std::string song = WritePatternTrack(dir_.dir(), "kept.wav", 176400 * 4);
+  const std::string other = WritePatternTrack(dir_.dir(), "other.wav", 176400 * 4);
+  ASSERT_TRUE(LoadAndWait(deckA_, song));
+  Slider("decka_eq_low").SetValue(-9);
+  form_->EqChange(0, 0);
+  Slider("decka_eq_high").SetValue(7);
+  form_->EqChange(0, 2);
+  Slider("decka_gain").SetValue(5);
+  form_->Gain_Change(0);
+  ASSERT_TRUE(LoadAndWait(deckA_, other));
+  EXPECT_EQ(deckA_.SongEqLow.load(), 0) << "a song without memory starts neutral";
+  ASSERT_TRUE(LoadAndWait(deckA_, song));
+  EXPECT_EQ(deckA_.SongEqLow.load(), -9);
+  EXPECT_EQ(deckA_.SongEqMid.load(), 0);
+  EXPECT_EQ(deckA_.SongEqHigh.load(), 7);
+  EXPECT_EQ(deckA_.SongGain.load(), 5);
+}
+
 TEST_F(DeckControls, ReplacingAnAudibleSongAsksUnlessItIsAboutToEnd) {
   const std::string first = WritePatternTrack(dir_.dir(), "first.wav", 176400 * 4);
   const std::string second = WritePatternTrack(dir_.dir(), "second.wav", 176400 * 2);
