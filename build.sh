@@ -3,6 +3,7 @@
 #   ./build.sh run     set up, build the release installation and start Zonda
 #   ./build.sh test    set up, build with -Werror + ASan/UBSan and run every test
 #   ./build.sh build   set up and build the release installation only
+#   ./build.sh smoke   build the release installation and run its tools once on generated tracks
 #   ./build.sh bench   set up, build the benchmarks (release) and run them
 #   ./build.sh fuzz [SECONDS]   build the libFuzzer targets with clang and run each
 #   ./build.sh deps    only install the Debian packages
@@ -98,6 +99,49 @@ run_tests() {
   return $status
 }
 
+# The release installation, run briefly as a user would: zonda-engine mixes a
+# generated WAV and MP3 offline, zonda-decode decodes the MP3. Exit status,
+# error output and output sizes are checked. The programs run from the tree
+# with build/smoke as their program folder (the tree's libraries linked in),
+# so the song memory and settings they write stay out of the user's files.
+run_smoke() {
+  build_release
+  local tree=$ROOT/build/release/zonda work=$ROOT/build/smoke
+  rm -rf "$work"
+  mkdir -p "$work"
+  ln -s "$tree"/*.so "$work"/
+  cd "$work"
+  export ZONDA_PROGRAM_DIR=$work XDG_CONFIG_HOME=$work
+  sox -n -r 44100 -c 2 -b 16 tone.wav synth 4 sine 440 gain -6
+  lame --quiet -b 128 tone.wav tone.mp3
+  printf 'at 0 load a tone.wav\nat 0 load b tone.mp3\nat 0 play a\nat 0 play b\nat 3 end\n' >mix.txt
+  smoke_run "zonda-engine --offline" "$tree/zonda-engine" --offline --out mix.wav mix.txt
+  local second=$((44100 * 2 * 2))  # bytes of one second of 16-bit stereo
+  smoke_size mix.wav $((44 + 3 * 2 * second)) $((44 + 3 * 2 * second))  # 3 s, four channels
+  smoke_run zonda-decode "$tree/zonda-decode" tone.mp3 decoded.wav
+  # Whole MP3 frames: the encoder's delay and padding (under three frames) stay in.
+  smoke_size decoded.wav $((44 + 4 * second)) $((44 + 4 * second + 3 * 1152 * 4))
+  cd "$ROOT"
+  echo "Smoke check of build/release/zonda passed."
+}
+smoke_run() {  # label, command...: exit 0 and nothing on standard error
+  local label=$1; shift
+  local status=0
+  "$@" >smoke.out 2>smoke.err || status=$?
+  if [ "$status" -ne 0 ] || [ -s smoke.err ]; then
+    echo "smoke: $label failed (exit $status): $*" >&2
+    cat smoke.out smoke.err >&2
+    exit 1
+  fi
+}
+smoke_size() {  # file, least bytes, most bytes
+  local size; size=$(stat -c %s "$1" 2>/dev/null || echo 0)
+  if [ "$size" -lt "$2" ] || [ "$size" -gt "$3" ]; then
+    echo "smoke: $1 is $size bytes, expected $2..$3" >&2
+    exit 1
+  fi
+}
+
 run_fuzz() {
   local seconds=${1:-60}
   configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
@@ -138,10 +182,11 @@ case "$cmd" in
     exec build/release/zonda/zonda "$@"
     ;;
   test) run_tests ;;
+  smoke) run_smoke ;;
   bench)
     configure_and_build build/bench -DCMAKE_BUILD_TYPE=Release -DZONDA_TESTS=OFF -DZONDA_BENCH=ON
     for b in build/bench/bench/*; do [ -x "$b" ] && { echo "== $(basename "$b")"; (cd build/bench && "$ROOT/$b" "$@"); }; done
     ;;
   fuzz) run_fuzz "${1:-60}" ;;
-  *) echo "usage: ./build.sh [run|test|build|bench|fuzz [SECONDS]|deps]" >&2; exit 2 ;;
+  *) echo "usage: ./build.sh [run|test|build|smoke|bench|fuzz [SECONDS]|deps]" >&2; exit 2 ;;
 esac
