@@ -11,6 +11,8 @@
 // loop made of two plain libjack clients, without PortAudio or the library,
 // for the xruns the machine produces anyway. The server runs --no-realtime like the CI's, or
 // --realtime with ZONDA_BENCH_JACK_REALTIME=1 (needs real-time rights).
+// libilvex.so comes from this build's installation tree unless
+// ZONDA_PROGRAM_DIR names another.
 //
 //   ./build.sh bench   or   build/bench/bench/bench_ilvex_roundtrip
 #include <benchmark/benchmark.h>
@@ -106,6 +108,7 @@ void RawJackBaseline(benchmark::State& state, int block, double seconds, bool re
 
 // Arguments: block frames, 0 = libilvex through PortAudio, 1 = the plain libjack peer.
 void BM_IlvexJackRoundTrip(benchmark::State& state) {
+  ::setenv("ZONDA_PROGRAM_DIR", ZONDA_BENCH_PROGRAM_DIR, 0);  // before the library is first looked up
   const int block = static_cast<int>(state.range(0));
   const char* secondsEnv = std::getenv("ZONDA_BENCH_SECONDS");
   const double seconds = secondsEnv ? std::atof(secondsEnv) : 60.0;

@@ -16,17 +16,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
-  zonda::TMediaStream s;
-  if (s.Open(path)) {
-    std::vector<int16_t> buf(static_cast<size_t>(s.Rate()) * s.Channels());
-    const int64_t total = s.TotalFrames();
-    for (int64_t at = 0, n = 0; at < total && n < 600; at += s.Rate(), ++n) {
-      if (s.Read(at, buf.data(), s.Rate()) <= 0) break;
-    }
-    if (total > 0) {
-      s.Read(total / 2, buf.data(), s.Rate());
-      s.Read(total / 7, buf.data(), s.Rate());
+  {
+    zonda::TMediaStream s;
+    if (s.Open(path)) {
+      std::vector<int16_t> buf(static_cast<size_t>(s.Rate()) * s.Channels());
+      const int64_t total = s.TotalFrames();
+      for (int64_t at = 0, n = 0; at < total && n < 600; at += s.Rate(), ++n) {
+        if (s.Read(at, buf.data(), s.Rate()) <= 0) break;
+      }
+      if (total > 0) {
+        s.Read(total / 2, buf.data(), s.Rate());
+        s.Read(total / 7, buf.data(), s.Rate());
+      }
     }
   }
+  std::remove(path.c_str());  // closed above; no file left behind in /tmp
   return 0;
 }

@@ -9,6 +9,7 @@
 // Seeds: fuzz/seeds/mpeg.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +55,10 @@ void FuzzDecoder(const uint8_t* data, size_t size) {
   if (!f) return;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
+  struct RemoveAtReturn {  // after Close(); no file left behind in /tmp
+    const std::string& path;
+    ~RemoveAtReturn() { std::remove(path.c_str()); }
+  } removeAtReturn{path};
   std::lock_guard<std::recursive_mutex> lock(zonda::DecoderLock());
   static zonda::TDecoderMP3 mp3;  // reused, as the front does
   if (!mp3.Open(path)) return;

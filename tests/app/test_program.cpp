@@ -31,6 +31,7 @@
 #include "engine/SoundSource.h"
 #include "platform/ProgramDir.h"
 #include "skin/ActionTables.h"
+#include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda::test {
@@ -270,7 +271,7 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
 TEST(Program, PlaysCuesLoopsAndPitchesOnTheNullDevice) { PlayMixCueLoopPitchRestart("null"); }
 
 TEST(Program, PlaysCuesLoopsAndPitchesThroughJack) {
-  if (!std::getenv("ZONDA_JACK_RUNNING")) GTEST_SKIP() << "no JACK server (./build.sh test starts one)";
+  if (!std::getenv("ZONDA_JACK_RUNNING")) ZONDA_SKIP_OR_FAIL("no JACK server: ZONDA_JACK_RUNNING not set (./build.sh test starts one)");
   PlayMixCueLoopPitchRestart("jack");
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda {
@@ -35,8 +36,8 @@ std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
 class ZondaDecode : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::getenv("ZONDA_PROGRAM_DIR")) GTEST_SKIP() << "run through ctest";
-    if (!test::HaveTool("sox")) GTEST_SKIP() << "sox missing";
+    if (!std::getenv("ZONDA_PROGRAM_DIR")) ZONDA_SKIP_OR_FAIL("ZONDA_PROGRAM_DIR not set (run through ctest)");
+    ZONDA_REQUIRE_TOOLS("sox");
   }
   // Output of zonda-decode (header checked) as samples.
   std::vector<int16_t> Decode(const std::string& in) {

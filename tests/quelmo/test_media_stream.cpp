@@ -4,12 +4,13 @@
 
 #include "quelmo/stream/MediaStream.h"
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
 
 TEST(MediaStream, SequentialChunksNeverSeekAndJumpsSeekOnce) {
-  if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg");
   TempDir dir;
   TFixture f;
   ASSERT_TRUE(MakeFixture(dir, "a.m4a", "-c:a aac -b:a 128k", 4.0, 44100, 2, 16, &f));
@@ -32,7 +33,7 @@ TEST(MediaStream, SequentialChunksNeverSeekAndJumpsSeekOnce) {
 }
 
 TEST(MediaStream, FlacIndexFromFrameHeadersAgreesWithTheDemuxer) {
-  if (!HaveTool("ffmpeg") || !HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg", "ffprobe");
   TempDir dir;
   TFixture f;
   // A block size that does not divide the length: the last frame is short.
@@ -57,7 +58,7 @@ TEST(MediaStream, FlacIndexFromFrameHeadersAgreesWithTheDemuxer) {
 }
 
 TEST(MediaStream, AnExpiredDeadlineEndsTheCallInsteadOfWaiting) {
-  if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg");
   TempDir dir;
   TFixture f;
   // Big enough that a far jump has to read the file again (FFmpeg checks the

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 class QuelmoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    ZONDA_REQUIRE_TOOLS("ffmpeg");
     lib_ = LoadLibrary("libquelmo.so");
     ASSERT_TRUE(lib_.ok()) << "libquelmo.so not in the installation tree";
     obj_ = lib_.create_obj();

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -71,7 +72,7 @@ bool PlaysSafely(const TLoadedLibrary& lib, const std::string& path, int* opened
 }
 
 TEST(QuelmoBadInput, CutAndFlippedFilesOpenCleanlyOrPlayWhatIsDecodable) {
-  if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg");
   const TLoadedLibrary quelmo = LoadLibrary("libquelmo.so");
   const TLoadedLibrary ombrel = LoadLibrary("libombrel.so");
   ASSERT_TRUE(quelmo.ok());

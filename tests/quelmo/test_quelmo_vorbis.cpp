@@ -11,6 +11,7 @@
 #include "decoding/DataProvider.h"
 #include "quelmo/stream/MediaStream.h"
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -39,7 +40,7 @@ bool SoxVorbis(const TempDir& dir, const std::string& name, const std::string& s
 class QuelmoVorbis : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTool("sox") || !HaveTool("oggenc") || !HaveTool("oggdec")) GTEST_SKIP() << "sox/vorbis-tools not installed";
+    ZONDA_REQUIRE_TOOLS("sox", "oggenc", "oggdec");
   }
   TempDir dir_;
 };
@@ -74,7 +75,7 @@ TEST_F(QuelmoVorbis, BlockSizeChangesKeepLibvorbisLengthAndSamples) {
 }
 
 TEST_F(QuelmoVorbis, ChainedFileIsRefusedAndPlaysThroughTheVorbisDecoder) {
-  if (!std::getenv("ZONDA_PROGRAM_DIR")) GTEST_SKIP() << "run through ctest";
+  if (!std::getenv("ZONDA_PROGRAM_DIR")) ZONDA_SKIP_OR_FAIL("ZONDA_PROGRAM_DIR not set (run through ctest)");
   // Links of their own headers; the first long enough for libvorbisfile's
   // link search.
   ASSERT_TRUE(SoxVorbis(dir_, "a.ogg", "synth 10 sine 440 gain -6"));

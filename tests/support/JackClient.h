@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Require.h"
+
 namespace zonda::test {
 
 // ZONDA_JACK_RUNNING=1: the CI started a server, so JACK tests must run.
@@ -37,12 +39,12 @@ bool JackRequired();
 // A server answers on JACK_DEFAULT_SERVER (opens and closes a probe client).
 bool JackServerRunning();
 
-// In a test body: FAIL when JACK is required but absent, GTEST_SKIP when absent otherwise.
+// In a test body: FAIL when JACK is required but absent, skip (fail under CI) otherwise.
 #define ZONDA_REQUIRE_JACK()                                                                   \
   do {                                                                                         \
     if (!::zonda::test::JackServerRunning()) {                                                 \
       if (::zonda::test::JackRequired()) FAIL() << "ZONDA_JACK_RUNNING=1 but no JACK server";  \
-      GTEST_SKIP() << "no JACK server (set JACK_DEFAULT_SERVER or start jackd)";               \
+      ZONDA_SKIP_OR_FAIL("no JACK server (set JACK_DEFAULT_SERVER or start jackd)");           \
     }                                                                                          \
   } while (0)
 

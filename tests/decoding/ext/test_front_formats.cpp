@@ -9,6 +9,7 @@
 #include "decoding/DataProvider.h"
 #include "decoding/PCMConversion.h"
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -47,7 +48,7 @@ std::vector<uint8_t> ReadChunk(TDataProvider& p, int32_t index) {
 }
 
 TEST(FrontFormats, EveryFormatOpensAndChunksAreTheSameInAnyOrder) {
-  if (!HaveTool("ffmpeg") || !HaveTool("oggenc")) GTEST_SKIP() << "ffmpeg/oggenc not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg", "oggenc");
   for (const char* ext : {".FLAC", ".OPUS", ".AAC", ".M4B", ".M4A", ".MP4", ".OGG", ".WMA", ".AIF", ".AIFF", ".AU"})
     EXPECT_TRUE(IsSupportedExtension(ext)) << ext;
   TempDir dir;
@@ -79,9 +80,9 @@ TEST(FrontFormats, EveryFormatOpensAndChunksAreTheSameInAnyOrder) {
 }
 
 TEST(FrontFormats, ZondaDecodeWritesEveryFormat) {
-  if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg");
   const char* programDir = std::getenv("ZONDA_PROGRAM_DIR");
-  if (!programDir) GTEST_SKIP() << "run through ctest";
+  if (!programDir) ZONDA_SKIP_OR_FAIL("ZONDA_PROGRAM_DIR not set (run through ctest)");
   TempDir dir;
   for (const char* recipe : {"x.flac|-c:a flac", "x.m4a|-c:a alac", "x.wma|-c:a wmav2 -b:a 128k"}) {
     const std::string s = recipe;

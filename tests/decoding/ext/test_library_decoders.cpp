@@ -13,6 +13,7 @@
 #include "decoding/ext/DirectShowFileReader.h"
 #include "decoding/mpeg/DecoderMP3.h"
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -30,7 +31,7 @@ std::vector<uint8_t> ReadWhole(TAudioDecoder& d) {
 class LibraryDecoders : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTool("ffmpeg") || !HaveTool("oggenc")) GTEST_SKIP() << "ffmpeg/oggenc not installed";
+    ZONDA_REQUIRE_TOOLS("ffmpeg", "oggenc");
   }
   TempDir dir_;
 };

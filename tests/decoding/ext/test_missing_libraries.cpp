@@ -11,12 +11,13 @@
 #include "decoding/ext/DirectShowFileReader.h"
 #include "platform/ProgramDir.h"
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
 
 TEST(MissingLibraries, OnlyTheirFormatsAreLost) {
-  if (!HaveTool("ffmpeg") || !HaveTool("oggenc")) GTEST_SKIP() << "ffmpeg/oggenc not installed";
+  ZONDA_REQUIRE_TOOLS("ffmpeg", "oggenc");
   TempDir tree;  // an installation folder with neither library in it
   TempDir dir;
   setenv("ZONDA_PROGRAM_DIR", tree.path().c_str(), 1);

@@ -8,6 +8,7 @@
 
 #include "decoding/core/DecoderLock.h"
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -44,7 +45,8 @@ class DecoderMP3Test : public ::testing::Test {
     dir_ = nullptr;
   }
   void SetUp() override {
-    if (!ok_) GTEST_SKIP() << "lame or sox missing";
+    ZONDA_REQUIRE_TOOLS("lame", "sox");
+    ASSERT_TRUE(ok_) << "the lame fixtures were not made";
   }
   static std::vector<uint8_t> ReadWhole(TDecoderMP3& mp3, int32_t bytes) {
     std::vector<uint8_t> out(static_cast<size_t>(bytes));
@@ -89,7 +91,7 @@ TEST_F(DecoderMP3Test, AllTestDecodesFailingMeansNotOpen) {
 }
 
 TEST_F(DecoderMP3Test, FreeFormatIsRefused) {
-  if (!HaveTool("twolame")) GTEST_SKIP() << "twolame missing";
+  ZONDA_REQUIRE_TOOLS("twolame");
   const std::string f = dir_->file("free.mp2");
   ASSERT_EQ(test::Run("twolame --quiet --freeformat -b 200 '" + dir_->file("src.wav") + "' '" + f + "'"), 0);
   TDecoderMP3 mp3;

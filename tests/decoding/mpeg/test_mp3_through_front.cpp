@@ -6,6 +6,7 @@
 
 #include "decoding/DataProvider.h"
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 class Mp3ThroughFront : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTool("lame") || !HaveTool("sox")) GTEST_SKIP() << "lame or sox missing";
+    ZONDA_REQUIRE_TOOLS("lame", "sox");
     ASSERT_TRUE(MakeSourceWav(dir_.file("src.wav"), 3.0));
   }
   std::string Encode(const std::string& name, const std::string& args) {

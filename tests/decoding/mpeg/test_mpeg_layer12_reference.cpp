@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -119,7 +120,7 @@ const TLayer1Spec kLayer1[] = {
 class Layer1Reference : public ::testing::TestWithParam<TLayer1Spec> {};
 
 TEST_P(Layer1Reference, MatchesReferenceAndReadsExactly) {
-  if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 missing";
+  ZONDA_REQUIRE_TOOLS("mpg123");
   TempDir dir;
   const std::vector<uint8_t> stream = MakeLayer1(GetParam());
   const std::string file = dir.file(std::string(GetParam().name) + ".mp1");
@@ -157,7 +158,7 @@ class Layer2Reference : public ::testing::TestWithParam<TLayer2Case> {};
 TEST_P(Layer2Reference, MatchesReferenceAndReadsExactly) {
   const TLayer2Case& c = GetParam();
   const std::string tool = std::string(c.command).substr(0, std::string(c.command).find(' '));
-  if (!HaveTool(tool) || !HaveTool("mpg123") || !HaveTool("sox")) GTEST_SKIP() << tool << ", mpg123 or sox missing";
+  ZONDA_REQUIRE_TOOLS(tool, "mpg123", "sox");
   TempDir dir;
   ASSERT_TRUE(MakeSourceWav(dir.file("src44.wav"), 2.5));
   const std::string src = dir.file("src.wav");

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -52,7 +53,7 @@ TempDir* Layer3Reference::dir_ = nullptr;
 bool Layer3Reference::ok_ = false;
 
 TEST_P(Layer3Reference, MatchesReferenceAndReadsExactly) {
-  if (!HaveTool("lame") || !HaveTool("mpg123") || !HaveTool("sox")) GTEST_SKIP() << "lame, mpg123 or sox missing";
+  ZONDA_REQUIRE_TOOLS("lame", "mpg123", "sox");
   ASSERT_TRUE(ok_);
   const TLameCase& c = GetParam();
   const std::string mp3 = dir_->file(std::string(c.name) + ".mp3");
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Lame, Layer3Reference, ::testing::ValuesIn(kCases),
 // An ID3v2 tag in front (with sync-like bytes inside, as album art has) is
 // skipped, and the audio decodes exactly as without it.
 TEST(Layer3Id3, TaggedFileDecodesLikeTheBareOne) {
-  if (!HaveTool("lame") || !HaveTool("mpg123") || !HaveTool("sox")) GTEST_SKIP() << "lame, mpg123 or sox missing";
+  ZONDA_REQUIRE_TOOLS("lame", "mpg123", "sox");
   TempDir dir;
   ASSERT_TRUE(MakeSourceWav(dir.file("src.wav"), 1.5));
   const std::string bare = dir.file("bare.mp3");

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -149,7 +150,7 @@ const TStereoSpec kSpecs[] = {
 class Layer3Stereo : public ::testing::TestWithParam<TStereoSpec> {};
 
 TEST_P(Layer3Stereo, MatchesReference) {
-  if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 missing";
+  ZONDA_REQUIRE_TOOLS("mpg123");
   TempDir dir;
   const std::vector<uint8_t> stream = MakeStream(GetParam(), 60);
   const std::string file = dir.file(std::string(GetParam().name) + ".mp3");

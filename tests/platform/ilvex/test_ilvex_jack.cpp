@@ -18,6 +18,7 @@
 #include "tests/platform/ilvex/CountingSignal.h"
 #include "tests/support/JackClient.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
+#include "tests/support/Require.h"
 
 namespace zonda {
 namespace {
@@ -169,8 +170,8 @@ INSTANTIATE_TEST_SUITE_P(Blocks, IlvexJack, ::testing::Values(0, 441));
 // dropped, and line B reads silence. Runs on a private server.
 TEST(IlvexJackTwoChannels, MasterOnlyOnATwoChannelDevice) {
   if (!test::HaveTool("jackd")) {
-    if (test::JackRequired()) FAIL() << "jackd missing";
-    GTEST_SKIP() << "jackd missing";
+    if (test::JackRequired()) FAIL() << "missing: jackd";
+    ZONDA_SKIP_OR_FAIL("missing: jackd");
   }
   test::JackServer server("zonda-two-ch-" + std::to_string(::getpid()), 256, 2, 2);
   ASSERT_TRUE(server.Ok());

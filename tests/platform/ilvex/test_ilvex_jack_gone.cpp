@@ -16,6 +16,7 @@
 #include "engine/IlvexLibrary.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
 #include "tests/support/JackClient.h"
+#include "tests/support/Require.h"
 
 namespace zonda {
 namespace {
@@ -42,8 +43,8 @@ void WithinOrDie(const char* what, F step) {
 
 TEST(IlvexJackGone, ServerGoneWhileOpenStillCloses) {
   if (!test::HaveTool("jackd")) {
-    if (test::JackRequired()) FAIL() << "jackd missing";
-    GTEST_SKIP() << "jackd missing";
+    if (test::JackRequired()) FAIL() << "missing: jackd";
+    ZONDA_SKIP_OR_FAIL("missing: jackd");
   }
   const std::string name = "zonda-gone-" + std::to_string(::getpid());
   ::setenv("ZONDA_AUDIO", "jack", 1);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decoding/core/MpegFirstFrame.h"
+#include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda {
@@ -102,7 +103,7 @@ TEST(MpegFirstFrame, FilesMatchTheBufferScan) {
 }
 
 TEST(MpegFirstFrame, LameFileWithTagAgreesWithItsHeader) {
-  if (!test::HaveTool("lame") || !test::HaveTool("sox")) GTEST_SKIP() << "lame or sox missing";
+  ZONDA_REQUIRE_TOOLS("lame", "sox");
   test::TempDir dir;
   const std::string wav = dir.file("a.wav"), mp3 = dir.file("a.mp3");
   test::WriteDeckWav(wav, test::SineStereo(44100, 440, 660));

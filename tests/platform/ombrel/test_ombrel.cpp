@@ -6,6 +6,7 @@
 #include <random>
 
 #include "tests/quelmo/LibdecFixtures.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 class OmbrelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTool("oggenc") || !HaveTool("ffmpeg")) GTEST_SKIP() << "oggenc/ffmpeg not installed";
+    ZONDA_REQUIRE_TOOLS("oggenc", "ffmpeg");
     lib_ = LoadLibrary("libombrel.so");
     ASSERT_TRUE(lib_.ok()) << "libombrel.so not in the installation tree";
     obj_ = lib_.create_obj();
