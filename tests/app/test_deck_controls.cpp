@@ -232,6 +232,32 @@ TEST_F(DeckControls, JogWheelWraps) {
   EXPECT_EQ(TMainForm::JogStep(0, 95), -1);
   EXPECT_EQ(TMainForm::JogStep(95, 0), 1);
   EXPECT_EQ(TMainForm::JogStep(10, 14), 4);
+
+  // Through the "decka_jw" slider: the first movement takes hold of the
+  // stopped platter; every later one moves it by ten ticks per wheel step.
+  TSliderAction& wheel = Slider("decka_jw");
+  wheel.SetValue(10);
+  form_->JogWheelTrack(0);
+  ASSERT_TRUE(deckA_.Held.load() && deckA_.JogActive.load());
+  EXPECT_EQ(deckA_.JogTicks.load(), 0);
+  struct Move {
+    int to;
+    int32_t ticks;  // JogTicks after the move
+  };
+  const Move moves[] = {
+      {14, 40},     // +4 steps
+      {94, -120},   // 80 apart wraps: 80 - 96 = -16 steps
+      {1, -90},     // 94 to 1 wraps: +3
+      {0, -100},    // -1
+      {95, -110},   // 0 to 95: -1
+      {0, -100},    // 95 to 0: +1
+      {0, -100},    // no movement
+  };
+  for (const Move m : moves) {
+    wheel.SetValue(m.to);
+    form_->JogWheelTrack(0);
+    EXPECT_EQ(deckA_.JogTicks.load(), m.ticks) << "to " << m.to;
+  }
 }
 
 TEST_F(DeckControls, TimeReadOutsOfAThreeMinuteTrack) {
