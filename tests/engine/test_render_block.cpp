@@ -12,6 +12,7 @@
 
 #include "engine/KeyLockSplice.h"
 #include "engine/SampleMath.h"
+#include "tests/engine/DeckTestSupport.h"
 #include "tests/engine/RenderDeckFixture.h"
 
 namespace zonda {
@@ -317,29 +318,28 @@ TEST(RenderBlock, ChunkBoundariesReadAcross) {
   for (int i = 0; i < 100; ++i) ASSERT_EQ(out[2 * i], RoundToInt(0.9 * t.Source(kChunkFrames - 49 + i, 0))) << i;
 }
 
+// The renderer wakes the worker on every 150th block and on no other. Counted
+// in worker passes, each waited for: one pass of our own first, after which at
+// most one pass left from the load can still come; then every 150 blocks must
+// bring a pass, and the whole run no more passes than those plus that one.
 TEST(RenderBlock, WakesTheWorkerEvery150Blocks) {
   TRenderDeck t(RampTrack(200000));
   TSoundSource& d = t.deck();
   t.PlayAt(1000.0, 1.0);
+  ASSERT_TRUE(test::RunWorkerPass(d));
+  const uint32_t passes = d.WorkerPasses.load();
   d.RenderCount.store(0);
-  // Let the passes of the load (decoding, analysis) finish: no change for 200 ms.
-  uint32_t passes = d.WorkerPasses.load();
-  for (int i = 0; i < 50; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const uint32_t now = d.WorkerPasses.load();
-    if (now == passes) break;
-    passes = now;
+  constexpr uint32_t kRounds = 4;
+  for (uint32_t round = 1; round <= kRounds; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    t.Render(149 * 64, 64);
+    EXPECT_EQ(d.RenderCount.load(), 149);
+    t.Render(64, 64);
+    EXPECT_EQ(d.RenderCount.load(), 0) << "the 150th block starts the count again";
+    ASSERT_TRUE(test::WaitUntil([&] { return d.WorkerPasses.load() >= passes + round; }))
+        << "the 150th block did not wake the worker";
   }
-  t.Render(149 * 64, 64);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(d.WorkerPasses.load(), passes) << "no wake-up before the 150th block";
-  EXPECT_EQ(d.RenderCount.load(), 149);
-  t.Render(64, 64);
-  EXPECT_EQ(d.RenderCount.load(), 0);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (d.WorkerPasses.load() == passes && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  EXPECT_EQ(d.WorkerPasses.load(), passes + 1);
+  EXPECT_LE(d.WorkerPasses.load(), passes + kRounds + 1) << "the worker was woken before a 150th block";
 }
 
 TEST(RenderBlock, WorkerCanWaitForTheRunningBlockToEnd) {
@@ -362,14 +362,30 @@ TEST(RenderBlock, WorkerCanWaitForTheRunningBlockToEnd) {
   EXPECT_TRUE(waited.load());
 }
 
+// No block has been rendered: the jump is made at once by the caller, never
+// handed to a renderer. A stand-in renderer that takes any request it sees (as
+// RenderBlock does between blocks) must find none.
 TEST(CueJump, PerformedDirectlyWhenTheAudioThreadIsNotRendering) {
   TRenderDeck t(RampTrack(60000));
   TSoundSource& d = t.deck();
   d.CuePoint.store(44100);
   t.PlayAt(1000.0, 1.0);
-  const auto begin = std::chrono::steady_clock::now();
+  std::atomic<bool> watching{false}, stop{false};
+  std::atomic<int> requestsSeen{0};
+  std::thread renderer([&] {
+    watching.store(true);
+    while (!stop.load()) {
+      if (d.CueJumpRequest.exchange(false)) {
+        requestsSeen.fetch_add(1);
+        d.PerformCueJump();
+      }
+    }
+  });
+  ASSERT_TRUE(test::WaitUntil([&] { return watching.load(); }));
   d.RequestCueJump(true);
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(50));
+  stop.store(true);
+  renderer.join();
+  EXPECT_EQ(requestsSeen.load(), 0) << "the jump waited for a renderer that was not rendering";
   EXPECT_FALSE(d.CueJumpRequest.load());
   EXPECT_FALSE(d.Playing.load());
   EXPECT_DOUBLE_EQ(d.Position.load(), 44100.0);
