@@ -155,20 +155,54 @@ TEST_F(DeckControls, HotCueSelectionStoresTheActiveCueFirst) {
   EXPECT_EQ(Slider("decka_pos").Marker(), 543);
 }
 
+// Holding search-next for 30 ticks jumps 1, 1, 2, 3, ..., 20, 22, 24, 26, 28,
+// 30, 33, 36, 39 and 42 seconds, 491 seconds in all (the worked example). Each
+// seek is let finish before the next tick, so none is dropped, and the deck's
+// position is checked after every jump; then the end of the track and its start
+// limit the jumps, and search-prev runs the same jumps backwards.
 TEST_F(DeckControls, FastSearchGrowsToFourHundredNinetyOneSecondsInThirtyTicks) {
-  form_->SearchNextClick(0);
-  int64_t seconds = 0;
-  std::vector<int> jumps;
-  for (int i = 0; i < 30; ++i) {
-    const int c = form_->State().Deck[0].SearchForwardCounter;
-    jumps.push_back(std::clamp(c, 1, 300));
-    seconds += jumps.back();
+  const std::vector<int64_t> jumpSeconds = {1,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
+                                            15, 16, 17, 18, 19, 20, 22, 24, 26, 28, 30, 33, 36, 39, 42};
+  // 492 s: the 491 s of the search and one more second.
+  const std::string file = WritePatternTrack(dir_.dir(), "long.wav", int64_t{492} * 176400);
+  ASSERT_TRUE(LoadAndWait(deckA_, file));
+  Tick();
+  ASSERT_EQ(deckA_.PositionFrame(), 0);
+  const int64_t lastFrame = int64_t{492} * 44100 - 1;
+  ASSERT_EQ(deckA_.LastFrame.load(), lastFrame);
+  // One tick, then the seek it requested carried out by the deck's worker.
+  auto tickAndSettle = [&] {
     Tick();
+    ASSERT_TRUE(WaitUntil([&] { return !deckA_.SeekPending.load(); })) << "the seek never finished";
+  };
+
+  form_->SearchNextClick(0);
+  int64_t expected = 0;
+  for (size_t i = 0; i < jumpSeconds.size(); ++i) {
+    tickAndSettle();
+    expected += jumpSeconds[i] * 44100;
+    ASSERT_EQ(deckA_.PositionFrame(), expected) << "tick " << i + 1;
   }
-  EXPECT_EQ(seconds, 491);
-  EXPECT_EQ((std::vector<int>(jumps.begin(), jumps.begin() + 5)), (std::vector<int>{1, 1, 2, 3, 4}));
+  EXPECT_EQ(expected, int64_t{491} * 44100);
+  tickAndSettle();  // 46 s more would pass the end
+  EXPECT_EQ(deckA_.PositionFrame(), lastFrame);
+
   form_->SearchPrevClick(0);  // the other direction stops this one
   EXPECT_EQ(form_->State().Deck[0].SearchForwardCounter, -1);
+  expected = lastFrame;
+  for (size_t i = 0; i < jumpSeconds.size(); ++i) {
+    tickAndSettle();
+    expected -= jumpSeconds[i] * 44100;
+    ASSERT_EQ(deckA_.PositionFrame(), expected) << "back, tick " << i + 1;
+  }
+  tickAndSettle();  // 46 s back would pass the start
+  EXPECT_EQ(deckA_.PositionFrame(), 0);
+
+  form_->SearchPrevUnClick(0);
+  deckA_.Position.store(44100.0);
+  Tick(3);
+  EXPECT_EQ(deckA_.PositionFrame(), 44100) << "released: no more jumps";
+  EXPECT_FALSE(deckA_.SeekPending.load());
 }
 
 TEST_F(DeckControls, BendDownFromZeroPassesAThirdAfter65TicksAndStandsAfter121) {
@@ -232,6 +266,32 @@ TEST_F(DeckControls, JogWheelWraps) {
   EXPECT_EQ(TMainForm::JogStep(0, 95), -1);
   EXPECT_EQ(TMainForm::JogStep(95, 0), 1);
   EXPECT_EQ(TMainForm::JogStep(10, 14), 4);
+
+  // Through the "decka_jw" slider: the first movement takes hold of the
+  // stopped platter; every later one moves it by ten ticks per wheel step.
+  TSliderAction& wheel = Slider("decka_jw");
+  wheel.SetValue(10);
+  form_->JogWheelTrack(0);
+  ASSERT_TRUE(deckA_.Held.load() && deckA_.JogActive.load());
+  EXPECT_EQ(deckA_.JogTicks.load(), 0);
+  struct Move {
+    int to;
+    int32_t ticks;  // JogTicks after the move
+  };
+  const Move moves[] = {
+      {14, 40},     // +4 steps
+      {94, -120},   // 80 apart wraps: 80 - 96 = -16 steps
+      {1, -90},     // 94 to 1 wraps: +3
+      {0, -100},    // -1
+      {95, -110},   // 0 to 95: -1
+      {0, -100},    // 95 to 0: +1
+      {0, -100},    // no movement
+  };
+  for (const Move m : moves) {
+    wheel.SetValue(m.to);
+    form_->JogWheelTrack(0);
+    EXPECT_EQ(deckA_.JogTicks.load(), m.ticks) << "to " << m.to;
+  }
 }
 
 TEST_F(DeckControls, TimeReadOutsOfAThreeMinuteTrack) {

@@ -136,16 +136,22 @@ double RmsDb(const std::vector<int16_t>& pcm) {
   return 20 * std::log10(std::sqrt(s / std::max<size_t>(pcm.size() / 2, 1)) / 32768.0 + 1e-9);
 }
 
-// Records the master for `ms` and returns the samples after the header.
-std::vector<int16_t> Record(TZondaApp& z, const std::string& file, int ms) {
+// The first 0.1 s of a recording may still hold what played before.
+constexpr size_t kSettleFrames = 4410;
+constexpr size_t kRecordFrames = 26460;  // 0.6 s looked at
+
+// Records the master until the recorder has written the settling frames and
+// kRecordFrames more, however slowly the device runs, and returns those frames.
+std::vector<int16_t> Record(TZondaApp& z, const std::string& file) {
   EXPECT_TRUE(z.Recorder()->Start(file));
-  QTest::qWait(ms);
+  const int64_t bytes = static_cast<int64_t>(kSettleFrames + kRecordFrames) * 4;
+  EXPECT_TRUE(WaitFor([&] { return z.Recorder()->RecordedBytes() >= bytes; }, 60000)) << "the recording stalled";
   z.Recorder()->Stop();
-  const std::vector<uint8_t> bytes = ReadAll(file);
-  std::vector<int16_t> pcm(bytes.size() > 44 ? (bytes.size() - 44) / 2 : 0);
-  if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data() + 44, pcm.size() * 2);
-  // The first block may still hold what played before.
-  if (pcm.size() > 8820) pcm.erase(pcm.begin(), pcm.begin() + 8820);
+  const std::vector<uint8_t> data = ReadAll(file);
+  std::vector<int16_t> pcm(data.size() > 44 ? (data.size() - 44) / 2 : 0);
+  if (!pcm.empty()) std::memcpy(pcm.data(), data.data() + 44, pcm.size() * 2);
+  if (pcm.size() < 2 * kSettleFrames) return {};
+  pcm.erase(pcm.begin(), pcm.begin() + 2 * kSettleFrames);
   return pcm;
 }
 
@@ -177,8 +183,8 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
     // Play deck A: 440 Hz in the master.
     Click(z, "decka_play_pause");
     EXPECT_TRUE(a.Playing.load());
-    std::vector<int16_t> out = Record(z, inst.File("r1.wav"), 700);
-    ASSERT_GT(out.size(), 44100u);
+    std::vector<int16_t> out = Record(z, inst.File("r1.wav"));
+    ASSERT_GE(out.size(), 2 * kRecordFrames);
     EXPECT_NEAR(FrequencyOf(out), 440, 8);
     EXPECT_GT(RmsDb(out), -20);
 
@@ -198,7 +204,8 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
       QTest::mouseRelease(&w, Qt::LeftButton, {}, vertical ? QPoint(mid.x(), w.height() * 3) : QPoint(-w.width() * 3, mid.y()));
       EXPECT_EQ(a.GetPitch(), 1600);
     }
-    out = Record(z, inst.File("r2.wav"), 700);
+    out = Record(z, inst.File("r2.wav"));
+    ASSERT_GE(out.size(), 2 * kRecordFrames);
     EXPECT_NEAR(FrequencyOf(out), 440 * 1.16, 10);
 
     // Hot cue 2: select the empty slot, CUE sets it where the deck plays.
@@ -224,7 +231,8 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
     // Deck A stopped, deck B playing: 1000 Hz.
     Click(z, "decka_play_pause");
     Click(z, "deckb_play_pause");
-    out = Record(z, inst.File("r3.wav"), 700);
+    out = Record(z, inst.File("r3.wav"));
+    ASSERT_GE(out.size(), 2 * kRecordFrames);
     EXPECT_NEAR(FrequencyOf(out), 1000, 12);
 
     Click(z, "random");

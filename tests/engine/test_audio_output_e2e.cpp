@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -22,6 +24,7 @@
 #include "engine/IlvexLibrary.h"
 #include "engine/Recorder.h"
 #include "engine/TimerThread.h"
+#include "tests/engine/DeckTestSupport.h"
 #include "tests/engine/RenderDeckFixture.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
 #include "tests/support/JackClient.h"
@@ -245,72 +248,138 @@ TEST_F(AudioOutputEndToEnd, NullDevicePlaysTheOfflineRender) {
   }
 }
 
-// Live gestures on the null device: the brake runs the deck down to silence,
-// then a mouse scratch driven by the hold-tracking timer plays audio again,
-// and the recording is a valid WAV throughout.
+// A mixer in front of another that counts the frames the device asked for and,
+// at a chosen frame, switches the deck's brake on from the audio thread, so a
+// live run lines up frame for frame with an offline render.
+class TCountingMixer final : public TAudioMixer {
+ public:
+  TCountingMixer(TAudioMixer& inner, TSoundSource& deck, int64_t brakeAtFrame)
+      : inner_(inner), deck_(deck), brakeAtFrame_(brakeAtFrame) {}
+  bool MixBlock(int16_t* destination, int32_t bytes) noexcept override {
+    if (frames_.load() == brakeAtFrame_) deck_.Brake.store(true);
+    const bool mixed = inner_.MixBlock(destination, bytes);
+    if (mixed) frames_.fetch_add(bytes / 4);
+    return mixed;
+  }
+  bool ReadMonitor(int16_t* destination, int32_t bytes) noexcept override {
+    return inner_.ReadMonitor(destination, bytes);
+  }
+  int16_t* LineArea(int32_t line) noexcept override { return inner_.LineArea(line); }
+  void SetSubBlocks(int32_t subBlocks) noexcept override { inner_.SetSubBlocks(subBlocks); }
+  int32_t SubBlocks() const noexcept override { return inner_.SubBlocks(); }
+  void ClearMonitor() noexcept override { inner_.ClearMonitor(); }
+  // Frames mixed so far (any thread).
+  int64_t Frames() const noexcept { return frames_.load(); }
+
+ private:
+  TAudioMixer& inner_;
+  TSoundSource& deck_;
+  const int64_t brakeAtFrame_;
+  std::atomic<int64_t> frames_{0};
+};
+
+// Live gestures on the null device, paced by the frames the device asked for
+// rather than by the clock: the brake runs the deck down to silence exactly as
+// the offline render does and the deck then stands still; a mouse scratch driven
+// by the hold-tracking timer plays audio again; the recording is a valid WAV.
 TEST_F(AudioOutputEndToEnd, NullDeviceBrakesAndScratchesLive) {
   ::setenv("ZONDA_AUDIO", "null", 1);
-  ::setenv("ZONDA_AUDIO_BLOCK", "512", 1);
+  ::setenv("ZONDA_AUDIO_BLOCK", "512", 1);  // two sub-blocks of 256 frames
+  constexpr int64_t kBrakeAt = 26 * 512;    // about 0.3 s of play, on a block boundary
+  constexpr int64_t kBrakeRamp = 62500;     // the brake's ramp to standstill, frames
+  constexpr int64_t kCompared = kBrakeAt + kBrakeRamp + 2048;
   test::TempDir dir;
   const std::string file = dir.file("live.wav");
   test::TRenderDeck t(Track());
   TSoundSource& d = t.deck();
   TRecorder recorder;
-  TDeckDirectMixer mixer(&d, &recorder);
+  TDeckDirectMixer direct(&d, &recorder);
+  TCountingMixer mixer(direct, d, kBrakeAt);
   TAudioOutput output(mixer);
   IlvexLibrary ilvex;
   ASSERT_TRUE(ilvex.Load(library_)) << ilvex.LastError();
   ASSERT_TRUE(output.Open(ilvex, nullptr));
-  mixer.Start();
+  ASSERT_EQ(output.BlockSizes().SubBlockFrames, 256);
+  // Playing before the mix starts: the recording's first frame is the deck's first.
+  t.PlayAt(1000.0, 1.0);
   ASSERT_TRUE(recorder.Start(file));
-  auto runFor = [&](int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < until) {
+  direct.Start();
+  // Drains the recorder until the device has asked for `frames` more frames;
+  // false when it stopped asking (a minute without reaching them).
+  auto runFrames = [&](int64_t frames) {
+    const int64_t until = mixer.Frames() + frames;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (mixer.Frames() < until) {
+      if (std::chrono::steady_clock::now() > giveUp) return false;
       recorder.Drain();
       std::this_thread::sleep_for(std::chrono::milliseconds(35));
     }
+    return true;
   };
 
-  t.PlayAt(1000.0, 1.0);
-  runFor(300);
-  d.Brake.store(true);
-  runFor(1900);  // the 62500-frame ramp lasts 1.42 s
+  ASSERT_TRUE(runFrames(kCompared)) << "the null device stopped calling";
   EXPECT_EQ(d.Speed.load(), 0.0);
   EXPECT_EQ(d.SmoothedSpeed.load(), 0.0);
   const double stoppedAt = d.Position.load();
-  runFor(300);
+  ASSERT_TRUE(runFrames(44100 / 5));
   EXPECT_EQ(d.Position.load(), stoppedAt) << "a braked deck stands still";
   d.Brake.store(false);
   d.Speed.store(d.TargetSpeed.load());  // what the brake control does on release
   d.Playing.store(false);
-  runFor(100);
+  ASSERT_TRUE(runFrames(4096));
 
   std::atomic<int32_t> cursorX{1000};
+  std::atomic<int64_t> tracked{0};
   d.HoldBegin(cursorX.load());
-  TTimerThread holdTracking(TThreadPriority::Highest, [&] { d.TrackHolds(cursorX.load()); }, 25, false);
+  TTimerThread holdTracking(
+      TThreadPriority::Highest,
+      [&] {
+        d.TrackHolds(cursorX.load());
+        tracked.fetch_add(1);
+      },
+      25, false);
   for (int step = 0; step < 30; ++step) {  // the hand moves the platter back and forth
     cursorX.store(1000 - static_cast<int32_t>(std::lround(400 * std::sin(step * 0.4))));
-    runFor(35);
+    // Each position is tracked at least once and played for three blocks.
+    const int64_t seen = tracked.load();
+    ASSERT_TRUE(runFrames(1536));
+    ASSERT_TRUE(test::WaitUntil([&] { return tracked.load() > seen; })) << "the hold-tracking timer stopped";
   }
   holdTracking.Stop(1000);
   d.HoldEnd(cursorX.load());
   EXPECT_FALSE(d.Held.load());
-  runFor(200);
+  ASSERT_TRUE(runFrames(8820));
   output.Close(ilvex);
   recorder.Drain();
   recorder.Stop();
 
   const auto pcm = RecordedFrames(file);
-  ASSERT_GT(pcm.size(), 2u * 44100 * 2);
-  // A run of silence (the braked deck) followed later by sound again (the scratch).
+  ASSERT_GE(static_cast<int64_t>(pcm.size() / 2), kCompared);
+  // Play and brake: the offline render of the same gestures, frame for frame.
+  test::TRenderDeck offline(Track());
+  offline.PlayAt(1000.0, 1.0);
+  std::vector<int16_t> reference = offline.Render(kBrakeAt, 256);
+  offline.deck().Brake.store(true);
+  const std::vector<int16_t> braking = offline.Render(kCompared - kBrakeAt, 256);
+  reference.insert(reference.end(), braking.begin(), braking.end());
+  int64_t firstDifference = -1;
+  for (int64_t i = 0; i < kCompared && firstDifference < 0; ++i) {
+    if (pcm[size_t(2 * i)] != reference[size_t(2 * i)] || pcm[size_t(2 * i + 1)] != reference[size_t(2 * i + 1)])
+      firstDifference = i;
+  }
+  EXPECT_EQ(firstDifference, -1) << "the live brake differs from the offline render";
+  EXPECT_GT(test::Rms(reference, 0, size_t(kBrakeAt), 0), 1000.0) << "it played before the brake";
+  EXPECT_EQ(test::Rms(reference, size_t(kCompared - 2048), 2048, 0), 0.0) << "and was silent at the ramp's end";
+
+  // After the brake a run of silence (the deck standing), later sound again (the scratch).
   size_t silentRun = 0, longestSilent = 0, soundAfterSilence = 0;
-  for (size_t i = 0; i < pcm.size() / 2; ++i) {
+  for (size_t i = size_t(kCompared); i < pcm.size() / 2; ++i) {
     const bool silent = pcm[2 * i] == 0 && pcm[2 * i + 1] == 0;
     silentRun = silent ? silentRun + 1 : 0;
     longestSilent = std::max(longestSilent, silentRun);
     if (!silent && longestSilent >= 44100 / 5) ++soundAfterSilence;
   }
-  EXPECT_GE(longestSilent, 44100u / 5) << "the brake ran the deck down to silence";
+  EXPECT_GE(longestSilent, 44100u / 5) << "the braked deck stood still in silence";
   EXPECT_GT(soundAfterSilence, 4410u) << "the scratch played audio again";
   if (test::HaveTool("soxi")) {
     EXPECT_EQ(test::Run("soxi '" + file + "' >/dev/null 2>&1"), 0) << "a valid WAV";

@@ -14,7 +14,6 @@
 #include "engine/Mixer.h"
 #include "engine/MixerLaws.h"
 #include "engine/Recorder.h"
-#include "engine/SampleMath.h"
 #include "tests/engine/RenderDeckFixture.h"
 #include "tests/support/TestFiles.h"
 
@@ -74,19 +73,24 @@ TEST(Mixer, FaderJumpsBecome147FrameRamps) {
   m.Block();
   EXPECT_EQ(m.master[0], 10000);
 
-  m.mixer.SetVolumeA(-6.0);  // 1.0 -> 0.501
+  m.mixer.SetVolumeA(-6.0);  // 1.0 -> 10^(-6/20) = 0.501187233627
   m.Block();
-  const double g = MixerGainFromDb(-6.0);
-  const double step = (g - 1.0) / kGainRampFrames;
+  const double g = 0.501187233627;
+  const double step = (g - 1.0) / 147;  // the ramp spreads a jump over 147 frames
   for (int32_t i = 0; i < kBlock; ++i) {
-    const double gain = i < kGainRampFrames - 1 ? 1.0 + step * (i + 1) : g;
+    const double gain = i < 146 ? 1.0 + step * (i + 1) : g;
     ASSERT_NEAR(m.master[2 * i], 10000 * gain, 1.0) << i;
   }
-  EXPECT_EQ(m.master[2 * (kGainRampFrames - 1)], RoundToSample(10000 * g));
-  EXPECT_EQ(m.mixer.CurrentA, g);
+  EXPECT_EQ(m.master[2 * 146], 5012);  // 10000 x 0.5012 on the ramp's last frame
+  EXPECT_NEAR(m.mixer.CurrentA, g, 1e-12);
   EXPECT_EQ(m.mixer.TargetA.load(), m.mixer.VolumeA.load() * m.mixer.XfadeGainA.load());
 }
 
+// The crossfader's worked examples, from the slider position to the gains the
+// mixer applies and the master samples. Gains by hand: 0 dB is 1; -90 dB is
+// 10^(-4.5) = 3.16227766e-5; -130 dB is held at the floor 1/32767 = 3.05185095e-5;
+// +4 dB is 10^(0.2) = 1.58489319. Deck A's line carries 8000, deck B's 32767:
+// 8000 x 1.58489319 = 12679.1 and 32767 x 3.16e-5 = 1.04, both round to what is listed.
 TEST(Mixer, CrossfaderLawsReachTheMaster) {
   struct Case {
     const char* name;
@@ -94,14 +98,15 @@ TEST(Mixer, CrossfaderLawsReachTheMaster) {
     int curve, position;
     TDeckOverride a, b;
     double gainA, gainB;
+    int16_t masterA, masterB;
   };
-  const double floor = 1.0 / 32767.0;
+  const double minus90 = 3.16227766e-5, floor = 3.05185095e-5, plus4 = 1.58489319;
   const Case cases[] = {
-      {"curve 60 at 0", false, 60, 0, {}, {}, 1.0, MixerGainFromDb(-90)},
-      {"cut at 63", true, 50, 63, {}, {}, 1.0, floor},
-      {"cut at 64", true, 50, 64, {}, {}, floor, 1.0},
-      {"mute A", false, 50, 0, {true, false}, {}, MixerGainFromDb(-90), MixerGainFromDb(-90)},
-      {"boost A", false, 50, 127, {false, true}, {}, MixerGainFromDb(4), 1.0},
+      {"curve 60 at 0", false, 60, 0, {}, {}, 1.0, minus90, 8000, 1},
+      {"cut at 63", true, 50, 63, {}, {}, 1.0, floor, 8000, 1},
+      {"cut at 64", true, 50, 64, {}, {}, floor, 1.0, 0, 32767},
+      {"mute A", false, 50, 0, {true, false}, {}, minus90, minus90, 0, 1},
+      {"boost A", false, 50, 127, {false, true}, {}, plus4, 1.0, 12679, 32767},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -117,10 +122,12 @@ TEST(Mixer, CrossfaderLawsReachTheMaster) {
     m.Lines(8000, 8000, 0, 0);
     m.Block();
     m.Block();
-    EXPECT_EQ(m.master[2 * 200], RoundToSample(8000 * c.gainA));
-    m.Lines(0, 0, 8000, 8000);
+    EXPECT_NEAR(m.mixer.CurrentA, c.gainA, c.gainA * 1e-8);
+    EXPECT_NEAR(m.mixer.CurrentB, c.gainB, c.gainB * 1e-8);
+    EXPECT_EQ(m.master[2 * 200], c.masterA);
+    m.Lines(0, 0, 32767, 32767);
     m.Block();
-    EXPECT_EQ(m.master[2 * 200 + 1], RoundToSample(8000 * c.gainB));
+    EXPECT_EQ(m.master[2 * 200 + 1], c.masterB);
   }
   // Channel fader at 0: the gain floor, whatever the crossfader.
   LineMixer m;
@@ -144,7 +151,7 @@ TEST(Mixer, TalkOverAndOnAir) {
   EXPECT_EQ(m.master[1], 9000);
   m.mixer.TalkOver = true;
   m.Block();
-  EXPECT_EQ(m.master[0], RoundToSample(12000 * MixerGainFromDb(-12)) + 3000);
+  EXPECT_EQ(m.master[0], 3014 + 3000);  // 12000 x 10^(-12/20) = 3014.26, then the microphone
   EXPECT_NEAR(20 * std::log10(m.mixer.TalkGain), -12.0, 1e-12);
   m.Lines(-30000, -30000, -30000, -30000);
   m.mixer.TalkOver = false;
@@ -173,16 +180,16 @@ TEST(Mixer, HeadphoneModesAndPreview) {
   m.Lines(6000, 1200, 2400, -3600);
 
   m.Block();  // pre-listen mix, both decks at 1
-  EXPECT_EQ(m.monitor[0], RoundToSample(6000 / 1.2 + 2400 / 1.2));
-  EXPECT_EQ(m.monitor[1], RoundToSample(1200 / 1.2 - 3600 / 1.2));
+  EXPECT_EQ(m.monitor[0], 7000);  // (6000 + 2400) / 1.2
+  EXPECT_EQ(m.monitor[1], -2000);  // (1200 - 3600) / 1.2
 
   const TCueLevels cue = PreListenLaw(-98);  // as -100: deck B silent in the headphones
   m.mixer.CueA = cue.cueA;
   m.mixer.CueB = cue.cueB;
   m.mixer.PreviewOn = true;
   m.Block();
-  EXPECT_EQ(m.monitor[0], RoundToSample(6000 / 1.2 + 1200 / 1.2));
-  EXPECT_EQ(m.monitor[1], RoundToSample(1200 / 1.2 - 1200 / 1.2));
+  EXPECT_EQ(m.monitor[0], 6000);  // deck A and the preview, each / 1.2
+  EXPECT_EQ(m.monitor[1], 0);
 
   TPhonesState phones;
   PhonesSplitClick(phones, true);
@@ -209,7 +216,7 @@ TEST(Mixer, TrimAfterTheChainIsLimited) {
   m.mixer.TrimA = TrimFromGainDb(12);
   m.Lines(4000, 20000, 0, 0);
   m.Block();
-  EXPECT_EQ(m.master[0], RoundToSample(4000 * TrimFromGainDb(12)));
+  EXPECT_EQ(m.master[0], 15924);  // 4000 x 10^(12/20) = 15924.29
   EXPECT_EQ(m.master[1], 32767);
 }
 
@@ -346,7 +353,9 @@ TEST(Mixer, TwoRealDecksThroughTheWholeChain) {
   out = mix(16384);
   const double a = ToneAmplitude(out, 4410, 10000, 0, 1764.0);
   const double b = ToneAmplitude(out, 4410, 10000, 0, 3087.0);
-  EXPECT_NEAR(20 * std::log10(a / flat), -36.0 + law.deckADb, 1.0);
+  // Knob -12 cuts the mid band by 36 dB; crossfader 100 on the default curve 50
+  // gives deck A entry 100, -(91^(50/77) - 1) = -17.711 dB (bc -l).
+  EXPECT_NEAR(20 * std::log10(a / flat), -36.0 - 17.711, 1.0);
   EXPECT_LT(20 * std::log10(b / flat), -60.0);
   EXPECT_GT(mixer.LevelA(), -96.0);
 }

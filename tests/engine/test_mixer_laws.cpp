@@ -13,21 +13,40 @@ namespace {
 
 double Db(double gain) { return 20 * std::log10(gain); }
 
+// Curve-mode table entries worked by hand from the crossfader table rule
+// (entry i = -(91^((i - c)/(127 - c)) - 1) dB from entry c on, 0 dB before),
+// evaluated with bc -l:
+//   curve 60: 91^(3/67) - 1 = 0.223822043073, 91^(4/67) - 1 = 0.309054400863,
+//             91^(8/67) - 1 = 0.713623424419, 91^(40/67) - 1 = 13.776682796338
+//   curve 50: 91^(13/77) - 1 = 1.141643838346, 91^(14/77) - 1 = 1.270854685151,
+//             91^(27/77) - 1 = 3.863361944232, 91^(28/77) - 1 = 4.156781001070
+constexpr double kCurve60Entry63 = -0.223822043073;
+constexpr double kCurve60Entry64 = -0.309054400863;
+constexpr double kCurve60Entry68 = -0.713623424419;
+constexpr double kCurve60Entry100 = -13.776682796338;
+constexpr double kCurve50Entry63 = -1.141643838346;
+constexpr double kCurve50Entry64 = -1.270854685151;
+constexpr double kCurve50Entry77 = -3.863361944232;
+constexpr double kCurve50Entry78 = -4.156781001070;
+
 TEST(MixerLaws, CrossfaderCurveTable) {
   struct Case {
     int curve, position;
-    double deckADb, deckBDb;
+    double deckADb, deckBDb;  // deck A reads entry v, deck B entry 127 - v
   };
   const Case cases[] = {
-      {60, 0, 0.0, -90.0},     {60, 59, 0.0, -(std::pow(std::pow(91.0, 1.0 / 67), 8) - 1)},
-      {60, 63, -(std::pow(std::pow(91.0, 1.0 / 67), 3) - 1), -(std::pow(std::pow(91.0, 1.0 / 67), 4) - 1)},
-      {60, 68, -(std::pow(std::pow(91.0, 1.0 / 67), 8) - 1), 0.0},
-      {60, 127, -90.0, 0.0},   {50, 49, 0.0, -(std::pow(std::pow(91.0, 1.0 / 77), 28) - 1)},
-      {50, 50, 0.0, -(std::pow(std::pow(91.0, 1.0 / 77), 27) - 1)},
-      {50, 78, -(std::pow(std::pow(91.0, 1.0 / 77), 28) - 1), 0.0},
-      {120, 63, 0.0, 0.0},     {120, 0, 0.0, -90.0},
-      {10, 0, 0.0, -90.0},     // curve limited to 40
-      {60, -5, 0.0, -90.0},    // position limited to 0..127
+      {60, 0, 0.0, -90.0},                          // the worked example: curve 60 at 0
+      {60, 59, 0.0, kCurve60Entry68},               // last flat position of deck A
+      {60, 63, kCurve60Entry63, kCurve60Entry64},
+      {60, 68, kCurve60Entry68, 0.0},               // first flat position of deck B
+      {60, 127, -90.0, 0.0},
+      {50, 49, 0.0, kCurve50Entry78},
+      {50, 50, 0.0, kCurve50Entry77},               // entry c is -(91^0 - 1) = 0 dB
+      {50, 78, kCurve50Entry78, 0.0},
+      {120, 63, 0.0, 0.0},                          // both flat in the middle
+      {120, 0, 0.0, -90.0},                         // 91^(7/7) - 1 = 90
+      {10, 0, 0.0, -90.0},                          // curve limited to 40
+      {60, -5, 0.0, -90.0},                         // position limited to 0..127
       {60, 300, -90.0, 0.0},
   };
   for (const Case& c : cases) {
@@ -39,13 +58,25 @@ TEST(MixerLaws, CrossfaderCurveTable) {
     EXPECT_NEAR(law.deckADb, c.deckADb, 1e-9);
     EXPECT_NEAR(law.deckBDb, c.deckBDb, 1e-9);
   }
-  // Flat ranges with curve 60: deck A 0..59, deck B 68..127.
-  const TCrossfaderTable t = BuildCrossfaderTable(false, 60);
-  for (int i = 0; i < 128; ++i) {
-    EXPECT_EQ(t[size_t(i)] == 0.0, i <= 60) << i;  // entry c itself is -(1 - 1) = 0
-    if (i > 0) {
-      EXPECT_LE(t[size_t(i)], t[size_t(i - 1)]);
+  // The flat ranges of the worked examples: curve 50 keeps deck A at 0 dB for
+  // 0..49 and deck B for 78..127, curve 60 for 0..59 and 68..127; every entry
+  // from the start of the curve on falls, down to -90 dB at the far end.
+  struct Flat {
+    int curve, lastFlatA, firstFlatB;
+  };
+  for (const Flat f : {Flat{50, 49, 78}, Flat{60, 59, 68}}) {
+    SCOPED_TRACE(testing::Message() << "curve " << f.curve);
+    TCrossfaderState state;
+    state.curve = f.curve;
+    for (int v = 0; v <= f.lastFlatA; ++v) EXPECT_EQ(CrossfaderLaw(state, v, {}, {}).deckADb, 0.0) << v;
+    for (int v = f.firstFlatB; v <= 127; ++v) EXPECT_EQ(CrossfaderLaw(state, v, {}, {}).deckBDb, 0.0) << v;
+    double previous = 0.0;
+    for (int v = f.curve + 1; v <= 127; ++v) {
+      const double a = CrossfaderLaw(state, v, {}, {}).deckADb;
+      EXPECT_LT(a, previous) << v;
+      previous = a;
     }
+    EXPECT_NEAR(previous, -90.0, 1e-9);
   }
   EXPECT_NEAR(BuildCrossfaderTable(false, 40)[127], -90.0, 1e-9);
 }
@@ -70,7 +101,7 @@ TEST(MixerLaws, CutModeNeverHasBothDecksAudible) {
   EXPECT_EQ(CrossfaderLaw(state, 100, {}, {}).deckBDb, 0.0);
   state.dirty = true;
   EXPECT_NEAR(CrossfaderLaw(state, 100, {}, {}).deckBDb, 0.0, 1e-12);
-  EXPECT_NEAR(CrossfaderLaw(state, 100, {}, {}).deckADb, -(std::pow(std::pow(91.0, 1.0 / 67), 40) - 1), 1e-9);
+  EXPECT_NEAR(CrossfaderLaw(state, 100, {}, {}).deckADb, kCurve60Entry100, 1e-9);
 }
 
 TEST(MixerLaws, MuteAndBoostOverrideTheCrossfaderAndDriveTheLamps) {
@@ -80,11 +111,10 @@ TEST(MixerLaws, MuteAndBoostOverrideTheCrossfaderAndDriveTheLamps) {
     double aDb, bDb;
     bool aLamp, bLamp;
   };
-  const double x = std::pow(91.0, 1.0 / 77);
-  const Case cases[] = {
-      {63, {}, {}, -(std::pow(x, 13) - 1), -(std::pow(x, 14) - 1), true, true},
-      {63, {true, false}, {}, -90.0, -(std::pow(x, 14) - 1), false, true},
-      {63, {true, true}, {}, -90.0, -(std::pow(x, 14) - 1), false, true},  // mute wins
+  const Case cases[] = {  // the default curve 50
+      {63, {}, {}, kCurve50Entry63, kCurve50Entry64, true, true},
+      {63, {true, false}, {}, -90.0, kCurve50Entry64, false, true},
+      {63, {true, true}, {}, -90.0, kCurve50Entry64, false, true},  // mute wins
       {20, {}, {false, true}, 0.0, 4.0, true, true},
       {0, {false, true}, {}, 4.0, -90.0, true, false},
       {127, {false, true}, {false, true}, 4.0, 4.0, true, true},            // boost beats the far end
@@ -99,10 +129,15 @@ TEST(MixerLaws, MuteAndBoostOverrideTheCrossfaderAndDriveTheLamps) {
     EXPECT_EQ(law.deckAInMaster, c.aLamp);
     EXPECT_EQ(law.deckBInMaster, c.bLamp);
   }
-  // The lamp threshold is -70 dB, on the table's value.
+  // The lamps light above -70 dB. With curve 50, entry 122 is
+  // -(91^(72/77) - 1) = -66.894 dB and entry 123 is -(91^(73/77) - 1) = -70.990 dB
+  // (bc -l): deck A's lamp is on up to 122, deck B's (entry 127 - v) from 5.
   TCrossfaderState state;
-  const TCrossfaderTable& t = (CrossfaderLaw(state, 0, {}, {}), state.table);
-  for (int v = 0; v < 128; ++v) EXPECT_EQ(CrossfaderLaw(state, v, {}, {}).deckAInMaster, t[size_t(v)] > -70.0);
+  for (int v = 0; v < 128; ++v) {
+    const TCrossfaderLaw law = CrossfaderLaw(state, v, {}, {});
+    EXPECT_EQ(law.deckAInMaster, v <= 122) << v;
+    EXPECT_EQ(law.deckBInMaster, v >= 5) << v;
+  }
 }
 
 TEST(MixerLaws, ChannelFaderTrimAndEqualiser) {
@@ -110,7 +145,7 @@ TEST(MixerLaws, ChannelFaderTrimAndEqualiser) {
   EXPECT_NEAR(ChannelFaderDb(1), -86.8, 0.05);
   EXPECT_EQ(ChannelFaderDb(0), -318.0);
   EXPECT_DOUBLE_EQ(MixerGainFromDb(ChannelFaderDb(0)), 1.0 / 32767.0);
-  EXPECT_NEAR(ChannelFaderDb(64), -(std::pow(91.0, 63.0 / 127) - 1), 1e-12);
+  EXPECT_NEAR(ChannelFaderDb(64), -8.371474650556, 1e-9);  // -(91^(63/127) - 1), bc -l
   EXPECT_EQ(ChannelFaderDb(-3), -318.0);
   EXPECT_EQ(ChannelFaderDb(500), 0.0);
   for (int a = 2; a <= 127; ++a) EXPECT_GT(ChannelFaderDb(a), ChannelFaderDb(a - 1));
@@ -216,7 +251,8 @@ TEST(MixerLaws, MeterLevels) {
   pcm[1] = 3277;  // one sample on the right
   const TStereoDb l = MeasureLevels(pcm.data(), int32_t(pcm.size() * 2));
   EXPECT_NEAR(l.left, 0.0, 1e-9);
-  EXPECT_NEAR(l.right, 20 * std::log10(std::sqrt(3277.0 * 3277.0 / 1000) / 32767), 1e-9);
+  // 3277 / 32767 is -19.9992 dB; one such sample in 1000 frames takes 10 log10(1000) = 30 dB off.
+  EXPECT_NEAR(l.right, -49.9992, 1e-4);
 }
 
 }  // namespace

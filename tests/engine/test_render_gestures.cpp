@@ -3,10 +3,9 @@
 // stopped platter.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
+#include <iterator>
 
-#include "engine/SampleMath.h"
 #include "tests/engine/RenderDeckFixture.h"
 
 namespace zonda {
@@ -134,41 +133,55 @@ TEST(MouseHold, HeldStoppedDeckDragsTheCue) {
   }
 }
 
-// The jog step of events without a size follows the event rate: the expected
-// values come from the rule step := round(0.9 step) + round(0.1 r), r = round(1 / interval).
+// The jog step of events without a size follows the event rate. The steps
+// below are worked by hand from the jog rule: interval := 4 x the seconds
+// since the previous event, r := 1 / interval to the nearest integer, limited
+// to 1..25, step := round(0.9 x step) + round(0.1 x r), halves away from zero
+// (the engine's rounding). Each line: round(0.9 x step) + round(0.1 x r) = new step.
+//   10 ms apart, interval 0.04, r 25: 1 + 3 = 4, 4 + 3 = 7, 6 + 3 = 9, 8 + 3 = 11
+//   2 ms apart, interval 0.008, r 125 limited to 25: 10 + 3 = 13, 12 + 3 = 15
+//   10 ms apart: 14 + 3 = 17 (13.5 rounds up), 15 + 3 = 18
+//   40 ms, interval 0.16, r = round(6.25) = 6: 16 + 1 = 17
+//   200 ms, interval 0.8, r = round(1.25) = 1: 15 + 0 = 15; 2 s, r 0 limited to 1: 14; 200 ms: 13
+//   backwards, 10 ms apart: 12 + 3 = 15, 14 + 3 = 17, 15 + 3 = 18, 16 + 3 = 19, taken off the ticks
 TEST(JogWheel, StepsFromControllerEventsWithoutASize) {
   TRenderDeck t(Tone());
   TSoundSource& d = t.deck();
-  d.CounterFrequency.store(1000000000);
+  d.CounterFrequency.store(1000000000);  // the counter counts nanoseconds
   d.Position.store(80000.0);
   d.JogMove(false, 0);  // a stopped deck: the first event starts the jog hold
   ASSERT_TRUE(d.Held.load());
   ASSERT_TRUE(d.JogActive.load());
   EXPECT_EQ(d.JogIdle.load(), 3);
 
-  const int64_t t0 = d.JogTimestamp.load();
-  int32_t step = 1;
-  int32_t ticks = 0;
-  struct Event { int64_t afterNs; bool backwards; };
-  // Fast spinning (10 ms apart: interval 0.04, r 25), then slow (200 ms: r 1), then backwards.
-  std::vector<Event> events;
-  for (int i = 0; i < 8; ++i) events.push_back({10000000, false});
-  for (int i = 0; i < 3; ++i) events.push_back({200000000, false});
-  for (int i = 0; i < 4; ++i) events.push_back({10000000, true});
-  int64_t now = t0;
+  struct Event {
+    int64_t afterNs;
+    bool backwards;
+    double interval;
+    int32_t step, ticks;
+  };
+  const Event events[] = {
+      {10000000, false, 0.04, 4, 4},     {10000000, false, 0.04, 7, 11},    {10000000, false, 0.04, 9, 20},
+      {10000000, false, 0.04, 11, 31},   {2000000, false, 0.008, 13, 44},   {2000000, false, 0.008, 15, 59},
+      {10000000, false, 0.04, 17, 76},   {10000000, false, 0.04, 18, 94},   {40000000, false, 0.16, 17, 111},
+      {200000000, false, 0.8, 15, 126},  {2000000000, false, 8.0, 14, 140}, {200000000, false, 0.8, 13, 153},
+      {10000000, true, 0.04, 15, 138},   {10000000, true, 0.04, 17, 121},   {10000000, true, 0.04, 18, 103},
+      {10000000, true, 0.04, 19, 84},
+  };
+  int64_t now = d.JogTimestamp.load();
   for (const Event& e : events) {
+    SCOPED_TRACE(testing::Message() << "event with step " << e.step << " and ticks " << e.ticks);
     now += e.afterNs;
     d.JogMoveAt(e.backwards, 0, now);
-    const double interval = 4.0 * e.afterNs / 1e9;
-    const int32_t r = std::clamp(RoundToInt(1.0 / interval), 1, 25);
-    step = RoundToInt(0.9 * step) + RoundToInt(0.1 * r);
-    ticks += e.backwards ? -step : step;
-    ASSERT_EQ(d.JogStep.load(), step);
-    ASSERT_EQ(d.JogTicks.load(), ticks);
-    ASSERT_NEAR(d.JogInterval.load(), interval, 1e-12);
-    EXPECT_EQ(d.ScratchTarget.load(), 80000 + ticks * 41);
-    EXPECT_DOUBLE_EQ(d.Speed.load(), (80000 + ticks * 41 - d.Position.load()) / 1890);
+    ASSERT_EQ(d.JogStep.load(), e.step);
+    ASSERT_EQ(d.JogTicks.load(), e.ticks);
+    ASSERT_NEAR(d.JogInterval.load(), e.interval, 1e-12);
+    // 41 frames per tick from where the hold began; the deck has not moved, so
+    // the speed closes the whole gap in 1890 frames.
+    EXPECT_EQ(d.ScratchTarget.load(), 80000 + e.ticks * 41);
+    EXPECT_NEAR(d.Speed.load(), e.ticks * 41 / 1890.0, 1e-12);
   }
+  const int32_t ticks = events[std::size(events) - 1].ticks;
   // Events with a size move by that size.
   d.JogMoveAt(false, 5, now + 10000000);
   EXPECT_EQ(d.JogStep.load(), 5);
