@@ -279,7 +279,9 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
 TEST(Program, PlaysCuesLoopsAndPitchesOnTheNullDevice) { PlayMixCueLoopPitchRestart("null"); }
 
 TEST(Program, PlaysCuesLoopsAndPitchesThroughJack) {
-  if (!std::getenv("ZONDA_JACK_RUNNING")) ZONDA_SKIP_OR_FAIL("no JACK server: ZONDA_JACK_RUNNING not set (./build.sh test starts one)");
+  if (!std::getenv("ZONDA_JACK_RUNNING")) {
+    ZONDA_SKIP_OR_FAIL("no JACK server: ZONDA_JACK_RUNNING not set (./build.sh test starts one)");
+  }
   PlayMixCueLoopPitchRestart("jack");
 }
 
