@@ -1,4 +1,3 @@
-#include "platform/ThreadRole.h"
 #include "engine/Mixer.h"
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include "engine/Recorder.h"
 #include "engine/SampleMath.h"
 #include "engine/SoundSource.h"
+#include "platform/ThreadRole.h"
 
 namespace zonda {
 
@@ -84,6 +84,14 @@ double TKAVMixer::ReadLevels(TBufferSmall& ring, TStereoDb* both) noexcept {
   const TStereoDb l = MeasureLevels(scratch, got);
   if (both != nullptr) *both = l;
   return (l.left + l.right) / 2.0;
+}
+
+bool TKAVMixer::RefillPreview() {
+  for (const DeckChain* c : {&chainA_, &chainB_}) {
+    if (c->deck != nullptr && c->deck->DecodingNeeded()) return false;
+  }
+  Preview->Refill();
+  return true;
 }
 
 double TKAVMixer::LevelA() noexcept { return ReadLevels(deckAMeterRing_, nullptr); }

@@ -128,6 +128,10 @@ class TKAVMixer final : public TAudioMixer {
   // The preview player, created and freed with the mixer; mixed into the
   // monitor while PreviewOn.
   const std::unique_ptr<TPreviewMonitor> Preview;
+  // Main thread, from the periodic update: one more preview piece, unless a
+  // deck needs decoding (both decode under the one decoder lock, and a playing
+  // or cued deck comes first). False when it gave way.
+  bool RefillPreview();
 
   // Audio-thread state, readable for tests after a block.
   double LatchedA = 1.0, LatchedB = 1.0;

@@ -112,6 +112,10 @@ class TSoundSource {
 
   // Any thread: floor of Position.
   int32_t PositionFrame() const;
+  // Any thread but audio: a load or seek is waiting, or the chunk under the
+  // position or the next one in the play direction is absent. Work that can
+  // wait (analysis, the preview's refill) gives way while it is true.
+  bool DecodingNeeded() const;
 
   // Any thread: blocks a playing deck rendered silent because the audio it
   // needed was not decoded yet (a starved worker, a seek into an undecoded
@@ -331,9 +335,6 @@ class TSoundSource {
   void ReleaseAllChunks();
   void SeekCompletion();
   void DecodeAroundPosition();
-  // Worker: a load or seek is waiting, or the chunk under the position or the
-  // next one in the play direction is absent.
-  bool DecodingNeeded() const;
   // Audio thread: counts a silent block of a playing deck, or ends the run.
   void CountMissingAudio(bool missing, int32_t frames) noexcept;
 

@@ -14,11 +14,11 @@
 #include <numbers>
 #include <thread>
 
-#include "platform/ThreadRole.h"
 #include "engine/Interpolation.h"
 #include "engine/KeyLockSplice.h"
 #include "engine/SampleMath.h"
 #include "engine/SoundSource.h"
+#include "platform/ThreadRole.h"
 
 namespace zonda {
 namespace {

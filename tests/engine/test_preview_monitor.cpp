@@ -9,6 +9,8 @@
 #include "engine/Mixer.h"
 #include "engine/PreviewMonitor.h"
 #include "engine/SampleMath.h"
+#include "engine/SoundSource.h"
+#include "tests/engine/DeckTestSupport.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda {
@@ -131,6 +133,30 @@ TEST(PreviewMonitor, HeardInTheMonitorWhilePreviewOn) {
     ASSERT_EQ(monitor[2 * i + 1], RoundToSample(pcm[2 * i + 1] / 1.2)) << i;
   }
   EXPECT_EQ(master[2 * 100], 0);  // never in the master
+}
+
+TEST(PreviewMonitor, RefillGivesWayToADeckThatNeedsDecoding) {
+  // Both decode under the one decoder lock: a seek of a playing deck first.
+  test::IsolatedProgramDir program;
+  test::TempDir dir;
+  test::WriteDeckWav(dir.file("p.wav"), Ramp(20));
+  test::WriteDeckWav(dir.file("deck.wav"), Ramp(30));
+  TSoundSource deck(true);
+  ASSERT_TRUE(deck.Load(dir.file("deck.wav")));
+  ASSERT_TRUE(test::WaitUntil([&] { return deck.LoadOk.load() && !deck.DecodingNeeded(); }));
+  TKAVMixer mixer(TMixerDeck{&deck, nullptr, {}}, TMixerDeck{}, nullptr);
+  ASSERT_GT(mixer.Preview->Open(dir.file("p.wav")), 0);
+  std::vector<int16_t> block(256 * 2);
+  mixer.Preview->ReadPreview(block.data(), 1024);  // room for the next piece
+  const int32_t queued = mixer.Preview->QueuedBytes();
+  deck.Position.store(25.0 * 44100);  // a chunk not decoded yet
+  EXPECT_TRUE(deck.DecodingNeeded());
+  EXPECT_FALSE(mixer.RefillPreview());
+  EXPECT_EQ(mixer.Preview->QueuedBytes(), queued);
+  deck.WakeEvent.Signal();
+  ASSERT_TRUE(test::WaitUntil([&] { return !deck.DecodingNeeded(); }));
+  EXPECT_TRUE(mixer.RefillPreview());
+  EXPECT_GT(mixer.Preview->QueuedBytes(), queued);
 }
 
 }  // namespace

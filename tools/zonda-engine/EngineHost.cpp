@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -29,11 +30,21 @@ volatile std::sig_atomic_t gStopRequested = 0;
 
 const char* DeckName(int32_t d) { return d == 0 ? "deck A" : "deck B"; }
 
+// Polls done() until limit; `meanwhile` runs about every 35 ms of the wait
+// (in real time the periodic work goes on: a long load must not overflow the
+// recording ring).
 template <class Pred>
-bool WaitFor(Pred done, std::chrono::steady_clock::duration limit) {
-  const auto until = std::chrono::steady_clock::now() + limit;
+bool WaitFor(Pred done, std::chrono::steady_clock::duration limit, const std::function<void()>& meanwhile = {}) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto until = start + limit;
+  auto nextMeanwhile = start + std::chrono::milliseconds(35);
   while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now > until) return false;
+    if (meanwhile && now >= nextMeanwhile) {
+      meanwhile();
+      nextMeanwhile = now + std::chrono::milliseconds(35);
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   return true;
@@ -126,7 +137,8 @@ void TEngineHost::LoadDeck(const TScriptCommand& c) {
     Report(c, std::string(DeckName(c.deck)) + ": a load is still pending");
     return;
   }
-  if (!WaitFor([&] { return !deck.LoadPending.load() && deck.WorkerPasses.load() > before; }, kLoadWait)) {
+  if (!WaitFor([&] { return !deck.LoadPending.load() && deck.WorkerPasses.load() > before; }, kLoadWait,
+               Meanwhile())) {
     Report(c, std::string(DeckName(c.deck)) + ": the load of " + c.file + " did not finish");
     return;
   }
@@ -147,7 +159,7 @@ void TEngineHost::Seek(const TScriptCommand& c) {
   TSoundSource& deck = Deck(c.deck);
   const int64_t frame = std::clamp<int64_t>(std::llround(c.value * kRate), 0, deck.LastFrame.load());
   deck.RequestSeek(static_cast<int32_t>(frame));
-  if (!WaitFor([&] { return !deck.SeekPending.load(); }, kWorkerWait)) {
+  if (!WaitFor([&] { return !deck.SeekPending.load(); }, kWorkerWait, Meanwhile())) {
     Report(c, std::string(DeckName(c.deck)) + ": the seek did not finish");
   }
 }
@@ -335,6 +347,11 @@ void TEngineHost::Apply(const TScriptCommand& c) {
   }
 }
 
+std::function<void()> TEngineHost::Meanwhile() {
+  if (offline_) return {};
+  return [this] { Tick(); };
+}
+
 std::string TEngineHost::MissingAudioReport() const {
   std::string text;
   char line[160];
@@ -363,7 +380,7 @@ void TEngineHost::Tick() {
   ++ticks_;
   if (options_.verbose) WarnOfMissingAudio();
   if (recorder_->Recording()) recorder_->Drain();
-  if (ticks_ % kPreviewRefillTicks == 0) mixer_->Preview->Refill();
+  if (ticks_ % kPreviewRefillTicks == 0) mixer_->RefillPreview();
   if (readMeters_) {
     lastLevel_[0] = mixer_->LevelA();
     lastLevel_[1] = mixer_->LevelB();
@@ -535,7 +552,10 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
   mixer_->Start();
 
   using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
+  // The script's clock: wall time less the time commands spent waiting for a
+  // deck (a load on a busy machine), so the times after a slow load keep
+  // their distances instead of firing at once.
+  auto start = Clock::now();
   auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
   const double end = script.EndSeconds();
   double nextTick = kTickSeconds;
@@ -549,7 +569,13 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
         ended = true;
         break;
       }
+      const auto before = Clock::now();
       Apply(c);
+      if (c.kind == TCommandKind::Load || c.kind == TCommandKind::Seek) {
+        const auto waited = Clock::now() - before;
+        start += waited;
+        nextTick -= std::chrono::duration<double>(waited).count();  // the ticks went on meanwhile
+      }
     }
     if (ended || (next == script.commands.size() && elapsed() >= end)) break;
     if (elapsed() >= nextTick) {

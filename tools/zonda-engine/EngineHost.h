@@ -19,6 +19,7 @@
 // time the library's audio thread runs the callbacks, as in the program.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -92,6 +93,8 @@ class TEngineHost {
   std::string MissingAudioReport() const;
   // --verbose: one line on stderr whenever a deck played silence for want of decoded audio.
   void WarnOfMissingAudio();
+  // What runs while a command waits for a deck: the periodic work in real time, nothing offline.
+  std::function<void()> Meanwhile();
   TFFTFilter& Equaliser(int32_t d) { return d == 0 ? *eqA_ : *eqB_; }
 
   THostOptions options_;
