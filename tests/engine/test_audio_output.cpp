@@ -10,6 +10,7 @@
 #include "engine/DeckDirectMixer.h"
 #include "engine/Recorder.h"
 #include "tests/engine/RenderDeckFixture.h"
+#include "tests/support/Require.h"
 
 namespace zonda {
 namespace {
@@ -156,9 +157,8 @@ TEST(Recorder, ThreeAndAHalfSecondsGiveTheExactFile) {
       ExpectHeader(partial, static_cast<uint32_t>(partial.size() - 44));
       EXPECT_EQ(partial.size(), 44u + 200 * 1764);
       EXPECT_EQ(rec.TimeText(), "00:02");
-      if (test::HaveTool("soxi")) {
-        EXPECT_EQ(test::Run("test \"$(soxi -s '" + name + "')\" = 88200"), 0) << "an independent reader agrees";
-      }
+      ZONDA_REQUIRE_TOOLS("soxi");  // the independent reader
+      EXPECT_EQ(test::Run("test \"$(soxi -s '" + name + "')\" = 88200"), 0) << "an independent reader agrees";
     }
   }
   rec.Drain();

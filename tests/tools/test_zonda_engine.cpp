@@ -371,9 +371,8 @@ TEST(ZondaEngineOffline, ChannelControlsHeadphonesPreviewAndRecording) {
   const Wav rec = ReadWav(box.file("rec.wav"));
   ASSERT_EQ(rec.channels, 2);
   for (int ch = 0; ch < 2; ++ch) EXPECT_EQ(rec.Channel(ch, 0, 2), w.Channel(ch, 1, 3)) << ch;
-  if (test::HaveTool("soxi")) {
-    EXPECT_EQ(test::Run("soxi '" + box.file("rec.wav") + "' >/dev/null 2>&1"), 0);
-  }
+  ZONDA_REQUIRE_TOOLS("soxi");  // the independent reader
+  EXPECT_EQ(test::Run("soxi '" + box.file("rec.wav") + "' >/dev/null 2>&1"), 0);
 }
 
 // A track of three 2-second tones (500, 1000, 1500 Hz) tells where the deck
