@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/EngineSandbox.h"
+#include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ToneAnalysis.h"
 
@@ -59,7 +60,7 @@ void ExpectUserFilesKept(const fs::path& tree) {
 // defaults arrive, our own files (languages) are refreshed. Both ways it runs:
 // at every build, and with USER_ONLY from `cmake --install`.
 TEST(Installation, TheCopyStepNeverOverwritesUserFiles) {
-  ASSERT_FALSE(SourceDir().empty()) << "run through ctest";
+  if (SourceDir().empty()) ZONDA_SKIP_OR_FAIL("ZONDA_SOURCE_DIR not set (run through ctest)");
   TempDir dir;
   const fs::path data = dir.path() / "data";
   fs::copy(fs::path(SourceDir()) / "data", data, fs::copy_options::recursive);
@@ -96,8 +97,8 @@ TEST(Installation, TheCopyStepNeverOverwritesUserFiles) {
 // libraries (Ogg through libombrel.so, FLAC through libquelmo.so, the null
 // device through libilvex.so). Installing again over user files keeps them.
 TEST(Installation, CmakeInstallMakesAWorkingTree) {
-  ASSERT_FALSE(BuildDir().empty()) << "run through ctest";
-  ASSERT_TRUE(HaveTool("oggenc") && HaveTool("ffmpeg")) << "oggenc and ffmpeg are needed";
+  if (BuildDir().empty()) ZONDA_SKIP_OR_FAIL("ZONDA_TEST_BIN not set (run through ctest)");
+  ZONDA_REQUIRE_TOOLS("oggenc", "ffmpeg");
   TempDir dir;
   const fs::path tree = dir.path() / "prefix";
   const std::string install = "cmake --install '" + BuildDir() + "' --prefix '" + tree.string() + "' >'" +

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/EngineSandbox.h"
+#include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ToneAnalysis.h"
 
@@ -37,14 +38,6 @@ std::string BlockTime(int64_t k) {
   char text[32];
   std::snprintf(text, sizeof text, "%.6f", double(k * kBlock) / kRate);
   return text;
-}
-
-// A missing tool fails the test with its reason; CI installs them all.
-::testing::AssertionResult HaveTools(std::initializer_list<const char*> tools) {
-  for (const char* tool : tools) {
-    if (!test::HaveTool(tool)) return ::testing::AssertionFailure() << tool << " is needed (Debian package of the same name)";
-  }
-  return ::testing::AssertionSuccess();
 }
 
 // Deck-format stereo PCM from a per-frame function of the frame index.
@@ -80,12 +73,11 @@ std::vector<int16_t> VariedTrack(double seconds, uint32_t seed) {
 // A compressed copy of a deck-format WAV made by a Debian encoder.
 struct Encoder {
   const char* extension;
-  const char* tool;
   const char* command;  // %IN and %OUT
 };
-constexpr Encoder kMp3{"mp3", "lame", "lame --quiet -q 9 -b 320 '%IN' '%OUT'"};
-constexpr Encoder kFlac{"flac", "ffmpeg", "ffmpeg -v error -y -i '%IN' -c:a flac '%OUT'"};
-constexpr Encoder kOgg{"ogg", "oggenc", "oggenc -Q -q 6 -o '%OUT' '%IN'"};
+constexpr Encoder kMp3{"mp3", "lame --quiet -q 9 -b 320 '%IN' '%OUT'"};
+constexpr Encoder kFlac{"flac", "ffmpeg -v error -y -i '%IN' -c:a flac '%OUT'"};
+constexpr Encoder kOgg{"ogg", "oggenc -Q -q 6 -o '%OUT' '%IN'"};
 
 std::string Replace(std::string text, const std::string& what, const std::string& with) {
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
@@ -96,7 +88,6 @@ std::string Replace(std::string text, const std::string& what, const std::string
 
 // Encodes in.wav into out; the test fails when the encoder does.
 ::testing::AssertionResult Encode(const Encoder& e, const std::string& in, const std::string& out) {
-  if (!test::HaveTool(e.tool)) return ::testing::AssertionFailure() << e.tool << " is needed";
   const std::string cmd = Replace(Replace(e.command, "%IN", in), "%OUT", out);
   if (test::Run(cmd) != 0) return ::testing::AssertionFailure() << "failed: " << cmd;
   return ::testing::AssertionSuccess();
@@ -134,7 +125,7 @@ MissingAudio ParseReport(const std::string& out, char deck) {
 // sample; no block of it is missing or silent.
 
 TEST(ZondaEngineDj, LoadingBigTracksBesideAPlayingDeckLeavesItsOutputWhole) {
-  ASSERT_TRUE(HaveTools({"lame", "ffmpeg"}));
+  ZONDA_REQUIRE_TOOLS("lame", "ffmpeg");
   EngineSandbox box;
   test::WriteDeckWav(box.file("a.wav"), VariedTrack(30, 7));
   // An eight-minute 320 kbit/s MP3 (about 19 MB) and a three-minute FLAC.
@@ -225,7 +216,7 @@ TEST(ZondaEngineDj, TheSameFileOnBothDecksPlaysTheSame) {
       {kFlac, "ffmpeg -v error -y -i '%IN' -f s16le -ac 2 '%OUT'"},
       {kOgg, "oggdec -Q -R -o '%OUT' '%IN'"},
   };
-  ASSERT_TRUE(HaveTools({"lame", "ffmpeg", "oggenc", "mpg123", "oggdec"}));
+  ZONDA_REQUIRE_TOOLS("lame", "ffmpeg", "oggenc", "mpg123", "oggdec");
   EngineSandbox box;
   test::WriteDeckWav(box.file("source.wav"), VariedTrack(40, 21));
   constexpr int64_t kLag = 100;  // deck B runs 100 blocks behind deck A
@@ -339,7 +330,7 @@ double LongestSilenceMs(const Wav& w) {
 }
 
 TEST(ZondaEngineDj, SilenceAfterASeekInRealTimeIsShort) {
-  ASSERT_TRUE(HaveTools({"lame", "ffmpeg", "oggenc"}));
+  ZONDA_REQUIRE_TOOLS("lame", "ffmpeg", "oggenc");
   EngineSandbox box;
   test::WriteTones(box.file("track.wav"), 60, {{1000, 0.5}});
   const Encoder* encoders[] = {nullptr, &kMp3, &kFlac, &kOgg};
