@@ -17,7 +17,10 @@
 // DC and only -13 dB at 200 Hz), so a low gain at or below kLowKillDb also fades
 // in a steep minimum-phase high-pass after the kernel (TLowKillFilter): the kill
 // then removes at least 80 dB below 250 Hz and leaves 400 Hz and up as the
-// kernel makes them. Mid and high kills reach -80 dB with the kernel alone.
+// kernel makes them. Mid and high kills rely on the 257-tap kernel alone: a
+// tone in the killed band falls by at least 55 dB (mid: 56 dB around 780 Hz,
+// 80 dB and more from 1 to 3 kHz; high: 62 dB at 4.8 kHz, 83 dB and more from
+// 5.6 kHz).
 //
 // Threads: SetLowGain/SetMidGain/SetHighGain from the main thread (they only
 // store the value and a dirty flag); ProcessStereo from the audio thread only,

@@ -90,8 +90,17 @@ struct TKeyLockSplice {
       const int32_t nominal = RoundToInt((magnitude - 1.0) * SpliceInterval);
       const int32_t provisional = nominal - SpliceCorrection;
       const int32_t jumpSign = provisional > 0 ? 1 : (provisional < 0 ? -1 : 0);
-      SpliceSearchStart = jumpSign * SpliceOverlap + RoundToInt(position) + SpliceInterval;
-      SpliceLag = SearchSpliceLag(correlate, SpliceSearchStart, SpliceOverlap, provisional);
+      if (dir >= 0) {
+        SpliceSearchStart = jumpSign * SpliceOverlap + RoundToInt(position) + SpliceInterval;
+        SpliceLag = SearchSpliceLag(correlate, SpliceSearchStart, SpliceOverlap, provisional);
+      } else {
+        // Played backwards the next crossfade lies behind the position, and a
+        // jump of +lag lands lag frames further back: the same search on the
+        // mirrored windows, so the splice stays in phase.
+        SpliceSearchStart = RoundToInt(position) - SpliceInterval - jumpSign * SpliceOverlap - SpliceOverlap;
+        auto mirrored = [&](int32_t start, int32_t count, int32_t lag) { return correlate(start - lag, count, lag); };
+        SpliceLag = SearchSpliceLag(mirrored, SpliceSearchStart, SpliceOverlap, provisional);
+      }
       SpliceJump = nominal - SpliceLag - SpliceCorrection;
       SpliceCorrection = -SpliceLag;
       spliced = true;
