@@ -31,6 +31,7 @@
 #include "engine/SoundSource.h"
 #include "platform/ProgramDir.h"
 #include "skin/ActionTables.h"
+#include "tests/app/ProgramTestSupport.h"
 #include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
 
@@ -39,14 +40,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "zonda";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt's input devices outlive static destruction otherwise.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // Answers every message box that opens with `answer`, keeping their texts.
 class TDialogAnswerer {
@@ -70,46 +63,6 @@ class TDialogAnswerer {
   QTimer timer_;
 };
 
-// A fresh copy of the installation tree and a private settings folder.
-class TInstallation {
- public:
-  explicit TInstallation(const std::vector<std::string>& leaveOut = {}) {
-    const char* tree = std::getenv("ZONDA_PROGRAM_DIR");
-    source_ = tree ? tree : "";
-    fs::copy(source_, dir_.path() / "zonda", fs::copy_options::recursive);
-    for (const std::string& f : leaveOut) fs::remove(dir_.path() / "zonda" / f);
-    fs::create_directories(dir_.path() / "config");
-    setenv("ZONDA_PROGRAM_DIR", Tree().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir_.path() / "config").c_str(), 1);
-    ResetProgramDirForTests();
-  }
-  ~TInstallation() {
-    setenv("ZONDA_PROGRAM_DIR", source_.c_str(), 1);
-    ResetProgramDirForTests();
-  }
-  std::string Tree() const { return (dir_.path() / "zonda").string(); }
-  std::string ConfigFile() const { return (dir_.path() / "config" / "Quarnet" / "Zonda.conf").string(); }
-  std::string File(const std::string& name) const { return dir_.file(name); }
-  std::string Settings() const {
-    std::ifstream in(ConfigFile());
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
- private:
-  TempDir dir_;
-  std::string source_;
-};
-
-template <class Pred>
-bool WaitFor(Pred pred, int ms = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 QWidget& ButtonControl(TZondaApp& z, const char* name) {
   TActionTables& t = *z.Actions();

@@ -26,6 +26,7 @@
 #include "engine/SoundSource.h"
 #include "platform/ProgramDir.h"
 #include "skin/ActionTables.h"
+#include "tests/app/ProgramTestSupport.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ToneAnalysis.h"
 
@@ -34,55 +35,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "zonda";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt's input devices outlive static destruction otherwise.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
-// A fresh copy of the installation tree and a private settings folder.
-class TInstallation {
- public:
-  TInstallation() {
-    const char* tree = std::getenv("ZONDA_PROGRAM_DIR");
-    source_ = tree ? tree : "";
-    fs::copy(source_, dir_.path() / "zonda", fs::copy_options::recursive);
-    fs::remove(dir_.path() / "zonda" / "songinfo.ssa");
-    fs::create_directories(dir_.path() / "config");
-    setenv("ZONDA_PROGRAM_DIR", Tree().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir_.path() / "config").c_str(), 1);
-    ResetProgramDirForTests();
-  }
-  ~TInstallation() {
-    setenv("ZONDA_PROGRAM_DIR", source_.c_str(), 1);
-    ResetProgramDirForTests();
-  }
-  std::string Tree() const { return (dir_.path() / "zonda").string(); }
-  std::string ConfigFile() const { return (dir_.path() / "config" / "Quarnet" / "Zonda.conf").string(); }
-  std::string File(const std::string& name) const { return dir_.file(name); }
-  std::string Settings() const {
-    std::ifstream in(ConfigFile());
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
- private:
-  TempDir dir_;
-  std::string source_;
-};
-
-template <class Pred>
-bool WaitFor(Pred pred, int ms = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 void Click(TZondaApp& z, const char* name) {
   TActionTables& t = *z.Actions();
@@ -116,7 +69,7 @@ TEST(ProgramClaims, BothDecksSoundAgainAfterAnAudioRestart) {
   App();
   setenv("ZONDA_AUDIO", "null", 1);
   unsetenv("ZONDA_AUDIO_BLOCK");  // it would override the window's choice
-  TInstallation inst;
+  TInstallation inst({"songinfo.ssa"});
   const std::string trackA = inst.File("a.wav"), trackB = inst.File("b.wav");
   WriteDeckWav(trackA, SineStereo(44100 * 30, 440, 440, 0.5));
   WriteDeckWav(trackB, SineStereo(44100 * 30, 1000, 1000, 0.5));
@@ -181,7 +134,7 @@ TEST(ProgramClaims, CtrlCSavesLikeSigterm) {
   App();
   for (int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
-    TInstallation inst;
+    TInstallation inst({"songinfo.ssa"});
     const std::string track = inst.File("song.wav");
     WriteDeckWav(track, SineStereo(44100 * 5, 440, 440, 0.5));
     const std::string songMemory = inst.Tree() + "/songinfo.ssa";

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -115,6 +116,44 @@ inline Wav ReadWav(const std::string& file) {
   w.samples.resize((bytes.size() - 44) / 2);
   if (!w.samples.empty()) std::memcpy(w.samples.data(), bytes.data() + 44, w.samples.size() * 2);
   return w;
+}
+
+// The longest run of windowMs windows whose peak is below -50 dBFS on channel
+// ch, in ms, from the first window that sounds (the PLAY) to the end; -1 when
+// the channel never sounds.
+inline double LongestSilenceAfterSoundMs(const Wav& w, int ch, int windowMs) {
+  const int64_t window = 44100 * windowMs / 1000;
+  int64_t run = 0, longest = 0;
+  bool started = false;
+  for (int64_t f = 0; f + window <= w.frames(); f += window) {
+    int peak = 0;
+    for (int64_t k = f; k < f + window; ++k) peak = std::max(peak, std::abs(int(w.at(k, ch))));
+    const bool silent = peak < 104;
+    if (!started) {
+      started = !silent;
+      continue;
+    }
+    run = silent ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return started ? double(longest) * windowMs : -1.0;
+}
+
+// One deck's figures from zonda-engine's "report" command.
+struct MissingAudio {
+  long long blocks = -1;
+  double seconds = -1, longestMs = -1;
+};
+// Deck 'A' or 'B' from the last "report" line of zonda-engine's output.
+inline MissingAudio ParseReport(const std::string& out, char deck) {
+  MissingAudio m;
+  const auto line = out.rfind(" report A ");
+  if (line == std::string::npos) return m;
+  const auto at = out.find(std::string(deck == 'A' ? " report A" : " B") + " missing ", line);
+  if (at == std::string::npos) return m;
+  std::sscanf(out.c_str() + out.find("missing ", at), "missing %lld blocks %lf s longest %lf ms", &m.blocks,
+              &m.seconds, &m.longestMs);
+  return m;
 }
 
 }  // namespace zonda::test

@@ -20,136 +20,26 @@
 #include <vector>
 
 #include "tests/support/BusyProcesses.h"
+#include "tests/support/EngineSandbox.h"
 #include "tests/support/JackClient.h"
 #include "tests/support/Require.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/ToneAnalysis.h"
 
 namespace zonda {
 namespace {
 
 constexpr int kRate = 44100;
 
-std::string InstallDir() {
-  const char* dir = std::getenv("ZONDA_PROGRAM_DIR");
-  return dir ? dir : ".";
-}
+using Sandbox = test::EngineSandbox;
+using test::PeakHz;
+using test::ReadWav;
+using test::RmsDb;
+using test::ToneDb;
+using test::Wav;
+using test::WriteTones;
 
-std::string Slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A private installation folder: the tree's libraries linked in, its own song
-// settings file and audio settings, so runs leave the real tree alone.
-class Sandbox {
- public:
-  Sandbox() {
-    for (const auto& e : std::filesystem::directory_iterator(InstallDir())) {
-      if (e.path().extension() == ".so") std::filesystem::create_symlink(e.path(), dir_.path() / e.path().filename());
-    }
-  }
-  std::string file(const std::string& name) const { return dir_.file(name); }
-
-  struct Result {
-    int status = -1;
-    std::string out, err;
-  };
-  // Runs zonda-engine with args on a script written into the sandbox.
-  Result Run(const std::string& args, const std::string& script, const std::string& env = "") const {
-    {
-      std::ofstream s(file("script.txt"), std::ios::binary);
-      s << script;
-    }
-    const std::string d = dir_.path().string();
-    Result r;
-    r.status = test::Run("cd '" + d + "' && ZONDA_PROGRAM_DIR='" + d + "' XDG_CONFIG_HOME='" + d + "' " + env + " '" +
-                         InstallDir() + "/zonda-engine' " + args + " script.txt >out.txt 2>err.txt");
-    r.out = Slurp(file("out.txt"));
-    r.err = Slurp(file("err.txt"));
-    return r;
-  }
-
- private:
-  test::TempDir dir_;
-};
-
-// A stereo track of summed sines (the same on both channels).
-void WriteTones(const std::string& file, double seconds, std::vector<std::pair<double, double>> tones) {
-  const int64_t frames = static_cast<int64_t>(seconds * kRate);
-  std::vector<int16_t> pcm(size_t(frames) * 2);
-  for (int64_t k = 0; k < frames; ++k) {
-    double v = 0;
-    for (auto [hz, amplitude] : tones) v += amplitude * std::sin(2 * std::numbers::pi * hz * double(k) / kRate);
-    const auto s = static_cast<int16_t>(std::lround(v * 32767));
-    pcm[size_t(2 * k)] = s;
-    pcm[size_t(2 * k + 1)] = s;
-  }
-  test::WriteDeckWav(file, pcm);
-}
-
-struct Wav {
-  int channels = 0;
-  std::vector<int16_t> samples;
-  int64_t frames() const { return channels ? int64_t(samples.size()) / channels : 0; }
-  // One channel of the frames from second `from` to second `to`.
-  std::vector<double> Channel(int ch, double from, double to) const {
-    std::vector<double> out;
-    for (int64_t f = int64_t(from * kRate); f < int64_t(to * kRate) && f < frames(); ++f) {
-      out.push_back(samples[size_t(f * channels + ch)]);
-    }
-    return out;
-  }
-};
-
-Wav ReadWav(const std::string& file) {
-  const auto bytes = test::ReadAll(file);
-  Wav w;
-  if (bytes.size() < 44) return w;
-  w.channels = bytes[22] | (bytes[23] << 8);
-  w.samples.resize((bytes.size() - 44) / 2);
-  // An empty recording (a header alone) is a result to check, not a crash.
-  if (!w.samples.empty()) std::memcpy(w.samples.data(), bytes.data() + 44, w.samples.size() * 2);
-  return w;
-}
-
-double Db(double amplitude) { return amplitude > 0 ? 20 * std::log10(amplitude / 32767) : -200; }
-
-double RmsDb(const std::vector<double>& x) {
-  double s = 0;
-  for (double v : x) s += v * v;
-  return x.empty() ? -200 : Db(std::sqrt(s / double(x.size())) * std::sqrt(2.0));
-}
-
-// Amplitude of the tone at hz in x (Hann-windowed Goertzel), as dB of full scale.
-double ToneDb(const std::vector<double>& x, double hz) {
-  const double w = 2 * std::numbers::pi * hz / kRate;
-  const double coeff = 2 * std::cos(w);
-  double s1 = 0, s2 = 0, windowSum = 0;
-  const size_t n = x.size();
-  for (size_t i = 0; i < n; ++i) {
-    const double win = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(n));
-    windowSum += win;
-    const double s = x[i] * win + coeff * s1 - s2;
-    s2 = s1;
-    s1 = s;
-  }
-  const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-  return Db(2 * std::sqrt(std::max(power, 0.0)) / windowSum);
-}
-
-// The strongest frequency between lo and hi, to a tenth of a hertz.
-double PeakHz(const std::vector<double>& x, double lo, double hi) {
-  double best = lo, bestDb = -1e9;
-  for (double f = lo; f <= hi; f += 1.0) {
-    const double d = ToneDb(x, f);
-    if (d > bestDb) bestDb = d, best = f;
-  }
-  for (double f = best - 1; f <= best + 1; f += 0.1) {
-    const double d = ToneDb(x, f);
-    if (d > bestDb) bestDb = d, best = f;
-  }
-  return best;
-}
+double Db(double amplitude) { return test::FullScaleDb(amplitude); }
 
 TEST(ZondaEngineScript, FaultsAreReportedWithTheirLineAndNothingPlays) {
   Sandbox box;
@@ -544,39 +434,6 @@ TEST(ZondaEngineRealTime, JackDummyServer) {
 namespace zonda {
 namespace {
 
-// The longest run of 10 ms windows whose peak is below -50 dBFS, in ms, from
-// the first window that is not silent (the PLAY) to the end.
-double LongestSilenceAfterPlayMs(const Wav& w, int ch) {
-  const int64_t window = kRate / 100;
-  int64_t run = 0, longest = 0;
-  bool started = false;
-  for (int64_t f = 0; f + window <= w.frames(); f += window) {
-    int peak = 0;
-    for (int64_t k = f; k < f + window; ++k) peak = std::max(peak, std::abs(int(w.samples[size_t(k * w.channels + ch)])));
-    const bool silent = peak < 104;
-    if (!started) {
-      started = !silent;
-      continue;
-    }
-    run = silent ? run + 1 : 0;
-    longest = std::max(longest, run);
-  }
-  return started ? double(longest) * 10.0 : -1.0;
-}
-
-struct MissingAudio {
-  long long blocks = -1;
-  double seconds = -1, longestMs = -1;
-};
-// Deck `deck` ('A' or 'B') from a "report" line of zonda-engine's output.
-MissingAudio ParseReport(const std::string& out, char deck) {
-  MissingAudio m;
-  const auto at = out.find(std::string(deck == 'A' ? "report A" : " B") + " missing ");
-  if (at == std::string::npos) return m;
-  const char* text = out.c_str() + out.find("missing ", at);
-  std::sscanf(text, "missing %lld blocks %lf s longest %lf ms", &m.blocks, &m.seconds, &m.longestMs);
-  return m;
-}
 
 // A busy machine must not silence a playing deck: four ordinary busy
 // processes on a two-core machine starved a deck worker that ran below
@@ -604,11 +461,11 @@ TEST(ZondaEngineRealTime, BusyMachineNeverSilencesAPlayingDeck) {
   // The null device skips time its thread lost on a starved machine, so the
   // length is not exact; but a recording must be there, and it must sound.
   ASSERT_GT(rec.frames(), kRate * 3) << r.err;
-  const double silence = LongestSilenceAfterPlayMs(rec, 0);
+  const double silence = test::LongestSilenceAfterSoundMs(rec, 0, 10);
   EXPECT_GE(silence, 0.0) << "the recording never sounds";
   EXPECT_LE(silence, 100.0) << r.err;
-  const MissingAudio a = ParseReport(r.out, 'A');
-  const MissingAudio b = ParseReport(r.out, 'B');
+  const test::MissingAudio a = test::ParseReport(r.out, 'A');
+  const test::MissingAudio b = test::ParseReport(r.out, 'B');
   ASSERT_GE(a.blocks, 0) << r.out;
   ASSERT_GE(b.blocks, 0) << r.out;
   EXPECT_LE(a.longestMs, 100.0) << r.out;  // the seek, at most
@@ -623,8 +480,8 @@ TEST(ZondaEngineOffline, ReportShowsNoMissingAudioWhereTheRenderWaitsForTheDecks
   const auto r = box.Run("--offline --out mix.wav",
                          "at 0 load a a.wav\nat 0 play a\nat 1 seek a 15\nat 2 report\nat 2.1 end\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  const MissingAudio a = ParseReport(r.out, 'A');
-  const MissingAudio b = ParseReport(r.out, 'B');
+  const test::MissingAudio a = test::ParseReport(r.out, 'A');
+  const test::MissingAudio b = test::ParseReport(r.out, 'B');
   EXPECT_EQ(a.blocks, 0) << r.out;
   EXPECT_EQ(b.blocks, 0) << r.out;
   EXPECT_EQ(a.longestMs, 0.0) << r.out;

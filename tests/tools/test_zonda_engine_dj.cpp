@@ -25,6 +25,9 @@ namespace {
 
 using test::EngineSandbox;
 using test::FullScaleDb;
+using test::LongestSilenceAfterSoundMs;
+using test::MissingAudio;
+using test::ParseReport;
 using test::ReadWav;
 using test::ToneDb;
 using test::Wav;
@@ -100,23 +103,6 @@ int64_t FirstSoundingFrame(const Wav& w) {
     }
   }
   return -1;
-}
-
-struct MissingAudio {
-  long long blocks = -1;
-  double longestMs = -1;
-};
-// Deck 'A' or 'B' from the last "report" line of zonda-engine's output.
-MissingAudio ParseReport(const std::string& out, char deck) {
-  MissingAudio m;
-  const auto line = out.rfind(" report A ");
-  if (line == std::string::npos) return m;
-  const auto at = out.find(std::string(deck == 'A' ? " report A" : " B") + " missing ", line);
-  if (at == std::string::npos) return m;
-  double seconds = 0;
-  std::sscanf(out.c_str() + out.find("missing ", at), "missing %lld blocks %lf s longest %lf ms", &m.blocks, &seconds,
-              &m.longestMs);
-  return m;
 }
 
 // ---------------------------------------------------------------------------
@@ -308,27 +294,6 @@ TEST(ZondaEngineDj, TheSameFileOnBothDecksPlaysTheSame) {
 // format's deck is sought four times into parts of the track not decoded yet;
 // the recording's longest silent run after PLAY and the deck's own report
 // must stay under 250 ms. The worst figure is printed.
-
-// The longest run of 5 ms windows whose peak is below -50 dBFS, in ms, from
-// the first window that sounds to the end.
-double LongestSilenceMs(const Wav& w) {
-  const int64_t window = kRate / 200;
-  int64_t run = 0, longest = 0;
-  bool started = false;
-  for (int64_t f = 0; f + window <= w.frames(); f += window) {
-    int peak = 0;
-    for (int64_t k = f; k < f + window; ++k) peak = std::max(peak, std::abs(int(w.at(k, 0))));
-    const bool silent = peak < 104;
-    if (!started) {
-      started = !silent;
-      continue;
-    }
-    run = silent ? run + 1 : 0;
-    longest = std::max(longest, run);
-  }
-  return started ? double(longest) * 5.0 : -1.0;
-}
-
 TEST(ZondaEngineDj, SilenceAfterASeekInRealTimeIsShort) {
   ZONDA_REQUIRE_TOOLS("lame", "ffmpeg", "oggenc");
   EngineSandbox box;
@@ -351,7 +316,7 @@ TEST(ZondaEngineDj, SilenceAfterASeekInRealTimeIsShort) {
     const Wav rec = ReadWav(box.file("rec.wav"));
     ASSERT_EQ(rec.channels, 2);
     ASSERT_GT(rec.frames(), 4 * kRate);
-    const double silence = LongestSilenceMs(rec);
+    const double silence = LongestSilenceAfterSoundMs(rec, 0, 5);
     const MissingAudio missing = ParseReport(r.out, 'A');
     ASSERT_GE(missing.blocks, 0) << r.out;
     std::printf("%s: longest silence after a seek %.0f ms in the recording, %.1f ms by the deck's report\n",

@@ -1,0 +1,71 @@
+#pragma once
+// The real program in tests: the one QApplication, a fresh copy of the
+// installation tree with a private settings folder, and waiting on Qt's
+// event loop.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/ProgramDir.h"
+#include "tests/support/TestFiles.h"
+
+namespace zonda::test {
+
+inline QApplication& App() {
+  static int argc = 1;
+  static char name[] = "zonda";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: Qt's input devices outlive static destruction otherwise.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// A fresh copy of the installation tree and a private settings folder.
+class TInstallation {
+ public:
+  explicit TInstallation(const std::vector<std::string>& leaveOut = {}) {
+    const char* tree = std::getenv("ZONDA_PROGRAM_DIR");
+    source_ = tree ? tree : "";
+    std::filesystem::copy(source_, dir_.path() / "zonda", std::filesystem::copy_options::recursive);
+    for (const std::string& f : leaveOut) std::filesystem::remove(dir_.path() / "zonda" / f);
+    std::filesystem::create_directories(dir_.path() / "config");
+    setenv("ZONDA_PROGRAM_DIR", Tree().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_.path() / "config").c_str(), 1);
+    ResetProgramDirForTests();
+  }
+  ~TInstallation() {
+    setenv("ZONDA_PROGRAM_DIR", source_.c_str(), 1);
+    ResetProgramDirForTests();
+  }
+  std::string Tree() const { return (dir_.path() / "zonda").string(); }
+  std::string ConfigFile() const { return (dir_.path() / "config" / "Quarnet" / "Zonda.conf").string(); }
+  std::string File(const std::string& name) const { return dir_.file(name); }
+  std::string Settings() const {
+    std::ifstream in(ConfigFile());
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  TempDir dir_;
+  std::string source_;
+};
+
+// Runs the event loop until pred() holds; false after ms.
+template <class Pred>
+inline bool WaitFor(Pred pred, int ms = 20000) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+}  // namespace zonda::test
