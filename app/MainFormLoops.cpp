@@ -27,25 +27,14 @@ void TMainForm::ReversePlayClick(int d) {
 
 void TMainForm::LoopSongClick(int d) {
   TSoundSource& deck = Deck(d);
-  if (!deck.LoadOk.load()) {
-    Button(state_.Deck[d].A.loopSong).SetSelected(deck.SongLoop.load());
-    return;
-  }
-  deck.PreloadEnd();
-  deck.SongLoop.store(!deck.SongLoop.load());
+  deck.SetSongLoop(!deck.SongLoop.load());
   Button(state_.Deck[d].A.loopSong).SetSelected(deck.SongLoop.load());
 }
 
 void TMainForm::BrakeClick(int d) {
   TSoundSource& deck = Deck(d);
-  if (!deck.LoadOk.load()) {
-    Button(state_.Deck[d].A.brake).SetSelected(deck.Brake.load());
-    return;
-  }
-  const bool on = !deck.Brake.load();
-  deck.Brake.store(on);
-  Button(state_.Deck[d].A.brake).SetSelected(on);
-  if (!on) deck.Speed.store(deck.TargetSpeed.load());
+  deck.SetBrake(!deck.Brake.load());
+  Button(state_.Deck[d].A.brake).SetSelected(deck.Brake.load());
 }
 
 }  // namespace zonda

@@ -32,11 +32,7 @@ std::string TMainForm::LanguageText(const char* key, const char* fallback) const
 
 void TMainForm::Play_but_Click(int d) {
   TSoundSource& deck = Deck(d);
-  if (deck.JogIdle.load() >= 0 && deck.JogActive.load()) {
-    deck.ScratchEnd();
-    deck.JogIdle.store(-1);
-  }
-  deck.TogglePlay();
+  deck.PlayPause();
   const int logic = deck.CueLogic.load();
   if ((logic == 1 || logic == 2) && !deck.Playing.load()) RefreshCueButtons();
 }

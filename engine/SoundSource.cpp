@@ -139,6 +139,28 @@ void TSoundSource::SetDirection(int32_t direction) {
   }
 }
 
+void TSoundSource::PlayPause() {
+  if (JogIdle.load() >= 0 && JogActive.load()) {
+    ScratchEnd();
+    JogIdle.store(-1);
+  }
+  TogglePlay();
+}
+
+bool TSoundSource::SetBrake(bool on) {
+  if (!LoadOk.load()) return false;
+  Brake.store(on);
+  if (!on) Speed.store(TargetSpeed.load());
+  return true;
+}
+
+bool TSoundSource::SetSongLoop(bool on) {
+  if (!LoadOk.load()) return false;
+  if (on) PreloadEnd();
+  SongLoop.store(on);
+  return true;
+}
+
 int32_t TSoundSource::PositionFrame() const {
   const int64_t f = FloorToInt64(Position.load());
   return static_cast<int32_t>(std::clamp<int64_t>(f, INT32_MIN, INT32_MAX));

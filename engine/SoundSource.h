@@ -105,6 +105,15 @@ class TSoundSource {
   void SetDirection(int32_t direction);  // +1 or -1
   int32_t GetDirection() const { return Direction.load(); }
   void Nudge(double deltaFrames);
+  // The PLAY/PAUSE button: a jog scratch still running ends first, then the
+  // deck starts or stops (TogglePlay).
+  void PlayPause();
+  // The brake on or off; off returns to the pitch's speed at once. False (and
+  // nothing changes) while no track is loaded.
+  bool SetBrake(bool on);
+  // The song loop on or off; on decodes the track's last two chunks first, so
+  // the wrap to the start never waits. False while no track is loaded.
+  bool SetSongLoop(bool on);
   void PinAround(double frame);
   void PreloadEnd();
   void FillDisplay();

@@ -246,6 +246,24 @@ TEST_F(Deck, TransportSetters) {
   EXPECT_EQ(d.Position.load(), 0.0);
 }
 
+TEST_F(Deck, BrakeAndSongLoopNeedATrackAndCarryTheirRules) {
+  EXPECT_FALSE(deck_->SetBrake(true));
+  EXPECT_FALSE(deck_->SetSongLoop(true));
+  EXPECT_FALSE(deck_->Brake.load() || deck_->SongLoop.load());
+  ASSERT_TRUE(LoadAndWait(*deck_, Track("rules.wav", 6LL * kChunkBytes)));
+  EXPECT_EQ(deck_->ChunkAt(5), nullptr);
+  EXPECT_TRUE(deck_->SetSongLoop(true));
+  EXPECT_TRUE(deck_->SongLoop.load());
+  EXPECT_NE(deck_->ChunkAt(5), nullptr) << "the wrap to the start must not wait for the end";
+  EXPECT_NE(deck_->ChunkAt(4), nullptr);
+  deck_->SetPitch(800);
+  EXPECT_TRUE(deck_->SetBrake(true));
+  deck_->Speed.store(0.2);  // the brake's ramp under way
+  EXPECT_TRUE(deck_->SetBrake(false));
+  EXPECT_FALSE(deck_->Brake.load());
+  EXPECT_DOUBLE_EQ(deck_->Speed.load(), 1.08) << "released: the pitch's speed at once";
+}
+
 TEST_F(Deck, NudgeInsideAndOutsideALoop) {
   TSoundSource& d = *deck_;
   d.LastFrame = 100000;

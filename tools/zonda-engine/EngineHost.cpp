@@ -188,10 +188,10 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       LoadDeck(c);
       break;
     case TCommandKind::Play:
-      if (loaded(c.deck) && !Deck(c.deck).Playing.load()) Deck(c.deck).TogglePlay();
+      if (loaded(c.deck) && !Deck(c.deck).Playing.load()) Deck(c.deck).PlayPause();
       break;
     case TCommandKind::Pause:
-      if (loaded(c.deck) && Deck(c.deck).Playing.load()) Deck(c.deck).TogglePlay();
+      if (loaded(c.deck) && Deck(c.deck).Playing.load()) Deck(c.deck).PlayPause();
       break;
     case TCommandKind::Stop:
       if (loaded(c.deck)) Deck(c.deck).BackToTop();
@@ -206,11 +206,7 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       if (loaded(c.deck)) Deck(c.deck).SetDirection(c.on ? -1 : 1);
       break;
     case TCommandKind::Brake:
-      if (loaded(c.deck)) {
-        TSoundSource& d = Deck(c.deck);
-        d.Brake.store(c.on);
-        if (!c.on) d.Speed.store(d.TargetSpeed.load());
-      }
+      if (loaded(c.deck)) Deck(c.deck).SetBrake(c.on);
       break;
     case TCommandKind::KeyLock:
       for (int32_t d = 0; d < 2; ++d) {
@@ -218,10 +214,7 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       }
       break;
     case TCommandKind::SongLoop:
-      if (loaded(c.deck)) {
-        if (c.on) Deck(c.deck).PreloadEnd();
-        Deck(c.deck).SongLoop.store(c.on);
-      }
+      if (loaded(c.deck)) Deck(c.deck).SetSongLoop(c.on);
       break;
     case TCommandKind::Volume: {
       const double dB = ChannelFaderDb(static_cast<int32_t>(c.value));
