@@ -27,10 +27,7 @@ void TMainForm::CROSS_FADERChange() {
   }
   const TCrossfaderLaw law = CrossfaderLaw(state_.Crossfader, Slider(state_.crossfader).Value(),
                                            state_.Deck[0].Override, state_.Deck[1].Override);
-  if (links_.Mixer) {
-    links_.Mixer->SetCrossfadeGainA(law.deckADb);
-    links_.Mixer->SetCrossfadeGainB(law.deckBDb);
-  }
+  if (links_.Mixer) links_.Mixer->SetCrossfader(law);
   Button(state_.Deck[0].A.inMaster).SetLit(law.deckAInMaster);
   Button(state_.Deck[1].A.inMaster).SetLit(law.deckBInMaster);
 }
@@ -38,13 +35,13 @@ void TMainForm::CROSS_FADERChange() {
 void TMainForm::Volume_Change(int d) {
   if (!links_.Mixer) return;
   const double dB = ChannelFaderDb(Slider(state_.Deck[d].A.volume).Value());
-  d == 0 ? links_.Mixer->SetVolumeA(dB) : links_.Mixer->SetVolumeB(dB);
+  links_.Mixer->SetVolume(d, dB);
 }
 
 void TMainForm::Gain_Change(int d) {
   if (!links_.Mixer) return;
   const int32_t gain = Slider(state_.Deck[d].A.gain).Value();
-  (d == 0 ? links_.Mixer->TrimA : links_.Mixer->TrimB).store(TrimFromGainDb(gain));
+  links_.Mixer->Channels[static_cast<size_t>(d)].Trim.store(TrimFromGainDb(gain));
   Deck(d).SongGain.store(gain);  // the song's memory keeps what the DJ set
 }
 
@@ -91,9 +88,7 @@ void TMainForm::MuteLineMouseUp(int d) {
 
 void TMainForm::CUEPGMmixChange() {
   if (!links_.Mixer) return;
-  const TCueLevels levels = PreListenLaw(Slider(state_.cuePgmMix).Value());
-  links_.Mixer->CueA.store(levels.cueA);
-  links_.Mixer->CueB.store(levels.cueB);
+  links_.Mixer->SetPreListen(PreListenLaw(Slider(state_.cuePgmMix).Value()));
 }
 
 void TMainForm::ApplyPhones() {
@@ -123,7 +118,7 @@ void TMainForm::SetTalkOver() {
 void TMainForm::FILTER_Change(int d) {
   const int mode = links_.Config ? links_.Config->CutoffFilterMode : 0;
   const TCutoffSetting s = CutoffFromKnob(mode, Slider(state_.Deck[d].A.cutoffKnob).Value());
-  if (links_.Mixer) (d == 0 ? links_.Mixer->FilterA : links_.Mixer->FilterB).SetCutoff(s.lowPass, static_cast<float>(s.cutoffHz));
+  if (links_.Mixer) links_.Mixer->Channels[static_cast<size_t>(d)].Filter.SetCutoff(s.lowPass, static_cast<float>(s.cutoffHz));
   Text(state_.Deck[d].A.cutoffText).SetText(CutoffText(s.cutoffHz, LanguageText("main_filteroff", "FILTER OFF")));
 }
 

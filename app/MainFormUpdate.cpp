@@ -31,8 +31,8 @@ void TMainForm::PeriodicUpdate() {
     const TStereoDb master = links_.Mixer->MasterLevels();
     VUmeterMasterL().SetValueDB(master.left);
     VUmeterMasterR().SetValueDB(master.right);
-    VUmeterDeckA().SetValueDB(links_.Mixer->LevelA());
-    VUmeterDeckB().SetValueDB(links_.Mixer->LevelB());
+    VUmeterDeckA().SetValueDB(links_.Mixer->Level(0));
+    VUmeterDeckB().SetValueDB(links_.Mixer->Level(1));
   }
   // A playing deck that went silent for want of decoded audio is said on
   // standard error (at most once a second per deck), never hidden.
@@ -94,7 +94,7 @@ void TMainForm::PeriodicUpdate() {
   // 19. Line input texts and the CUE hold counters.
   if (state_.TickCount % 3 == 0) {
     for (int d = 0; d < 2; ++d) {
-      const bool lineIn = links_.Mixer && (d == 0 ? links_.Mixer->DeckALineIn : links_.Mixer->DeckBLineIn).load();
+      const bool lineIn = links_.Mixer && links_.Mixer->Channels[static_cast<size_t>(d)].LineIn.load();
       Text(state_.Deck[d].A.analogIn).SetText(lineIn && state_.Blink ? "ANALOG IN" : "");
       CueHoldTick(d);
     }

@@ -29,51 +29,55 @@ TKAVMixer::TKAVMixer(TMixerDeck deckA, TMixerDeck deckB, TRecorder* recorder)
     c.equaliser = d.equaliser;
     for (int32_t i = 0; i < kDeckEffectSlots; ++i) c.effectSlots[size_t(i)].store(d.effectSlots[size_t(i)]);
   };
-  link(chainA_, deckA);
-  link(chainB_, deckB);
-  chainA_.filter = &FilterA;
-  chainA_.trim = &TrimA;
-  chainA_.lineIn = &DeckALineIn;
-  chainA_.lineArea = lineA_->data();
-  chainA_.meterRing = &deckAMeterRing_;
-  chainB_.filter = &FilterB;
-  chainB_.trim = &TrimB;
-  chainB_.lineIn = &DeckBLineIn;
-  chainB_.lineArea = lineB_->data();
-  chainB_.meterRing = &deckBMeterRing_;
+  link(chains_[0], deckA);
+  link(chains_[1], deckB);
+  for (size_t d = 0; d < 2; ++d) {
+    chains_[d].channel = &Channels[d];
+    chains_[d].lineArea = (d == 0 ? lineA_ : lineB_)->data();
+    chains_[d].meterRing = &deckMeterRings_[d];
+  }
 }
 
 TKAVMixer::~TKAVMixer() = default;
 
 // ---- main thread ----
 
-void TKAVMixer::SetCrossfadeGainA(double dB) noexcept {
-  XfadeGainA.store(MixerGainFromDb(dB), std::memory_order_relaxed);
-  TargetA.store(VolumeA.load(std::memory_order_relaxed) * XfadeGainA.load(std::memory_order_relaxed),
-                std::memory_order_relaxed);
+namespace {
+
+void UpdateTarget(TMixerChannel& c) noexcept {
+  c.Target.store(c.Volume.load(std::memory_order_relaxed) * c.XfadeGain.load(std::memory_order_relaxed),
+                 std::memory_order_relaxed);
 }
 
-void TKAVMixer::SetCrossfadeGainB(double dB) noexcept {
-  XfadeGainB.store(MixerGainFromDb(dB), std::memory_order_relaxed);
-  TargetB.store(VolumeB.load(std::memory_order_relaxed) * XfadeGainB.load(std::memory_order_relaxed),
-                std::memory_order_relaxed);
+}  // namespace
+
+void TKAVMixer::SetCrossfadeGain(int32_t deck, double dB) noexcept {
+  if (deck != 0 && deck != 1) return;
+  TMixerChannel& c = Channels[size_t(deck)];
+  c.XfadeGain.store(MixerGainFromDb(dB), std::memory_order_relaxed);
+  UpdateTarget(c);
 }
 
-void TKAVMixer::SetVolumeA(double dB) noexcept {
-  VolumeA.store(MixerGainFromDb(dB), std::memory_order_relaxed);
-  TargetA.store(VolumeA.load(std::memory_order_relaxed) * XfadeGainA.load(std::memory_order_relaxed),
-                std::memory_order_relaxed);
+void TKAVMixer::SetVolume(int32_t deck, double dB) noexcept {
+  if (deck != 0 && deck != 1) return;
+  TMixerChannel& c = Channels[size_t(deck)];
+  c.Volume.store(MixerGainFromDb(dB), std::memory_order_relaxed);
+  UpdateTarget(c);
 }
 
-void TKAVMixer::SetVolumeB(double dB) noexcept {
-  VolumeB.store(MixerGainFromDb(dB), std::memory_order_relaxed);
-  TargetB.store(VolumeB.load(std::memory_order_relaxed) * XfadeGainB.load(std::memory_order_relaxed),
-                std::memory_order_relaxed);
+void TKAVMixer::SetCrossfader(const TCrossfaderLaw& law) noexcept {
+  SetCrossfadeGain(0, law.deckADb);
+  SetCrossfadeGain(1, law.deckBDb);
+}
+
+void TKAVMixer::SetPreListen(const TCueLevels& levels) noexcept {
+  Channels[0].Cue.store(levels.cueA, std::memory_order_relaxed);
+  Channels[1].Cue.store(levels.cueB, std::memory_order_relaxed);
 }
 
 void TKAVMixer::SetEffectSlot(int32_t deck, int32_t slot, TMixerEffectSlot* effect) noexcept {
   if (slot < 0 || slot >= kDeckEffectSlots || (deck != 0 && deck != 1)) return;
-  (deck == 0 ? chainA_ : chainB_).effectSlots[size_t(slot)].store(effect, std::memory_order_release);
+  chains_[size_t(deck)].effectSlots[size_t(slot)].store(effect, std::memory_order_release);
 }
 
 double TKAVMixer::ReadLevels(TBufferSmall& ring, TStereoDb* both) noexcept {
@@ -87,15 +91,16 @@ double TKAVMixer::ReadLevels(TBufferSmall& ring, TStereoDb* both) noexcept {
 }
 
 bool TKAVMixer::RefillPreview() {
-  for (const DeckChain* c : {&chainA_, &chainB_}) {
-    if (c->deck != nullptr && c->deck->DecodingNeeded()) return false;
+  for (const DeckChain& c : chains_) {
+    if (c.deck != nullptr && c.deck->DecodingNeeded()) return false;
   }
   Preview->Refill();
   return true;
 }
 
-double TKAVMixer::LevelA() noexcept { return ReadLevels(deckAMeterRing_, nullptr); }
-double TKAVMixer::LevelB() noexcept { return ReadLevels(deckBMeterRing_, nullptr); }
+double TKAVMixer::Level(int32_t deck) noexcept {
+  return deck == 0 || deck == 1 ? ReadLevels(deckMeterRings_[size_t(deck)], nullptr) : -96.0;
+}
 
 TStereoDb TKAVMixer::MasterLevels() noexcept {
   TStereoDb l;
@@ -111,15 +116,17 @@ int16_t* TKAVMixer::LineArea(int32_t line) noexcept {
   return nullptr;
 }
 
-bool TKAVMixer::RenderDeckA(int16_t* area, int32_t bytes) noexcept { return RenderDeck(chainA_, area, bytes); }
-bool TKAVMixer::RenderDeckB(int16_t* area, int32_t bytes) noexcept { return RenderDeck(chainB_, area, bytes); }
+bool TKAVMixer::RenderDeck(int32_t deck, int16_t* area, int32_t bytes) noexcept {
+  if (deck != 0 && deck != 1) return true;
+  return RenderChain(chains_[size_t(deck)], area, bytes);
+}
 
-bool TKAVMixer::RenderDeck(DeckChain& c, int16_t* area, int32_t bytes) noexcept {
+bool TKAVMixer::RenderChain(DeckChain& c, int16_t* area, int32_t bytes) noexcept {
   const int32_t frames = std::clamp(bytes / 4, 0, kMixerAreaFrames);
   if (area == nullptr || frames == 0) return true;
   const size_t blockBytes = size_t(frames) * 4;
 
-  if (c.lineIn->load(std::memory_order_relaxed)) {
+  if (c.channel->LineIn.load(std::memory_order_relaxed)) {
     std::memcpy(area, c.lineArea, blockBytes);
   } else {
     // Equal pieces of about 250 frames; the last one also takes what the division leaves.
@@ -146,10 +153,10 @@ bool TKAVMixer::RenderDeck(DeckChain& c, int16_t* area, int32_t bytes) noexcept 
     if (effect != nullptr) effect->ProcessBlock(area, int32_t(blockBytes), tempo);
   }
 
-  c.filter->ProcessStereo(area, int32_t(blockBytes));
+  c.channel->Filter.ProcessStereo(area, int32_t(blockBytes));
   if (c.equaliser != nullptr) c.equaliser->ProcessStereo(area, int32_t(blockBytes));
 
-  const double trim = c.trim->load(std::memory_order_relaxed);
+  const double trim = c.channel->Trim.load(std::memory_order_relaxed);
   if (trim != 1.0) {
     for (int32_t i = 0; i < frames * 2; ++i) area[i] = RoundToSample(area[i] * trim);
   }
@@ -184,8 +191,8 @@ bool TKAVMixer::MixBlock(int16_t* destination, int32_t bytes) noexcept {
   int16_t* preview = previewArea_->data();
   const int16_t* lineA = lineA_->data();
 
-  RenderDeckA(a, int32_t(blockBytes));
-  RenderDeckB(b, int32_t(blockBytes));
+  RenderChain(chains_[0], a, int32_t(blockBytes));
+  RenderChain(chains_[1], b, int32_t(blockBytes));
   TMixerPreviewSource* source = previewSource_.load(std::memory_order_acquire);
   if (source == nullptr) source = Preview.get();
   if (PreviewOn.load(std::memory_order_relaxed)) {
@@ -195,26 +202,25 @@ bool TKAVMixer::MixBlock(int16_t* destination, int32_t bytes) noexcept {
   }
 
   // Every jump of a target becomes a 147-frame ramp.
-  const double targetA = TargetA.load(std::memory_order_relaxed);
-  const double targetB = TargetB.load(std::memory_order_relaxed);
-  if (targetA != LatchedA) {
-    LatchedA = targetA;
-    StepA = (LatchedA - CurrentA) / kGainRampFrames;
+  for (TMixerChannel& c : Channels) {
+    const double target = c.Target.load(std::memory_order_relaxed);
+    if (target != c.Latched) {
+      c.Latched = target;
+      c.Step = (c.Latched - c.Current) / kGainRampFrames;
+    }
   }
-  if (targetB != LatchedB) {
-    LatchedB = targetB;
-    StepB = (LatchedB - CurrentB) / kGainRampFrames;
-  }
+  TMixerChannel& ca = Channels[0];
+  TMixerChannel& cb = Channels[1];
   MicGain = MicGainFor(OnAir.load(std::memory_order_relaxed));
   TalkGain = TalkGainFor(TalkOver.load(std::memory_order_relaxed));
-  const bool micInMaster = !DeckALineIn.load(std::memory_order_relaxed);
+  const bool micInMaster = !ca.LineIn.load(std::memory_order_relaxed);
 
   for (int32_t i = 0; i < frames; ++i) {
-    MoveGain(CurrentA, LatchedA, StepA);
-    MoveGain(CurrentB, LatchedB, StepB);
+    MoveGain(ca.Current, ca.Latched, ca.Step);
+    MoveGain(cb.Current, cb.Latched, cb.Step);
     for (int32_t ch = 0; ch < 2; ++ch) {
       const int32_t k = 2 * i + ch;
-      int16_t m = RoundToSample(CurrentA * a[k] + CurrentB * b[k]);
+      int16_t m = RoundToSample(ca.Current * a[k] + cb.Current * b[k]);
       // Line A is the microphone while deck A does not play it.
       if (micInMaster) m = RoundToSample(m * TalkGain + lineA[k] * MicGain);
       master[k] = m;
@@ -235,8 +241,8 @@ bool TKAVMixer::MixBlock(int16_t* destination, int32_t bytes) noexcept {
       monitor[r] = RoundToSample(b[l] / 2.0 + b[r] / 2.0 + preview[r] / 1.2);
     }
   } else {
-    const double cueA = CueA.load(std::memory_order_relaxed);
-    const double cueB = CueB.load(std::memory_order_relaxed);
+    const double cueA = ca.Cue.load(std::memory_order_relaxed);
+    const double cueB = cb.Cue.load(std::memory_order_relaxed);
     for (int32_t k = 0; k < frames * 2; ++k) {
       monitor[k] = RoundToSample(cueA * a[k] / 1.2 + cueB * b[k] / 1.2 + preview[k] / 1.2);
     }

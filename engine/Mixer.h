@@ -6,20 +6,20 @@
 // the preview player it owns), feeds the meters and the recorder, and keeps the
 // monitor block for ReadMonitor.
 //
-// A deck's chain, per device block (RenderDeckA/B):
+// A deck's chain, per device block (RenderDeck):
 //   render in SubBlocks pieces (or copy the deck's line input)
-//   -> the deck's four effect slots -> its cut-off filter (FilterA/FilterB)
+//   -> the deck's four effect slots -> its cut-off filter (Channels[d].Filter)
 //   -> its equaliser -> trim -> its meter ring.
 //
 //   TKAVMixer mixer({&deckA, &deckA.Equaliser}, {&deckB, &deckB.Equaliser}, &recorder);
 //   TAudioOutput output(mixer);  output.Open(...);   // SetSubBlocks via SetupBlockSizes
 //   mixer.Start();                                     // start-up finished: sound from now on
-//   mixer.SetCrossfadeGainA(law.deckADb);              // main thread, any time
+//   mixer.SetCrossfader(CrossfaderLaw(...));           // main thread, any time
 //
-// Threads: MixBlock, ReadMonitor, LineArea, RenderDeckA/B on the audio thread
+// Threads: MixBlock, ReadMonitor, LineArea, RenderDeck on the audio thread
 // (noexcept, no allocation, no lock: the meter, monitor and recording rings are
 // single-producer single-consumer rings without locks). The setters,
-// flags, LevelA/B and MasterLevels on the main thread (the periodic update
+// flags, Level and MasterLevels on the main thread (the periodic update
 // reads the meters). Gains and flags are atomics with the main thread as the
 // one writer; the ramp state belongs to the audio thread.
 #include <array>
@@ -61,6 +61,21 @@ struct TMixerDeck {
   std::array<TMixerEffectSlot*, kDeckEffectSlots> effectSlots{};  // empty slots are null
 };
 
+// One deck's channel on the mixer: its settings (written by the main thread)
+// and its gain ramp (the audio thread's; readable by tests after a block).
+struct TMixerChannel {
+  std::atomic<double> XfadeGain{1.0};  // the crossfader's gain for this deck, linear
+  std::atomic<double> Volume{1.0};     // the channel fader's gain, linear
+  std::atomic<double> Target{1.0};     // Volume x XfadeGain, reached by a ramp
+  std::atomic<double> Trim{1.0};       // see TrimFromGainDb
+  std::atomic<double> Cue{1.0};        // see PreListenLaw
+  std::atomic<bool> LineIn{false};     // the deck's line input instead of the deck
+  // The cut-off knob's filter, for the whole run (a fresh filter is a
+  // 19000 Hz low-pass until the knob handlers set it).
+  TIIRFilter Filter;
+  double Latched = 1.0, Current = 1.0, Step = 0.0;  // audio thread
+};
+
 class TKAVMixer final : public TAudioMixer {
  public:
   // Main thread, before the device opens. recorder may be null.
@@ -75,12 +90,13 @@ class TKAVMixer final : public TAudioMixer {
   void StopMixing() noexcept { running_.store(false, std::memory_order_release); }
   bool Running() const noexcept { return running_.load(std::memory_order_acquire); }
 
-  // The deck's crossfader / channel gain := dB as linear (at least 1/32767);
-  // target := channel gain x crossfader gain, reached by a 147-frame ramp.
-  void SetCrossfadeGainA(double dB) noexcept;
-  void SetCrossfadeGainB(double dB) noexcept;
-  void SetVolumeA(double dB) noexcept;
-  void SetVolumeB(double dB) noexcept;
+  // Deck 0 (A) or 1 (B): crossfader / channel gain := dB as linear (at least
+  // 1/32767); target := channel gain x crossfader gain, reached by a 147-frame ramp.
+  void SetCrossfadeGain(int32_t deck, double dB) noexcept;
+  void SetVolume(int32_t deck, double dB) noexcept;
+  // The laws' results for both decks at once.
+  void SetCrossfader(const TCrossfaderLaw& law) noexcept;
+  void SetPreListen(const TCueLevels& levels) noexcept;
   // Effect slots of deck 0 (A) or 1 (B); set while the device is closed or the
   // slot is inactive, as the slots' own life cycle demands.
   void SetEffectSlot(int32_t deck, int32_t slot, TMixerEffectSlot* effect) noexcept;
@@ -90,8 +106,7 @@ class TKAVMixer final : public TAudioMixer {
   }
 
   // Meters: everything the ring holds since the last read.
-  double LevelA() noexcept;        // mean of left and right dB
-  double LevelB() noexcept;
+  double Level(int32_t deck) noexcept;  // mean of left and right dB
   TStereoDb MasterLevels() noexcept;
   // RMS dB of each channel of a block; -96 for silence or nothing.
   static TStereoDb MeasureLevels(const void* block, int32_t bytes) noexcept {
@@ -106,25 +121,16 @@ class TKAVMixer final : public TAudioMixer {
   int32_t SubBlocks() const noexcept override { return SubBlocks_.load(std::memory_order_relaxed); }
   void ClearMonitor() noexcept override { monitorRing_.RequestClear(); }
 
-  // Audio thread: one deck's chain into area (bytes div 4 frames, at most
+  // Audio thread: deck 0 or 1's chain into area (bytes div 4 frames, at most
   // kMixerAreaFrames); always true.
-  bool RenderDeckA(int16_t* area, int32_t bytes) noexcept;
-  bool RenderDeckB(int16_t* area, int32_t bytes) noexcept;
+  bool RenderDeck(int32_t deck, int16_t* area, int32_t bytes) noexcept;
 
   // ---- fields (written by the main thread unless stated) ----
   const uint8_t Ready = 1;
-  std::atomic<double> XfadeGainA{1.0}, XfadeGainB{1.0};
-  std::atomic<double> VolumeA{1.0}, VolumeB{1.0};
-  std::atomic<double> TargetA{1.0}, TargetB{1.0};
-  std::atomic<double> TrimA{1.0}, TrimB{1.0};        // see TrimFromGainDb
-  std::atomic<double> CueA{1.0}, CueB{1.0};          // see PreListenLaw
+  std::array<TMixerChannel, 2> Channels;  // deck 0 (A), deck 1 (B)
   std::atomic<bool> OnAir{false}, TalkOver{false};
-  std::atomic<bool> DeckALineIn{false}, DeckBLineIn{false};
   std::atomic<bool> PhonesSplit{false}, PhonesMaster{false};
   std::atomic<bool> PreviewOn{false};
-  // The two cut-off knob filters, one per deck, for the whole run (a fresh
-  // filter is a 19000 Hz low-pass until the knob handlers set it).
-  TIIRFilter FilterA, FilterB;
   // The preview player, created and freed with the mixer; mixed into the
   // monitor while PreviewOn.
   const std::unique_ptr<TPreviewMonitor> Preview;
@@ -134,9 +140,6 @@ class TKAVMixer final : public TAudioMixer {
   bool RefillPreview();
 
   // Audio-thread state, readable for tests after a block.
-  double LatchedA = 1.0, LatchedB = 1.0;
-  double CurrentA = 1.0, CurrentB = 1.0;
-  double StepA = 0.0, StepB = 0.0;
   double TalkGain = 1.0;   // set at each block from TalkOver
   double MicGain = 0.0;    // set at each block from OnAir
 
@@ -146,13 +149,11 @@ class TKAVMixer final : public TAudioMixer {
     TSoundSource* deck = nullptr;
     TFFTFilter* equaliser = nullptr;
     std::array<std::atomic<TMixerEffectSlot*>, kDeckEffectSlots> effectSlots{};
-    TIIRFilter* filter = nullptr;
-    std::atomic<double>* trim = nullptr;
-    std::atomic<bool>* lineIn = nullptr;
+    TMixerChannel* channel = nullptr;
     int16_t* lineArea = nullptr;
     TBufferSmall* meterRing = nullptr;
   };
-  bool RenderDeck(DeckChain& chain, int16_t* area, int32_t bytes) noexcept;
+  bool RenderChain(DeckChain& chain, int16_t* area, int32_t bytes) noexcept;
   double ReadLevels(TBufferSmall& ring, TStereoDb* both) noexcept;
 
   std::atomic<bool> running_{false};
@@ -161,15 +162,14 @@ class TKAVMixer final : public TAudioMixer {
   std::atomic<TMixerPreviewSource*> previewSource_{nullptr};
 
   TBufferSmall masterMeterRing_{kMeterRingBytes};
-  TBufferSmall deckAMeterRing_{kMeterRingBytes};
-  TBufferSmall deckBMeterRing_{kMeterRingBytes};
+  std::array<TBufferSmall, 2> deckMeterRings_{TBufferSmall(kMeterRingBytes), TBufferSmall(kMeterRingBytes)};
   TBufferSmall monitorRing_{kMixerMonitorRingBytes};
 
   // Work areas (audio thread), and the meter scratch (main thread).
   std::unique_ptr<Area> deckAArea_, deckBArea_, masterArea_, monitorArea_, previewArea_, lineA_, lineB_;
   std::unique_ptr<std::array<int16_t, kMeterScratchFrames * 2>> meterScratch_;
 
-  DeckChain chainA_, chainB_;
+  std::array<DeckChain, 2> chains_;
 };
 
 }  // namespace zonda

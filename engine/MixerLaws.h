@@ -7,7 +7,7 @@
 //
 // Typical use, crossfader moved to v:
 //   TCrossfaderLaw law = CrossfaderLaw(xfade, v, deckA, deckB);  // rebuilds the table if dirty
-//   Mixer.SetCrossfadeGainA(law.deckADb); Mixer.SetCrossfadeGainB(law.deckBDb);
+//   Mixer.SetCrossfader(law);
 //   lamps "decka_in_master" / "deckb_in_master" := law.deckAInMaster / law.deckBInMaster
 #include <array>
 #include <cstdint>
@@ -54,8 +54,8 @@ struct TDeckOverride {
 };
 
 struct TCrossfaderLaw {
-  double deckADb = 0;  // for SetCrossfadeGainA
-  double deckBDb = 0;  // for SetCrossfadeGainB
+  double deckADb = 0;  // deck A's crossfader gain (TKAVMixer::SetCrossfader)
+  double deckBDb = 0;  // deck B's
   bool deckAInMaster = true;   // lamp "decka_in_master"
   bool deckBInMaster = true;   // lamp "deckb_in_master"
 };
@@ -71,11 +71,11 @@ TCrossfaderLaw CrossfaderLaw(TCrossfaderState& state, int32_t v, TDeckOverride d
 
 // ---- Channel fader, gain, equaliser --------------------------------------
 
-// Channel fader 0..127 in dB for SetVolumeA/B: 0 is -318 dB (silence),
+// Channel fader 0..127 in dB for TKAVMixer::SetVolume: 0 is -318 dB (silence),
 // otherwise -(91^((127 - a)/127) - 1): 127 is 0 dB, 1 about -86.8 dB.
 double ChannelFaderDb(int32_t position) noexcept;
 
-// "decka_gain" -12..12 dB (limited) to the deck's linear trim, TrimA/TrimB.
+// "decka_gain" -12..12 dB (limited) to the deck's linear trim, TMixerChannel::Trim.
 double TrimFromGainDb(double gainDb) noexcept;
 
 enum class TEqBand : int32_t { Low = 0, Mid = 1, High = 2 };
@@ -90,8 +90,8 @@ int32_t KillLampNumber(int32_t deck, TEqBand band) noexcept;   // deck 0 = A, 1 
 // ---- Pre-listen and headphones -------------------------------------------
 
 struct TCueLevels {
-  double cueA = 1.0;  // TKAVMixer::CueA
-  double cueB = 1.0;  // TKAVMixer::CueB
+  double cueA = 1.0;  // deck A's pre-listen gain (TKAVMixer::SetPreListen)
+  double cueB = 1.0;  // deck B's
 };
 
 // "cue_pgm_mix" -100..100 (limited): beyond +-96 snaps to +-100; negative

@@ -74,10 +74,10 @@ void BM_MixBlockTwoDecks(benchmark::State& state) {
   }
   TKAVMixer mixer(TMixerDeck{&deckA, fullChain ? &eqA : nullptr, {}},
                   TMixerDeck{&deckB, fullChain ? &eqB : nullptr, {}}, nullptr);
-  mixer.FilterA.SetCutoff(true, fullChain ? 6000.0f : -1.0f);
-  mixer.FilterB.SetCutoff(false, fullChain ? 150.0f : -1.0f);
-  mixer.SetCrossfadeGainA(-3);
-  mixer.SetCrossfadeGainB(-3);
+  mixer.Channels[0].Filter.SetCutoff(true, fullChain ? 6000.0f : -1.0f);
+  mixer.Channels[1].Filter.SetCutoff(false, fullChain ? 150.0f : -1.0f);
+  mixer.SetCrossfadeGain(0, -3);
+  mixer.SetCrossfadeGain(1, -3);
   mixer.SetSubBlocks(1);
   mixer.Start();
   Play(deckA);
@@ -94,8 +94,8 @@ void BM_MixBlockTwoDecks(benchmark::State& state) {
       state.PauseTiming();
       deckA.Position.store(1000.0);
       deckB.Position.store(1000.0);
-      mixer.LevelA();  // drain the meter rings as the periodic update would
-      mixer.LevelB();
+      mixer.Level(0);  // drain the meter rings as the periodic update would
+      mixer.Level(1);
       mixer.MasterLevels();
       state.ResumeTiming();
     }

@@ -341,7 +341,7 @@ TEST_F(DeckControls, MixerControlsReachTheMixer) {
   EXPECT_EQ(eqA_.LowGain(), -80.0);
   Slider("deckb_gain").SetValue(12);
   form_->Gain_Change(1);
-  EXPECT_NEAR(mixer_.TrimB.load(), TrimFromGainDb(12), 1e-12);
+  EXPECT_NEAR(mixer_.Channels[1].Trim.load(), TrimFromGainDb(12), 1e-12);
   Slider("decka_cutoff_filter").SetValue(-30);
   form_->FILTER_Change(0);
   EXPECT_NE(Text("decka_cutoff").Text(), "FILTER OFF");

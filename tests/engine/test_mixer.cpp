@@ -30,8 +30,8 @@ struct LineMixer {
   std::vector<int16_t> monitor = std::vector<int16_t>(2 * kBlock);
 
   LineMixer() {
-    mixer.FilterA.SetCutoff(true, -1.0f);
-    mixer.FilterB.SetCutoff(true, -1.0f);
+    mixer.Channels[0].Filter.SetCutoff(true, -1.0f);
+    mixer.Channels[1].Filter.SetCutoff(true, -1.0f);
     mixer.SetSubBlocks(1);
     mixer.Start();
   }
@@ -68,12 +68,12 @@ TEST(Mixer, NothingBeforeStartUpHasFinished) {
 
 TEST(Mixer, FaderJumpsBecome147FrameRamps) {
   LineMixer m;
-  m.mixer.DeckALineIn = true;
+  m.mixer.Channels[0].LineIn = true;
   m.Lines(10000, 10000, 0, 0);
   m.Block();
   EXPECT_EQ(m.master[0], 10000);
 
-  m.mixer.SetVolumeA(-6.0);  // 1.0 -> 10^(-6/20) = 0.501187233627
+  m.mixer.SetVolume(0, -6.0);  // 1.0 -> 10^(-6/20) = 0.501187233627
   m.Block();
   const double g = 0.501187233627;
   const double step = (g - 1.0) / 147;  // the ramp spreads a jump over 147 frames
@@ -82,8 +82,8 @@ TEST(Mixer, FaderJumpsBecome147FrameRamps) {
     ASSERT_NEAR(m.master[2 * i], 10000 * gain, 1.0) << i;
   }
   EXPECT_EQ(m.master[2 * 146], 5012);  // 10000 x 0.5012 on the ramp's last frame
-  EXPECT_NEAR(m.mixer.CurrentA, g, 1e-12);
-  EXPECT_EQ(m.mixer.TargetA.load(), m.mixer.VolumeA.load() * m.mixer.XfadeGainA.load());
+  EXPECT_NEAR(m.mixer.Channels[0].Current, g, 1e-12);
+  EXPECT_EQ(m.mixer.Channels[0].Target.load(), m.mixer.Channels[0].Volume.load() * m.mixer.Channels[0].XfadeGain.load());
 }
 
 // The crossfader's worked examples, from the slider position to the gains the
@@ -111,19 +111,19 @@ TEST(Mixer, CrossfaderLawsReachTheMaster) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     LineMixer m;
-    m.mixer.DeckALineIn = true;
-    m.mixer.DeckBLineIn = true;
+    m.mixer.Channels[0].LineIn = true;
+    m.mixer.Channels[1].LineIn = true;
     TCrossfaderState x;
     x.cutMode = c.cut;
     x.curve = c.curve;
     const TCrossfaderLaw law = CrossfaderLaw(x, c.position, c.a, c.b);
-    m.mixer.SetCrossfadeGainA(law.deckADb);
-    m.mixer.SetCrossfadeGainB(law.deckBDb);
+    m.mixer.SetCrossfadeGain(0, law.deckADb);
+    m.mixer.SetCrossfadeGain(1, law.deckBDb);
     m.Lines(8000, 8000, 0, 0);
     m.Block();
     m.Block();
-    EXPECT_NEAR(m.mixer.CurrentA, c.gainA, c.gainA * 1e-8);
-    EXPECT_NEAR(m.mixer.CurrentB, c.gainB, c.gainB * 1e-8);
+    EXPECT_NEAR(m.mixer.Channels[0].Current, c.gainA, c.gainA * 1e-8);
+    EXPECT_NEAR(m.mixer.Channels[1].Current, c.gainB, c.gainB * 1e-8);
     EXPECT_EQ(m.master[2 * 200], c.masterA);
     m.Lines(0, 0, 32767, 32767);
     m.Block();
@@ -131,8 +131,8 @@ TEST(Mixer, CrossfaderLawsReachTheMaster) {
   }
   // Channel fader at 0: the gain floor, whatever the crossfader.
   LineMixer m;
-  m.mixer.DeckALineIn = true;
-  m.mixer.SetVolumeA(ChannelFaderDb(0));
+  m.mixer.Channels[0].LineIn = true;
+  m.mixer.SetVolume(0, ChannelFaderDb(0));
   m.Lines(32767, 32767, 0, 0);
   m.Block();
   m.Block();
@@ -141,7 +141,7 @@ TEST(Mixer, CrossfaderLawsReachTheMaster) {
 
 TEST(Mixer, TalkOverAndOnAir) {
   LineMixer m;
-  m.mixer.DeckBLineIn = true;  // deck A is empty: line A is the microphone
+  m.mixer.Channels[1].LineIn = true;  // deck A is empty: line A is the microphone
   m.Lines(3000, -3000, 12000, 12000);
   m.Block();
   EXPECT_EQ(m.master[0], 12000);  // microphone off the air
@@ -158,7 +158,7 @@ TEST(Mixer, TalkOverAndOnAir) {
   m.Block();
   EXPECT_EQ(m.master[0], -32768);  // limited
   // Deck A playing its line input: line A is not a microphone any more.
-  m.mixer.DeckALineIn = true;
+  m.mixer.Channels[0].LineIn = true;
   m.Lines(3000, 3000, 12000, 12000);
   m.Block();
   EXPECT_EQ(m.master[0], 15000);  // deck A (line A) + deck B, no extra microphone
@@ -173,8 +173,8 @@ class FixedPreview final : public TMixerPreviewSource {
 
 TEST(Mixer, HeadphoneModesAndPreview) {
   LineMixer m;
-  m.mixer.DeckALineIn = true;
-  m.mixer.DeckBLineIn = true;
+  m.mixer.Channels[0].LineIn = true;
+  m.mixer.Channels[1].LineIn = true;
   FixedPreview fixed;
   m.mixer.SetPreviewSource(&fixed);
   m.Lines(6000, 1200, 2400, -3600);
@@ -184,8 +184,8 @@ TEST(Mixer, HeadphoneModesAndPreview) {
   EXPECT_EQ(m.monitor[1], -2000);  // (1200 - 3600) / 1.2
 
   const TCueLevels cue = PreListenLaw(-98);  // as -100: deck B silent in the headphones
-  m.mixer.CueA = cue.cueA;
-  m.mixer.CueB = cue.cueB;
+  m.mixer.Channels[0].Cue = cue.cueA;
+  m.mixer.Channels[1].Cue = cue.cueB;
   m.mixer.PreviewOn = true;
   m.Block();
   EXPECT_EQ(m.monitor[0], 6000);  // deck A and the preview, each / 1.2
@@ -212,8 +212,8 @@ TEST(Mixer, HeadphoneModesAndPreview) {
 
 TEST(Mixer, TrimAfterTheChainIsLimited) {
   LineMixer m;
-  m.mixer.DeckALineIn = true;
-  m.mixer.TrimA = TrimFromGainDb(12);
+  m.mixer.Channels[0].LineIn = true;
+  m.mixer.Channels[0].Trim = TrimFromGainDb(12);
   m.Lines(4000, 20000, 0, 0);
   m.Block();
   EXPECT_EQ(m.master[0], 15924);  // 4000 x 10^(12/20) = 15924.29
@@ -239,7 +239,7 @@ TEST(Mixer, EffectSlotsRunInOrderBeforeTheFilter) {
   std::vector<int> order;
   RecordingSlot first(&order, 1), third(&order, 3);
   LineMixer m;
-  m.mixer.DeckALineIn = true;
+  m.mixer.Channels[0].LineIn = true;
   m.Lines(8000, 8000, 0, 0);
   m.Block();
   EXPECT_TRUE(order.empty());  // an empty slot array: nothing runs
@@ -259,20 +259,20 @@ TEST(Mixer, EffectSlotsRunInOrderBeforeTheFilter) {
 
 TEST(Mixer, MetersReadWhatTheRingsHold) {
   LineMixer m;
-  EXPECT_EQ(m.mixer.LevelA(), -96.0);  // nothing mixed: empty rings
+  EXPECT_EQ(m.mixer.Level(0), -96.0);  // nothing mixed: empty rings
   EXPECT_EQ(m.mixer.MasterLevels().left, -96.0);
   EXPECT_EQ(m.mixer.MasterLevels().right, -96.0);
-  m.mixer.DeckALineIn = true;
-  m.mixer.DeckBLineIn = true;
+  m.mixer.Channels[0].LineIn = true;
+  m.mixer.Channels[1].LineIn = true;
   m.Lines(32767, 3277, 0, 0);
   m.Block();
   m.Block();
-  EXPECT_NEAR(m.mixer.LevelA(), (0.0 + 20 * std::log10(3277.0 / 32767)) / 2, 1e-3);
-  EXPECT_EQ(m.mixer.LevelB(), -96.0);  // silent deck
+  EXPECT_NEAR(m.mixer.Level(0), (0.0 + 20 * std::log10(3277.0 / 32767)) / 2, 1e-3);
+  EXPECT_EQ(m.mixer.Level(1), -96.0);  // silent deck
   const TStereoDb master = m.mixer.MasterLevels();
   EXPECT_NEAR(master.left, 0.0, 1e-3);
   EXPECT_NEAR(master.right, -20.0, 1e-2);
-  EXPECT_EQ(m.mixer.LevelA(), -96.0);  // read: the ring is empty again
+  EXPECT_EQ(m.mixer.Level(0), -96.0);  // read: the ring is empty again
   EXPECT_EQ(m.mixer.MasterLevels().left, -96.0);
   // Unread meters fill up and drop blocks; the mix goes on.
   for (int i = 0; i < 100; ++i) m.Block();
@@ -283,8 +283,8 @@ TEST(Mixer, RecordsTheMasterBlocks) {
   test::TempDir dir;
   TRecorder recorder;
   TKAVMixer mixer(TMixerDeck{}, TMixerDeck{}, &recorder);
-  mixer.FilterB.SetCutoff(true, -1.0f);
-  mixer.DeckBLineIn = true;
+  mixer.Channels[1].Filter.SetCutoff(true, -1.0f);
+  mixer.Channels[1].LineIn = true;
   mixer.Start();
   std::vector<int16_t> out(2 * kBlock), expect;
   for (int32_t i = 0; i < kBlock; ++i) {
@@ -321,8 +321,8 @@ TEST(Mixer, TwoRealDecksThroughTheWholeChain) {
   test::TRenderDeck deckB(test::SineStereo(frames * 2, 3087.0, 3087.0, 0.3));
   TFFTFilter eqA, eqB;
   TKAVMixer mixer(TMixerDeck{&deckA.deck(), &eqA, {}}, TMixerDeck{&deckB.deck(), &eqB, {}}, nullptr);
-  mixer.FilterA.SetCutoff(true, -1.0f);
-  mixer.FilterB.SetCutoff(true, -1.0f);
+  mixer.Channels[0].Filter.SetCutoff(true, -1.0f);
+  mixer.Channels[1].Filter.SetCutoff(true, -1.0f);
   mixer.SetSubBlocks(4);  // 1024-frame device blocks in pieces of 256
   mixer.Start();
   deckA.PlayAt(0, 1.0);
@@ -347,9 +347,9 @@ TEST(Mixer, TwoRealDecksThroughTheWholeChain) {
   eqA.SetMidGain(EqualiserBandDb(-12, false));
   TCrossfaderState x;
   const TCrossfaderLaw law = CrossfaderLaw(x, 100, {}, {});
-  mixer.SetCrossfadeGainA(law.deckADb);
-  mixer.SetCrossfadeGainB(law.deckBDb);
-  mixer.FilterB.SetCutoff(true, 1000.0f);
+  mixer.SetCrossfadeGain(0, law.deckADb);
+  mixer.SetCrossfadeGain(1, law.deckBDb);
+  mixer.Channels[1].Filter.SetCutoff(true, 1000.0f);
   out = mix(16384);
   const double a = ToneAmplitude(out, 4410, 10000, 0, 1764.0);
   const double b = ToneAmplitude(out, 4410, 10000, 0, 3087.0);
@@ -357,7 +357,7 @@ TEST(Mixer, TwoRealDecksThroughTheWholeChain) {
   // gives deck A entry 100, -(91^(50/77) - 1) = -17.711 dB (bc -l).
   EXPECT_NEAR(20 * std::log10(a / flat), -36.0 - 17.711, 1.0);
   EXPECT_LT(20 * std::log10(b / flat), -60.0);
-  EXPECT_GT(mixer.LevelA(), -96.0);
+  EXPECT_GT(mixer.Level(0), -96.0);
 }
 
 }  // namespace

@@ -59,31 +59,31 @@ TEST(MixerPath, MixBlockNeverAllocates) {
   };
   EXPECT_EQ(blocks(20), 0) << "plain mix";
   // Changes the audio thread picks up: coefficient and kernel redesigns, ramps.
-  mixer.FilterA.SetCutoff(true, 800.0f);
-  mixer.FilterB.SetCutoff(false, 300.0f);
+  mixer.Channels[0].Filter.SetCutoff(true, 800.0f);
+  mixer.Channels[1].Filter.SetCutoff(false, 300.0f);
   eqA.SetLowGain(EqualiserBandDb(0, true));
   eqA.SetMidGain(EqualiserBandDb(6, false));
   eqB.SetHighGain(EqualiserBandDb(-12, false));
   TCrossfaderState x;
   const TCrossfaderLaw law = CrossfaderLaw(x, 90, {}, {false, true});
-  mixer.SetCrossfadeGainA(law.deckADb);
-  mixer.SetCrossfadeGainB(law.deckBDb);
-  mixer.SetVolumeB(ChannelFaderDb(100));
-  mixer.TrimA = TrimFromGainDb(5);
+  mixer.SetCrossfadeGain(0, law.deckADb);
+  mixer.SetCrossfadeGain(1, law.deckBDb);
+  mixer.SetVolume(1, ChannelFaderDb(100));
+  mixer.Channels[0].Trim = TrimFromGainDb(5);
   EXPECT_EQ(blocks(20), 0) << "after control changes";
   mixer.OnAir = true;
   mixer.TalkOver = true;
   mixer.PhonesSplit = true;
   EXPECT_EQ(blocks(10), 0) << "talk-over, on-air, split";
   mixer.PhonesMaster = true;
-  mixer.DeckALineIn = true;
-  mixer.FilterA.SetCutoff(true, -1.0f);
+  mixer.Channels[0].LineIn = true;
+  mixer.Channels[0].Filter.SetCutoff(true, -1.0f);
   EXPECT_EQ(blocks(10), 0) << "master monitor, line input, filter off";
   EXPECT_EQ(blocks(1) + CountAllocations([&] { mixer.MixBlock(master.data(), 2205 * 4); }), 0)
       << "the largest block";
   recorder.Drain();
   EXPECT_GT(recorder.RecordedBytes(), 0);
-  EXPECT_GT(mixer.LevelB(), -96.0);
+  EXPECT_GT(mixer.Level(1), -96.0);
   recorder.Stop();
 }
 
@@ -116,8 +116,8 @@ TEST(MixerPath, MixBlockTakesNoLockWhileTheMainThreadUsesTheRings) {
   std::atomic<int> mainPasses{0};
   std::thread mainThread([&] {
     for (int i = 0; !stop; ++i) {
-      mixer.LevelA();
-      mixer.LevelB();
+      mixer.Level(0);
+      mixer.Level(1);
       mixer.MasterLevels();
       recorder.Drain();
       mixer.Preview->Refill();

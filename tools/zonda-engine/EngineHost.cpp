@@ -90,17 +90,11 @@ TEngineHost::~TEngineHost() {
 void TEngineHost::ApplyStartupControls() {
   ApplyCrossfader();
   for (int32_t d = 0; d < 2; ++d) {
-    if (d == 0) {
-      mixer_->SetVolumeA(ChannelFaderDb(127));
-    } else {
-      mixer_->SetVolumeB(ChannelFaderDb(127));
-    }
+    mixer_->SetVolume(d, ChannelFaderDb(127));
     ApplyFilter(d);
     for (int32_t band = 0; band < 3; ++band) ApplyEqBand(d, band);
   }
-  const TCueLevels cue = PreListenLaw(0);
-  mixer_->CueA.store(cue.cueA);
-  mixer_->CueB.store(cue.cueB);
+  mixer_->SetPreListen(PreListenLaw(0));
 }
 
 void TEngineHost::Report(const TScriptCommand& c, const std::string& text) const {
@@ -109,8 +103,7 @@ void TEngineHost::Report(const TScriptCommand& c, const std::string& text) const
 
 void TEngineHost::ApplyCrossfader() {
   const TCrossfaderLaw law = CrossfaderLaw(crossfader_, crossfaderPosition_, controls_[0].buttons, controls_[1].buttons);
-  mixer_->SetCrossfadeGainA(law.deckADb);
-  mixer_->SetCrossfadeGainB(law.deckBDb);
+  mixer_->SetCrossfader(law);
 }
 
 void TEngineHost::ApplyEqBand(int32_t d, int32_t band) {
@@ -127,7 +120,7 @@ void TEngineHost::ApplyEqBand(int32_t d, int32_t band) {
 
 void TEngineHost::ApplyFilter(int32_t d) {
   const TCutoffSetting s = CutoffFromKnob(filterMode_, controls_[d].filterKnob);
-  (d == 0 ? mixer_->FilterA : mixer_->FilterB).SetCutoff(s.lowPass, static_cast<float>(s.cutoffHz));
+  mixer_->Channels[static_cast<size_t>(d)].Filter.SetCutoff(s.lowPass, static_cast<float>(s.cutoffHz));
 }
 
 void TEngineHost::LoadDeck(const TScriptCommand& c) {
@@ -217,16 +210,11 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       if (loaded(c.deck)) Deck(c.deck).SetSongLoop(c.on);
       break;
     case TCommandKind::Volume: {
-      const double dB = ChannelFaderDb(static_cast<int32_t>(c.value));
-      if (c.deck == 0) {
-        mixer_->SetVolumeA(dB);
-      } else {
-        mixer_->SetVolumeB(dB);
-      }
+      mixer_->SetVolume(c.deck, ChannelFaderDb(static_cast<int32_t>(c.value)));
       break;
     }
     case TCommandKind::Gain:
-      (c.deck == 0 ? mixer_->TrimA : mixer_->TrimB).store(TrimFromGainDb(c.value));
+      mixer_->Channels[static_cast<size_t>(c.deck)].Trim.store(TrimFromGainDb(c.value));
       break;
     case TCommandKind::Eq:
       controls_[c.deck].eqKnob[c.band] = static_cast<int32_t>(c.value);
@@ -268,9 +256,7 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       ApplyCrossfader();
       break;
     case TCommandKind::CueMix: {
-      const TCueLevels cue = PreListenLaw(static_cast<int32_t>(c.value));
-      mixer_->CueA.store(cue.cueA);
-      mixer_->CueB.store(cue.cueB);
+      mixer_->SetPreListen(PreListenLaw(static_cast<int32_t>(c.value)));
       break;
     }
     case TCommandKind::Phones:
@@ -296,7 +282,7 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       mixer_->OnAir.store(c.on);
       break;
     case TCommandKind::LineIn:
-      (c.deck == 0 ? mixer_->DeckALineIn : mixer_->DeckBLineIn).store(c.on);
+      mixer_->Channels[static_cast<size_t>(c.deck)].LineIn.store(c.on);
       break;
     case TCommandKind::RecordStart:
       if (recorder_->Recording()) {
@@ -375,8 +361,8 @@ void TEngineHost::Tick() {
   if (recorder_->Recording()) recorder_->Drain();
   if (ticks_ % kPreviewRefillTicks == 0) mixer_->RefillPreview();
   if (readMeters_) {
-    lastLevel_[0] = mixer_->LevelA();
-    lastLevel_[1] = mixer_->LevelB();
+    lastLevel_[0] = mixer_->Level(0);
+    lastLevel_[1] = mixer_->Level(1);
     lastMaster_ = mixer_->MasterLevels();
   }
 }
