@@ -13,9 +13,10 @@
 //   if (deck->LoadOk) deck->TogglePlay();                 // renderer starts
 //
 // Threads:
-//   main         Load, RequestSeek, TogglePlay, BackToTop, SetPitch, SetDirection,
-//                Nudge, PinAround, PreloadEnd, FillDisplay, SaveSongSettings,
-//                cue and loop operations, construction and destruction;
+//   main         Load, RequestSeek, TogglePlay, PlayPause, SetBrake, SetSongLoop,
+//                BackToTop, SetPitch, SetDirection, Nudge, PinAround, PreloadEnd,
+//                FillDisplay, SaveSongSettings, cue and loop operations,
+//                construction and destruction;
 //   deck worker  DecodeAheadStep -> OpenTrack, LoadChunk, FreeChunk, seek
 //                completion, analysis, LoadSongSettings; it runs at normal
 //                priority, decodes what a playing or cued deck needs next
@@ -25,8 +26,11 @@
 //                table and transport fields, writes Position and renderer state.
 //
 // Sharing: every field another thread reads is a std::atomic with one writing
-// side (Position is the exception: main and audio both store whole values, the
-// later store wins). The chunk table is read by the audio thread without any
+// side, with two exceptions: Position (main and audio both store whole values,
+// the later store wins, the renderer by compare-exchange), and the loop flags,
+// which ExitLoopForced clears from all three threads (main: BackToTop and
+// ExitLoop; worker: seek completion; audio: the cue jump) - each store only
+// ends the loop, so any order leaves it ended. The chunk table is read by the audio thread without any
 // lock; a small ChunkTableLock_ only keeps main-thread readers (PinAround,
 // FillDisplay, PreloadEnd) from seeing a chunk the worker is releasing. The
 // audio thread never takes it.
@@ -140,8 +144,8 @@ class TSoundSource {
   void FreeChunk(int32_t index, bool force);
   void FindAutoCue();
   void LoadSongSettings();
-  // Cue/loop exit, forced core: clears the loop flags. The cue/loop unit
-  // extends ExitLoop (unforced exit with a last pass) around this.
+  // Any thread: ends the loop now (clears the loop flags). ExitLoop (an
+  // unforced exit with a last pass) builds on it.
   void ExitLoopForced();
   // Analysis of one chunk (beat and tempo detection); the deck's hook for it,
   // called only when no decoding is needed.
