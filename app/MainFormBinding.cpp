@@ -217,7 +217,7 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
   for (auto& display : t.BeatDisplays()) {
     const int d = display.Index() == state_.Deck[1].A.display ? 1 : 0;
     display.OnDisplayPoints = [this, d](int points) {
-      if (Attached()) Deck(d).DisplayPoints.store(points);
+      if (Attached()) Deck(d).SetDisplayPoints(points);
     };
   }
 }

@@ -41,8 +41,8 @@ void TMainForm::Volume_Change(int d) {
 void TMainForm::Gain_Change(int d) {
   if (!links_.Mixer) return;
   const int32_t gain = Slider(state_.Deck[d].A.gain).Value();
-  links_.Mixer->Channels[static_cast<size_t>(d)].Trim.store(TrimFromGainDb(gain));
-  Deck(d).SongGain.store(gain);  // the song's memory keeps what the DJ set
+  links_.Mixer->SetGain(d, gain);
+  Deck(d).RememberGain(gain);  // the song's memory keeps what the DJ set
 }
 
 void TMainForm::EqChange(int d, int band) {
@@ -52,7 +52,7 @@ void TMainForm::EqChange(int d, int band) {
   const int32_t knob = Slider(ui.A.eq[static_cast<size_t>(band)]).Value();
   const double dB = EqualiserBandDb(knob, ui.Kill[static_cast<size_t>(band)]);
   // The song's memory keeps what the DJ set.
-  (band == 0 ? Deck(d).SongEqLow : band == 1 ? Deck(d).SongEqMid : Deck(d).SongEqHigh).store(knob);
+  Deck(d).RememberEq(band, knob);
   if (band == 0) eq->SetLowGain(dB);
   if (band == 1) eq->SetMidGain(dB);
   if (band == 2) eq->SetHighGain(dB);
@@ -93,8 +93,7 @@ void TMainForm::CUEPGMmixChange() {
 
 void TMainForm::ApplyPhones() {
   if (!links_.Mixer) return;
-  links_.Mixer->PhonesSplit.store(state_.Phones.split);
-  links_.Mixer->PhonesMaster.store(state_.Phones.master);
+  links_.Mixer->SetPhones(state_.Phones.split, state_.Phones.master);
 }
 
 void TMainForm::phones_split_click() {
@@ -108,11 +107,11 @@ void TMainForm::phones_split_unclick() {
 }
 
 void TMainForm::SetOnAir() {
-  if (links_.Mixer) links_.Mixer->OnAir.store(Button(state_.onAir).Selected());
+  if (links_.Mixer) links_.Mixer->SetOnAir(Button(state_.onAir).Selected());
 }
 
 void TMainForm::SetTalkOver() {
-  if (links_.Mixer) links_.Mixer->TalkOver.store(Button(state_.talkOver).Selected());
+  if (links_.Mixer) links_.Mixer->SetTalkOver(Button(state_.talkOver).Selected());
 }
 
 void TMainForm::FILTER_Change(int d) {

@@ -75,7 +75,7 @@ void TMainForm::bendDOWN_UnClick(int d) {
   if (ui.SlowResetPending || !ui.BendDownActive) return;
   ui.BendDownActive = false;
   Deck(d).SetPitch(ui.BendBase);
-  Deck(d).JogBend.store(false);
+  Deck(d).EndJogBend();
 }
 
 void TMainForm::bendUP_UnClick(int d) {
@@ -83,29 +83,20 @@ void TMainForm::bendUP_UnClick(int d) {
   if (ui.SlowResetPending || !ui.BendUpActive) return;
   ui.BendUpActive = false;
   Deck(d).SetPitch(ui.BendBase);
-  Deck(d).JogBend.store(false);
+  Deck(d).EndJogBend();
 }
 
 // Every tick: the jog bend counters, then the active bend's acceleration.
 void TMainForm::BendTick(int d) {
   TSoundSource& deck = Deck(d);
   TDeckUi& ui = state_.Deck[d];
-  const int32_t down = deck.BendDownCount.load();
-  if (down == 0) {
-    bendDOWN_UnClick(d);
-    deck.BendDownCount.store(-1);
-  } else if (down > 0) {
-    bendDOWN_Click(d);
-    deck.BendDownCount.store(down - 1);
-  }
-  const int32_t up = deck.BendUpCount.load();
-  if (up == 0) {
-    bendUP_UnClick(d);
-    deck.BendUpCount.store(-1);
-  } else if (up > 0) {
-    bendUP_Click(d);
-    deck.BendUpCount.store(up - 1);
-  }
+  using Step = TSoundSource::TJogBendStep;
+  const Step down = deck.TakeJogBend(false);
+  if (down == Step::Release) bendDOWN_UnClick(d);
+  if (down == Step::Press) bendDOWN_Click(d);
+  const Step up = deck.TakeJogBend(true);
+  if (up == Step::Release) bendUP_UnClick(d);
+  if (up == Step::Press) bendUP_Click(d);
   if (!ui.BendDownActive && !ui.BendUpActive) return;
   if (deck.JogBend.load()) {
     deck.SetPitch(ui.BendDownActive ? ui.BendBase - JogBendAmount() : ui.BendBase + JogBendAmount());
@@ -140,8 +131,7 @@ void TMainForm::JogWheelTrack(int d) {
 
 void TMainForm::DeckScratchClick(int d) {
   TSoundSource& deck = Deck(d);
-  if (deck.Playing.load() && !deck.Held.load()) deck.ScratchMode.store(!deck.ScratchMode.load());
-  Button(state_.Deck[d].A.scratch).SetSelected(deck.ScratchMode.load());
+  Button(state_.Deck[d].A.scratch).SetSelected(deck.ToggleScratchMode());
 }
 
 void TMainForm::KAVdispLeftClick(int d) {

@@ -116,19 +116,15 @@ void TMainForm::CueHoldTick(int d) {
   if (ui.CueHoldCounter < 0) return;
   ++ui.CueHoldCounter;
   if (ui.CueHoldCounter > 3 && deck.CuePoint.load() != 0) {
-    const int slot = deck.SelectedCueSlot.load();
-    if (slot >= 1 && slot <= 8) deck.CueSlots[static_cast<size_t>(slot)].store(0);
-    deck.CuePoint.store(0);
+    deck.EraseSelectedCue();
     RefreshCueButtons();
   }
 }
 
 void TMainForm::CUE_1_Click(int d, int slot) {
   if (slot < 1 || slot > 8) return;
-  TSoundSource& deck = Deck(d);
-  RefreshCueButtons();  // the active cue goes into its slot first
-  deck.SelectedCueSlot.store(slot);
-  deck.CuePoint.store(deck.CueSlots[static_cast<size_t>(slot)].load());
+  RefreshCueButtons();  // the active cues go into their slots first
+  Deck(d).SelectCueSlot(slot);
   RefreshCueButtons();
 }
 
@@ -136,14 +132,12 @@ void TMainForm::CUE_1_MouseDown(int d, int slot) {
   if (slot < 1 || slot > 8) return;
   TSoundSource& deck = Deck(d);
   RefreshCueButtons();
-  deck.SelectedCueSlot.store(slot);
-  auto& stored = deck.CueSlots[static_cast<size_t>(slot)];
-  if (stored.load() != 0 &&
+  deck.SelectCueSlot(slot);
+  if (deck.CueSlot(slot) != 0 &&
       QMessageBox::warning(this, "Zonda", "Are you sure you want to erase the CUE point?",
                            QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok) {
-    stored.store(0);
+    deck.EraseSelectedCue();
   }
-  deck.CuePoint.store(stored.load());
   RefreshCueButtons();
 }
 
@@ -151,14 +145,14 @@ void TMainForm::RefreshCueButtons() {
   for (int d = 0; d < 2; ++d) {
     TSoundSource& deck = Deck(d);
     const TDeckUi& ui = state_.Deck[d];
+    deck.StoreCueInSelectedSlot();
     const int selected = deck.SelectedCueSlot.load();
-    if (selected >= 1 && selected <= 8) deck.CueSlots[static_cast<size_t>(selected)].store(deck.CuePoint.load());
     for (int k = 1; k <= 8; ++k) {
       TButtonAction& b = Button(ui.A.cue[static_cast<size_t>(k)]);
       b.SetSelected(selected == k);
-      b.SetLit(deck.CueSlots[static_cast<size_t>(k)].load() != 0);
+      b.SetLit(deck.CueSlot(k) != 0);
     }
-    const int32_t frame = (selected >= 1 && selected <= 8) ? deck.CueSlots[static_cast<size_t>(selected)].load() : 0;
+    const int32_t frame = deck.CueSlot(selected);
     Slider(ui.A.pos).SetMarker(frame != 0 ? frame / 100 : -1);
   }
 }
@@ -202,10 +196,7 @@ void TMainForm::Afis_TIME(int d) {
   Text(ui.A.elapsed).SetText(TwoDigits(b / 10584000) + ":" + TwoDigits((b / 176400) % 60) + "." +
                             TwoDigits((b / 1764) % 100));
   const int64_t r = deck.TotalBytes.load() / 1764 - b / 1764;
-  if (r < 3 && deck.Playing.load() && !deck.SongLoop.load() && deck.LoadOk.load()) {
-    deck.Playing.store(false);
-    deck.ScratchMode.store(false);
-  }
+  deck.StopAtTrackEnd();
   const int64_t shown = std::max<int64_t>(r, 0);
   Text(ui.A.remained).SetText(TwoDigits(shown / 6000) + ":" + TwoDigits((shown / 100) % 60) + "." +
                              TwoDigits(shown % 100));
@@ -224,7 +215,7 @@ void TMainForm::LoadCompletion(int d) {
   }
   if (!deck.LoadOk.load() || deck.LoadPending.load()) return;
   Text(ui.A.songName).SetText(deck.LoopLengthText(ui.PendingSongName));
-  if (deck.LoadAnnounced.exchange(true)) return;
+  if (!deck.TakeLoadAnnouncement()) return;
   TSliderAction& pos = Slider(ui.A.pos);
   pos.SetMaximum(std::max(deck.LastFrame.load() / 100 - 1, 0));
   RefreshCueButtons();

@@ -76,13 +76,7 @@ void TMainForm::PeriodicUpdate() {
     for (int d = 0; d < 2; ++d) Button(state_.Deck[d].A.scratch).SetLit(decks[d]->ScratchMode.load());
   }
   // 15. Jog holds end three to four ticks after the wheel stopped.
-  for (TSoundSource* deck : decks) {
-    if (deck->JogIdle.load() == 0) {
-      deck->ScratchEnd();
-      deck->JogIdle.store(-1);
-    }
-    if (deck->JogIdle.load() > 0) deck->JogIdle.fetch_sub(1);
-  }
+  for (TSoundSource* deck : decks) deck->JogIdleTick();
   // 16. Headphone split hold.
   PhonesTick(state_.Phones);
   ApplyPhones();

@@ -282,10 +282,9 @@ void TZondaApp::ApplySettings() {
   }
   t.Button(t.FindButtonAction("random")).SetSelected(config_.Random);
   for (TSoundSource* deck : {deckA_.get(), deckB_.get()}) {
-    deck->KeyLock.store(config_.KeyLockNew);
-    deck->CueLogic.store(config_.CueLogic());
-    deck->ReloopAfterExit.store(config_.ReloopAfterExitLoop);
-    deck->SnapLoopToBeat.store(config_.AutoSnapLoopToBeat);
+    deck->SetKeyLock(config_.KeyLockNew);
+    deck->SetCueLogic(config_.CueLogic());
+    deck->SetLoopOptions(config_.ReloopAfterExitLoop, config_.AutoSnapLoopToBeat);
   }
   for (TBeatDisplayAction& d : t.BeatDisplays()) d.SetStandardWave(config_.DisplayStdWave);
   // Language, then the skin (a skin shows the language's hints).

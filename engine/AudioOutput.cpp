@@ -91,6 +91,8 @@ std::string TAudioOutput::SetupBlockSizes(int32_t deviceFrames) {
 }
 
 int32_t TAudioOutput::OnOutput(float* buffer, int32_t frames) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Main);
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Worker);
   if (buffer == nullptr || frames <= 0 || frames > kMixerAreaFrames) return 0;
   const int32_t bytes = frames * 4;
   const bool ok = mixer_.MixBlock(masterOut_.data(), bytes);

@@ -65,6 +65,14 @@ void TKAVMixer::SetVolume(int32_t deck, double dB) noexcept {
   UpdateTarget(c);
 }
 
+void TKAVMixer::SetGain(int32_t deck, double gainDb) noexcept {
+  if (deck == 0 || deck == 1) Channels[static_cast<size_t>(deck)].Trim.store(TrimFromGainDb(gainDb));
+}
+
+void TKAVMixer::SetLineIn(int32_t deck, bool on) noexcept {
+  if (deck == 0 || deck == 1) Channels[static_cast<size_t>(deck)].LineIn.store(on);
+}
+
 void TKAVMixer::SetCrossfader(const TCrossfaderLaw& law) noexcept {
   SetCrossfadeGain(0, law.deckADb);
   SetCrossfadeGain(1, law.deckBDb);
@@ -252,6 +260,8 @@ bool TKAVMixer::MixBlock(int16_t* destination, int32_t bytes) noexcept {
 }
 
 bool TKAVMixer::ReadMonitor(int16_t* destination, int32_t bytes) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Main);
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Worker);
   if (!running_.load(std::memory_order_acquire) || destination == nullptr) return false;
   return monitorRing_.Read(destination, bytes);
 }

@@ -97,6 +97,19 @@ class TKAVMixer final : public TAudioMixer {
   // The laws' results for both decks at once.
   void SetCrossfader(const TCrossfaderLaw& law) noexcept;
   void SetPreListen(const TCueLevels& levels) noexcept;
+  // The deck's gain knob (dB) through TrimFromGainDb.
+  void SetGain(int32_t deck, double gainDb) noexcept;
+  // The deck's line input instead of the deck.
+  void SetLineIn(int32_t deck, bool on) noexcept;
+  // Headphones: split (pre-listen left, master right), master only.
+  void SetPhones(bool split, bool master) noexcept {
+    PhonesSplit.store(split);
+    PhonesMaster.store(master);
+  }
+  void SetOnAir(bool on) noexcept { OnAir.store(on); }
+  void SetTalkOver(bool on) noexcept { TalkOver.store(on); }
+  // The preview is mixed into the monitor while on.
+  void SetPreviewOn(bool on) noexcept { PreviewOn.store(on); }
   // Effect slots of deck 0 (A) or 1 (B); set while the device is closed or the
   // slot is inactive, as the slots' own life cycle demands.
   void SetEffectSlot(int32_t deck, int32_t slot, TMixerEffectSlot* effect) noexcept;

@@ -6,6 +6,7 @@
 #include "decoding/DataProvider.h"
 #include "decoding/core/AudioReadError.h"
 #include "decoding/core/WaveFormat.h"
+#include "platform/ThreadRole.h"
 
 namespace zonda {
 
@@ -77,6 +78,8 @@ void TPreviewMonitor::Refill() {
 }
 
 void TPreviewMonitor::ReadPreview(int16_t* destination, int32_t bytes) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Main);
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Worker);
   if (destination == nullptr || bytes <= 0) return;
   readEpoch_.fetch_add(1, std::memory_order_seq_cst);
   const bool played = playing_.load(std::memory_order_seq_cst) && ring_.UsedBytes() > bytes &&

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ThreadRole.h"
+
 namespace zonda {
 namespace {
 
@@ -126,6 +128,8 @@ void TRecorder::Stop() {
 }
 
 void TRecorder::Feed(const int16_t* master, int32_t bytes) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Main);
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Worker);
   if (!recording_.load(std::memory_order_acquire) || master == nullptr || bytes <= 0) return;
   ring_.Write(master, bytes);  // all or nothing: a block that does not fit is dropped
 }

@@ -14,8 +14,8 @@
 // (about 30 times a second), so a recording cut short by a crash or power loss
 // stays a valid WAV file up to the last drain.
 //
-// Threads: Feed on the audio thread (noexcept, no allocation; the ring's lock
-// is held only for its copy); everything else on the main thread.
+// Threads: Feed on the audio thread (noexcept, no allocation, no lock: the
+// ring is single-producer single-consumer); everything else on the main thread.
 #include <array>
 #include <atomic>
 #include <cstdint>

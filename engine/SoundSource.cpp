@@ -98,6 +98,7 @@ void TSoundSource::RequestSeek(int32_t frame) {
 }
 
 void TSoundSource::TogglePlay() {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   const bool nowPlaying = !Playing.load();
   Playing.store(nowPlaying);
   if (!nowPlaying) {
@@ -112,6 +113,7 @@ void TSoundSource::TogglePlay() {
 }
 
 void TSoundSource::BackToTop() {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   Playing.store(false);
   ScratchMode.store(false);
   ExitLoopForced();
@@ -121,6 +123,7 @@ void TSoundSource::BackToTop() {
 }
 
 void TSoundSource::SetPitch(int32_t permyriad) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   PitchPermyriad.store(permyriad);
   TargetSpeed.store(Direction.load() * (1.0 + permyriad / 10000.0));
   if (!Held.load()) {
@@ -130,6 +133,7 @@ void TSoundSource::SetPitch(int32_t permyriad) {
 }
 
 void TSoundSource::SetDirection(int32_t direction) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   const int32_t d = direction < 0 ? -1 : 1;
   Direction.store(d);
   TargetSpeed.store(d * (1.0 + PitchPermyriad.load() / 10000.0));
@@ -148,6 +152,7 @@ void TSoundSource::PlayPause() {
 }
 
 bool TSoundSource::SetBrake(bool on) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (!LoadOk.load()) return false;
   Brake.store(on);
   if (!on) Speed.store(TargetSpeed.load());
@@ -155,10 +160,28 @@ bool TSoundSource::SetBrake(bool on) {
 }
 
 bool TSoundSource::SetSongLoop(bool on) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (!LoadOk.load()) return false;
   if (on) PreloadEnd();
   SongLoop.store(on);
   return true;
+}
+
+bool TSoundSource::StopAtTrackEnd() {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
+  // The read-out's arithmetic: bytes elapsed, hundredths of a second left.
+  const int64_t elapsedBytes = FloorToInt64(std::max(Position.load(), 0.0) * 4.0);
+  const int64_t hundredthsLeft = TotalBytes.load() / 1764 - elapsedBytes / 1764;
+  if (hundredthsLeft >= 3 || !Playing.load() || SongLoop.load() || !LoadOk.load()) return false;
+  Playing.store(false);
+  ScratchMode.store(false);
+  return true;
+}
+
+void TSoundSource::RememberEq(int32_t band, int32_t knob) {
+  if (band == 0) SongEqLow.store(knob);
+  else if (band == 1) SongEqMid.store(knob);
+  else if (band == 2) SongEqHigh.store(knob);
 }
 
 int32_t TSoundSource::PositionFrame() const {
@@ -167,6 +190,7 @@ int32_t TSoundSource::PositionFrame() const {
 }
 
 void TSoundSource::Nudge(double deltaFrames) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   const double p = Position.load() + deltaFrames;
   if (LoopActive.load()) {
     const double start = LoopStart.load();
@@ -268,7 +292,7 @@ void TSoundSource::DecodeAheadStep() {
   if (LoadPending.load(std::memory_order_acquire)) {
     OpenTrack(FileName);
     LoadPending.store(false, std::memory_order_release);
-    FadeCount.store(0);
+    FadeCount_.store(0);
   }
   int32_t c = 0;
   if (SeekPending.load(std::memory_order_acquire) && !Held.load()) {
@@ -369,9 +393,9 @@ bool TSoundSource::OpenTrack(const std::string& fileName) {
   SongLoop.store(false);
   CueMoved.store(false);
   CueJumpRequest.store(false);
-  RampTarget.store(1.0);
-  SmoothedSpeed.store(1.0);
-  RampStep.store(0.0);
+  RampTarget_.store(1.0);
+  SmoothedSpeed_.store(1.0);
+  RampStep_.store(0.0);
   Direction.store(1);
   PitchPermyriad.store(0);
   TargetSpeed.store(1.0);

@@ -13,10 +13,13 @@
 //   if (deck->LoadOk) deck->TogglePlay();                 // renderer starts
 //
 // Threads:
-//   main         Load, RequestSeek, TogglePlay, PlayPause, SetBrake, SetSongLoop,
-//                BackToTop, SetPitch, SetDirection, Nudge, PinAround, PreloadEnd,
-//                FillDisplay, SaveSongSettings, cue and loop operations,
-//                construction and destruction;
+//   main         Load, RequestSeek, TogglePlay, PlayPause, StopAtTrackEnd,
+//                SetBrake, SetSongLoop, BackToTop, SetPitch, SetDirection,
+//                SetKeyLock, Nudge, the options, hot cues, cue and loop
+//                operations, hold/jog/scratch gestures, PinAround,
+//                PreloadEnd, FillDisplay, SaveSongSettings, construction and
+//                destruction (Debug builds check that the operations never
+//                run on the audio thread);
 //   deck worker  DecodeAheadStep -> OpenTrack, LoadChunk, FreeChunk, seek
 //                completion, analysis, LoadSongSettings; it runs at normal
 //                priority, decodes what a playing or cued deck needs next
@@ -45,6 +48,7 @@
 
 #include "decoding/DataProvider.h"
 #include "engine/AutoResetEvent.h"
+#include "engine/KeyLockSplice.h"
 #include "engine/SoundSourceThread.h"
 
 namespace zonda {
@@ -118,11 +122,31 @@ class TSoundSource {
   // The song loop on or off; on decodes the track's last two chunks first, so
   // the wrap to the start never waits. False while no track is loaded.
   bool SetSongLoop(bool on);
+  // The time read-out's check: a playing deck without the song loop stops
+  // within 3/100 s of its end (the renderer clamps, this ends play). True
+  // when it stopped the deck.
+  bool StopAtTrackEnd();
+  // Key lock: the pitch changes the tempo only (splicing renderer).
+  void SetKeyLock(bool on) { KeyLock.store(on); }
+  // Options from the settings: CUE button logic 0..2 (out of range gives 0),
+  // loop exit with one more pass, loops snapped to the nearest beat.
+  void SetCueLogic(int32_t logic) { CueLogic.store(logic >= 0 && logic <= 2 ? logic : 0); }
+  void SetLoopOptions(bool reloopAfterExit, bool snapToBeat) {
+    ReloopAfterExit.store(reloopAfterExit);
+    SnapLoopToBeat.store(snapToBeat);
+  }
+  // The gain and equaliser knobs the song memory keeps for this track.
+  void RememberGain(int32_t gain) { SongGain.store(gain); }
+  void RememberEq(int32_t band, int32_t knob);
+  // Overview points the beat display shows (its width in points).
+  void SetDisplayPoints(int32_t points) { DisplayPoints.store(points); }
   void PinAround(double frame);
   void PreloadEnd();
   void FillDisplay();
   void SaveSongSettings();
 
+  // True once per load, for the caller that shows a finished load.
+  bool TakeLoadAnnouncement() { return !LoadAnnounced.exchange(true); }
   // Any thread: floor of Position.
   int32_t PositionFrame() const;
   // Any thread but audio: a load or seek is waiting, or the chunk under the
@@ -183,6 +207,19 @@ class TSoundSource {
   void JogMove(bool backwards, int32_t ticks) noexcept;
   // JogMove with the counter value of the event (steady clock, ns); tests.
   void JogMoveAt(bool backwards, int32_t ticks, int64_t nowCounter) noexcept;
+  // Scratch mode on or off; it turns on only while playing and not held.
+  // Returns the mode now.
+  bool ToggleScratchMode() noexcept;
+  // The jog wheel's bend (a turn while not scratching) queues presses of a
+  // bend button; the periodic update takes them one per tick: Press while
+  // presses are queued, then Release once, then None.
+  enum class TJogBendStep { None, Press, Release };
+  TJogBendStep TakeJogBend(bool up) noexcept;
+  // A bend button released: the pitch is back, the jog bend is over.
+  void EndJogBend() noexcept { JogBend.store(false); }
+  // The periodic update, every tick: a jog hold ends three to four ticks
+  // after the wheel stopped.
+  void JogIdleTick() noexcept;
   // Hold-tracking timer thread, every 25 ms: the held platter chases its target.
   void TrackHolds(int32_t cursorX) noexcept;
   // Steady-clock ns of the last RenderBlock call (written by the audio thread).
@@ -200,8 +237,7 @@ class TSoundSource {
   std::unique_ptr<TDataProvider> Provider;
   TAutoResetEvent WakeEvent;
   std::atomic<bool> TerminateFlag{false};
-  // Equaliser (TFFTFilter) and the two analysis filters (TIIRFilter) join the
-  // deck with the dsp and analysis units.
+  // The deck's equaliser (TFFTFilter) sits in the mixer's chain (TMixerDeck).
 
   // ---- track ----
   std::string FileName;                       // written by Load (main) before LoadPending
@@ -212,7 +248,7 @@ class TSoundSource {
   std::atomic<bool> Loaded{false};
   std::atomic<bool> LoadOk{false};
   std::atomic<bool> LoadPending{false};
-  std::atomic<bool> LoadAnnounced{false};
+  std::atomic<bool> LoadAnnounced{false};     // the window has shown this load
   std::atomic<int32_t> RenderCount{0};        // audio thread
   std::atomic<uint32_t> WorkerPasses{0};      // finished DecodeAheadStep passes (tests, benchmarks)
 
@@ -229,22 +265,17 @@ class TSoundSource {
   std::atomic<double> Speed{1.0};
   std::atomic<bool> KeyLock{false};
 
-  // ---- renderer state (audio thread; reset by OpenTrack while LoadPending) ----
-  std::array<int16_t, kOutBufferFrames * 2> OutBuffer{};
-  std::atomic<double> SmoothedSpeed{1.0};
-  std::atomic<double> RampTarget{1.0};
-  std::atomic<double> RampStep{0.0};
-  std::atomic<int32_t> FadeCount{0};
-  std::array<int16_t, 2> LastSample{};
-  const int32_t FadeLength = kFadeLength;
-  std::atomic<int32_t> SpliceCounter{0};
-  std::atomic<int32_t> SpliceInterval{3528};
-  std::atomic<int32_t> SpliceOverlap{400};
-  std::atomic<int32_t> SpliceJump{0};
-  std::atomic<int32_t> SpliceCorrection{0};
-  std::atomic<int32_t> SpliceLag{0};
-  std::atomic<int32_t> SpliceSearchStart{0};
-  std::atomic<int32_t> SpliceFadeSpan{0};
+  // ---- renderer state read by others (the renderer's own is private) ----
+  // The speed the renderer plays at now (the smoothed ramp toward Speed).
+  double RenderedSpeed() const noexcept { return SmoothedSpeed_.load(std::memory_order_relaxed); }
+  // Frames of the stop de-click fade still to play.
+  int32_t FadeFramesLeft() const noexcept { return FadeCount_.load(std::memory_order_relaxed); }
+  // The key lock's jump at its next splice (audio thread, or any thread
+  // while no block renders: tests).
+  int32_t NextSpliceJump() const noexcept;
+  // Tests and benchmarks: the platter runs at speed at once, without a ramp
+  // or a fade in progress. Not while the audio thread renders this deck.
+  void StartAtSpeed(double speed) noexcept;
   std::atomic<bool> Coast{false};
   std::atomic<bool> StartFromHold{false};
   std::atomic<bool> ScratchMode{false};
@@ -293,6 +324,16 @@ class TSoundSource {
   // left the platter / start from the cue. Logics 1 and 2 wait for the
   // renderer's jump (RequestCueJump, bounded).
   void CuePress();
+  // Hot cues: CueSlots 1..8, the selected one mirroring CuePoint (the
+  // active cue). CueSlot gives 0 for an empty slot or one out of range.
+  int32_t CueSlot(int32_t slot) const;
+  // The active cue goes into the selected slot.
+  void StoreCueInSelectedSlot();
+  // Stores the active cue, selects slot, and makes its cue the active one.
+  // Ignored for a slot outside 1..8.
+  void SelectCueSlot(int32_t slot);
+  // The selected slot and the active cue become empty.
+  void EraseSelectedCue();
   // A beat-aligned frame within window frames of the position (the first
   // beat mark found, ascending), or the position itself without
   // SnapLoopToBeat or without a mark.
@@ -350,6 +391,16 @@ class TSoundSource {
   void DecodeAroundPosition();
   // Audio thread: counts a silent block of a playing deck, or ends the run.
   void CountMissingAudio(bool missing, int32_t frames) noexcept;
+
+  // Renderer state: the audio thread's alone (OpenTrack resets it while
+  // LoadPending keeps the renderer away).
+  std::array<int16_t, kOutBufferFrames * 2> OutBuffer_{};
+  std::atomic<double> SmoothedSpeed_{1.0};
+  std::atomic<double> RampTarget_{1.0};
+  std::atomic<double> RampStep_{0.0};
+  std::atomic<int32_t> FadeCount_{0};
+  std::array<int16_t, 2> LastSample_{};
+  TKeyLockSplice Splice_{};
 
   std::atomic<int64_t> MissingBlocks_{0};
   std::atomic<int64_t> MissingFrames_{0};

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/SoundSource.h"
+#include "platform/ThreadRole.h"
 
 namespace zonda {
 namespace {
@@ -15,8 +16,6 @@ namespace {
 constexpr int32_t kBeatMark = 56;          // BeatEnvelope value of a beat mark
 constexpr int32_t kBeatMarkLagPoints = 17; // marks lie 17 overview points after their beat
 constexpr int32_t kShortestResizedLoop = 400;
-
-int32_t RoundToInt(double v) { return static_cast<int32_t>(std::lround(v)); }
 
 double TempoOrDefault(double bpm) { return bpm > 0.0 ? bpm : 120.0; }
 
@@ -39,6 +38,7 @@ void TSoundSource::RecomputeBeatFrames() {
 }
 
 void TSoundSource::CuePress() {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   switch (CueLogic.load()) {
     case 1:
       if (LoadOk.load()) RequestCueJump(true);
@@ -78,6 +78,29 @@ void TSoundSource::CuePress() {
   PinAround(CuePoint.load());
 }
 
+int32_t TSoundSource::CueSlot(int32_t slot) const {
+  return slot >= 1 && slot <= 8 ? CueSlots[static_cast<size_t>(slot)].load() : 0;
+}
+
+void TSoundSource::StoreCueInSelectedSlot() {
+  const int32_t selected = SelectedCueSlot.load();
+  if (selected >= 1 && selected <= 8) CueSlots[static_cast<size_t>(selected)].store(CuePoint.load());
+}
+
+void TSoundSource::SelectCueSlot(int32_t slot) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
+  if (slot < 1 || slot > 8) return;
+  StoreCueInSelectedSlot();
+  SelectedCueSlot.store(slot);
+  CuePoint.store(CueSlots[static_cast<size_t>(slot)].load());
+}
+
+void TSoundSource::EraseSelectedCue() {
+  const int32_t selected = SelectedCueSlot.load();
+  if (selected >= 1 && selected <= 8) CueSlots[static_cast<size_t>(selected)].store(0);
+  CuePoint.store(0);
+}
+
 int32_t TSoundSource::SnapToBeat(int32_t windowFrames) const {
   const int32_t p = PositionFrame();
   if (!SnapLoopToBeat.load()) return p;
@@ -96,6 +119,7 @@ int32_t TSoundSource::SnapToBeat(int32_t windowFrames) const {
 }
 
 bool TSoundSource::LoopInOut() {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (!Loaded.load()) return false;
   if (LoopActive.load()) {
     ResizeLoop(-(LoopLengthEff.load() / 2));
@@ -132,6 +156,7 @@ bool TSoundSource::LoopInOut() {
 }
 
 bool TSoundSource::SetBeatLoop(int32_t halfBeats) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (!Loaded.load() || halfBeats <= 0) return false;
   LoopInSet.store(false);
   const double len = halfBeats * 1323000.0 / TempoOrDefault(CurrentBPM());
@@ -160,6 +185,7 @@ bool TSoundSource::SetBeatLoop(int32_t halfBeats) {
 }
 
 bool TSoundSource::ResizeLoop(int32_t deltaFrames) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (!LoopActive.load()) return false;
   const int64_t end = static_cast<int64_t>(LoopEnd.load()) + deltaFrames;
   if (end > LastFrame.load()) return false;
@@ -176,6 +202,7 @@ bool TSoundSource::ResizeLoop(int32_t deltaFrames) {
 }
 
 bool TSoundSource::ShiftLoop(int32_t deltaFrames) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (!LoopActive.load()) return false;
   const int64_t end = static_cast<int64_t>(LoopEnd.load()) + deltaFrames;
   const int64_t start = static_cast<int64_t>(LoopStart.load()) + deltaFrames;

@@ -226,7 +226,7 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   const int32_t lastFrame = LastFrame.load(std::memory_order_relaxed);
   const int32_t chunkCount = ChunkCount.load(std::memory_order_acquire);
   const double startPosition = Position.load(std::memory_order_relaxed);
-  double ss = SmoothedSpeed.load(std::memory_order_relaxed);
+  double ss = SmoothedSpeed_.load(std::memory_order_relaxed);
   if (!std::isfinite(ss)) ss = 0.0;
 
   // The chunks this block can touch, lower to higher.
@@ -243,7 +243,7 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
       if (c < 0 || c >= kChunkTableSize) return false;
       if (loadPending || seekPending || ChunkAt(c) == nullptr) {
         std::memset(destination, 0, static_cast<size_t>(n) * 4);
-        LastSample = {0, 0};
+        LastSample_ = {0, 0};
         // While a seek is pending the worker sets the position; leave it alone.
         if (!seekPending && !loadPending && Playing.load(std::memory_order_relaxed) &&
             LoadOk.load(std::memory_order_relaxed)) {
@@ -277,18 +277,10 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   const bool reloop = ReloopAfterExit.load(std::memory_order_relaxed);
 
   // Renderer state.
-  double rampTarget = RampTarget.load(std::memory_order_relaxed);
-  double rampStep = RampStep.load(std::memory_order_relaxed);
-  int32_t fade = FadeCount.load(std::memory_order_relaxed);
-  TKeyLockSplice splice;
-  splice.SpliceCounter = SpliceCounter.load(std::memory_order_relaxed);
-  splice.SpliceInterval = SpliceInterval.load(std::memory_order_relaxed);
-  splice.SpliceOverlap = SpliceOverlap.load(std::memory_order_relaxed);
-  splice.SpliceJump = SpliceJump.load(std::memory_order_relaxed);
-  splice.SpliceCorrection = SpliceCorrection.load(std::memory_order_relaxed);
-  splice.SpliceLag = SpliceLag.load(std::memory_order_relaxed);
-  splice.SpliceSearchStart = SpliceSearchStart.load(std::memory_order_relaxed);
-  splice.SpliceFadeSpan = SpliceFadeSpan.load(std::memory_order_relaxed);
+  double rampTarget = RampTarget_.load(std::memory_order_relaxed);
+  double rampStep = RampStep_.load(std::memory_order_relaxed);
+  int32_t fade = FadeCount_.load(std::memory_order_relaxed);
+  TKeyLockSplice splice = Splice_;
 
   TFrameReader reader(*this, lastFrame);
   auto correlate = [&reader, this](int32_t start, int32_t count, int32_t lag) noexcept {
@@ -298,12 +290,12 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
 
   double pos = startPosition;
   if (!std::isfinite(pos)) pos = 0.0;
-  int16_t* out = OutBuffer.data();
-  int32_t lastL = LastSample[0];
-  int32_t lastR = LastSample[1];
+  int16_t* out = OutBuffer_.data();
+  int32_t lastL = LastSample_[0];
+  int32_t lastR = LastSample_[1];
   auto writeFaded = [&](int32_t i) noexcept {
-    out[2 * i] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastL) * fade / FadeLength));
-    out[2 * i + 1] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastR) * fade / FadeLength));
+    out[2 * i] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastL) * fade / kFadeLength));
+    out[2 * i + 1] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastR) * fade / kFadeLength));
   };
 
   bool startFromHoldSeen = false;
@@ -400,8 +392,8 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     }
 
     // Read, interpolate and scale.
-    fade = RoundToInt(std::min(std::fabs(ss), 1.0) * FadeLength);
-    const double gain = kOutputScale * (static_cast<double>(fade) / FadeLength);
+    fade = RoundToInt(std::min(std::fabs(ss), 1.0) * kFadeLength);
+    const double gain = kOutputScale * (static_cast<double>(fade) / kFadeLength);
     // floor without a libm call (pos is finite and far inside the 64-bit range).
     int64_t i0 = static_cast<int64_t>(pos);
     if (static_cast<double>(i0) > pos) --i0;
@@ -452,19 +444,12 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   std::memcpy(destination, out, static_cast<size_t>(n) * 4);
 
   // Store the renderer state back.
-  LastSample = {static_cast<int16_t>(lastL), static_cast<int16_t>(lastR)};
-  SmoothedSpeed.store(ss, std::memory_order_relaxed);
-  RampTarget.store(rampTarget, std::memory_order_relaxed);
-  RampStep.store(rampStep, std::memory_order_relaxed);
-  FadeCount.store(fade, std::memory_order_relaxed);
-  SpliceCounter.store(splice.SpliceCounter, std::memory_order_relaxed);
-  SpliceInterval.store(splice.SpliceInterval, std::memory_order_relaxed);
-  SpliceOverlap.store(splice.SpliceOverlap, std::memory_order_relaxed);
-  SpliceJump.store(splice.SpliceJump, std::memory_order_relaxed);
-  SpliceCorrection.store(splice.SpliceCorrection, std::memory_order_relaxed);
-  SpliceLag.store(splice.SpliceLag, std::memory_order_relaxed);
-  SpliceSearchStart.store(splice.SpliceSearchStart, std::memory_order_relaxed);
-  SpliceFadeSpan.store(splice.SpliceFadeSpan, std::memory_order_relaxed);
+  LastSample_ = {static_cast<int16_t>(lastL), static_cast<int16_t>(lastR)};
+  SmoothedSpeed_.store(ss, std::memory_order_relaxed);
+  RampTarget_.store(rampTarget, std::memory_order_relaxed);
+  RampStep_.store(rampStep, std::memory_order_relaxed);
+  FadeCount_.store(fade, std::memory_order_relaxed);
+  Splice_ = splice;
   if (brake && playing) {
     Coast.store(false, std::memory_order_relaxed);
     double expectedSpeed = startSpeed;
@@ -504,6 +489,7 @@ void TSoundSource::CountMissingAudio(bool missing, int32_t frames) noexcept {
 // ---- cue jump handshake (main thread) ----
 
 void TSoundSource::RequestCueJump(bool wait) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   using Clock = std::chrono::steady_clock;
   const auto rendering = [this] {
     return SteadyNowNs() - LastRenderNs.load(std::memory_order_relaxed) <
@@ -534,6 +520,7 @@ void TSoundSource::RequestCueJump(bool wait) {
 // ---- mouse hold on the deck display (main thread; HoldMove also hold timer) ----
 
 void TSoundSource::HoldBegin(int32_t x) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (LoadPending.load() || SeekPending.load() || (Held.load() && JogActive.load())) return;
   JogTimestamp.store(SteadyNowNs());
   HoldStartX.store(x);
@@ -575,9 +562,42 @@ void TSoundSource::HoldEnd(int32_t /*x*/) noexcept {
   Held.store(false);
 }
 
+bool TSoundSource::ToggleScratchMode() noexcept {
+  if (Playing.load() && !Held.load()) ScratchMode.store(!ScratchMode.load());
+  return ScratchMode.load();
+}
+
+TSoundSource::TJogBendStep TSoundSource::TakeJogBend(bool up) noexcept {
+  std::atomic<int32_t>& count = up ? BendUpCount : BendDownCount;
+  const int32_t n = count.load();
+  if (n < 0) return TJogBendStep::None;
+  count.store(n - 1);  // 0 becomes -1: the release is taken once
+  return n == 0 ? TJogBendStep::Release : TJogBendStep::Press;
+}
+
+void TSoundSource::JogIdleTick() noexcept {
+  if (JogIdle.load() == 0) {
+    ScratchEnd();
+    JogIdle.store(-1);
+  }
+  if (JogIdle.load() > 0) JogIdle.fetch_sub(1);
+}
+
+int32_t TSoundSource::NextSpliceJump() const noexcept { return Splice_.SpliceJump; }
+
+void TSoundSource::StartAtSpeed(double speed) noexcept {
+  Speed.store(speed);
+  TargetSpeed.store(speed);
+  SmoothedSpeed_.store(speed);
+  RampTarget_.store(speed);
+  RampStep_.store(0.0);
+  FadeCount_.store(0);
+}
+
 // ---- jog wheel (main thread) ----
 
 void TSoundSource::ScratchBegin() noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (Held.load()) return;
   JogActive.store(true);
   JogTimestamp.store(SteadyNowNs());
@@ -604,6 +624,7 @@ void TSoundSource::ScratchEnd() noexcept {
 void TSoundSource::JogMove(bool backwards, int32_t ticks) noexcept { JogMoveAt(backwards, ticks, SteadyNowNs()); }
 
 void TSoundSource::JogMoveAt(bool backwards, int32_t ticks, int64_t nowCounter) noexcept {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
   if (Held.load() && JogActive.load()) {
     int64_t frequency = CounterFrequency.load();
     if (frequency <= 0) frequency = kCounterFrequency;

@@ -50,10 +50,9 @@ void LoadFully(TSoundSource& deck, const std::string& file) {
 
 void Play(TSoundSource& deck) {
   deck.Position.store(1000.0);
-  deck.KeyLock.store(true);
+  deck.SetKeyLock(true);
   deck.SetPitch(600);  // 1.06
-  deck.SmoothedSpeed.store(1.06);
-  deck.RampTarget.store(1.06);
+  deck.StartAtSpeed(1.06);
   deck.Playing.store(true);
 }
 

@@ -67,10 +67,7 @@ void RenderAt(benchmark::State& state, double speed, bool keyLock) {
   d.SongLoop.store(true);
   d.KeyLock.store(keyLock);
   d.Position.store(kTrackFrames / 2.0);
-  d.Speed.store(speed);
-  d.TargetSpeed.store(speed);
-  d.SmoothedSpeed.store(speed);
-  d.RampTarget.store(speed);
+  d.StartAtSpeed(speed);
   d.Playing.store(true);
   std::vector<int16_t> out(kSubBlockFrames * 2);
   for (auto _ : state) {

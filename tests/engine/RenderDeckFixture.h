@@ -49,7 +49,7 @@ class TRenderDeck {
     }
     EXPECT_TRUE(deck_->LoadOk.load()) << "the deck did not load";
     // Settle the renderer state as after a fresh load.
-    deck_->FadeCount.store(0);
+    deck_->StartAtSpeed(1.0);
   }
 
   TSoundSource& deck() { return *deck_; }
@@ -60,11 +60,7 @@ class TRenderDeck {
   void PlayAt(double position, double speed) {
     TSoundSource& d = *deck_;
     d.Position.store(position);
-    d.Speed.store(speed);
-    d.TargetSpeed.store(speed);
-    d.SmoothedSpeed.store(speed);
-    d.RampTarget.store(speed);
-    d.RampStep.store(0.0);
+    d.StartAtSpeed(speed);
     d.Playing.store(true);
   }
 

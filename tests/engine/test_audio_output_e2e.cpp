@@ -319,12 +319,11 @@ TEST_F(AudioOutputEndToEnd, NullDeviceBrakesAndScratchesLive) {
 
   ASSERT_TRUE(runFrames(kCompared)) << "the null device stopped calling";
   EXPECT_EQ(d.Speed.load(), 0.0);
-  EXPECT_EQ(d.SmoothedSpeed.load(), 0.0);
+  EXPECT_EQ(d.RenderedSpeed(), 0.0);
   const double stoppedAt = d.Position.load();
   ASSERT_TRUE(runFrames(44100 / 5));
   EXPECT_EQ(d.Position.load(), stoppedAt) << "a braked deck stands still";
-  d.Brake.store(false);
-  d.Speed.store(d.TargetSpeed.load());  // what the brake control does on release
+  d.SetBrake(false);
   d.Playing.store(false);
   ASSERT_TRUE(runFrames(4096));
 

@@ -139,6 +139,44 @@ TEST(CuePress, DoesNothingOnAnEmptyDeck) {
   EXPECT_FALSE(d.SetBeatLoop(4));
 }
 
+TEST(HotCues, SlotsKeepTheActiveCueAndEraseOnlyTheSelectedOne) {
+  IsolatedProgramDir dir;
+  TSoundSource d(true);
+  d.SelectCueSlot(1);
+  d.CuePoint.store(1000);
+  d.SelectCueSlot(3);  // the active cue stays in slot 1
+  EXPECT_EQ(d.CueSlot(1), 1000);
+  EXPECT_EQ(d.CuePoint.load(), 0) << "an empty slot gives no cue";
+  d.CuePoint.store(3000);
+  d.SelectCueSlot(1);
+  EXPECT_EQ(d.CuePoint.load(), 1000);
+  EXPECT_EQ(d.CueSlot(3), 3000);
+  d.EraseSelectedCue();
+  EXPECT_EQ(d.CueSlot(1), 0);
+  EXPECT_EQ(d.CuePoint.load(), 0);
+  EXPECT_EQ(d.CueSlot(3), 3000) << "the other slots stay";
+  for (int32_t bad : {0, 9, -1}) {
+    d.SelectCueSlot(bad);
+    EXPECT_EQ(d.SelectedCueSlot.load(), 1) << bad;
+    EXPECT_EQ(d.CueSlot(bad), 0) << bad;
+  }
+}
+
+TEST(TrackEnd, APlayingDeckStopsInItsLastHundredthsUnlessTheSongLoops) {
+  TRenderDeck fixture(Track());
+  TSoundSource& d = fixture.deck();
+  struct Case { double fromEnd; bool songLoop; bool stops; };
+  for (const Case c : {Case{44100.0, false, false}, Case{600.0, false, true}, Case{0.0, false, true},
+                       Case{600.0, true, false}}) {
+    fixture.PlayAt(d.LastFrame.load() + 1 - c.fromEnd, 1.0);
+    d.ScratchMode.store(true);
+    d.SongLoop.store(c.songLoop);
+    EXPECT_EQ(d.StopAtTrackEnd(), c.stops) << c.fromEnd << " " << c.songLoop;
+    EXPECT_EQ(d.Playing.load(), !c.stops);
+    EXPECT_EQ(d.ScratchMode.load(), !c.stops);
+  }
+}
+
 TEST(Loops, LoopInOutAt120Bpm) {
   TRenderDeck fixture(Track());
   TSoundSource& d = fixture.deck();

@@ -145,10 +145,10 @@ TEST(RenderBlock, SpeedRampsRunOverTheirLengths) {
     double levelEarly = 0.0, levelMid = 0.0;
     for (int32_t i = 1; i <= c.frames + 10; ++i) {
       ASSERT_TRUE(t.deck().RenderBlock(frame.data(), 4));
-      if (i == c.frames / 2) halfway = t.deck().SmoothedSpeed.load();
+      if (i == c.frames / 2) halfway = t.deck().RenderedSpeed();
       if (i < 2000) levelEarly = std::max(levelEarly, std::fabs(double(frame[0])));
       if (i > c.frames / 2 - 1000 && i < c.frames / 2 + 1000) levelMid = std::max(levelMid, std::fabs(double(frame[0])));
-      if (reached < 0 && t.deck().SmoothedSpeed.load() == c.to) reached = i;
+      if (reached < 0 && t.deck().RenderedSpeed() == c.to) reached = i;
     }
     EXPECT_NEAR(reached, c.frames, 1) << c.what;
     EXPECT_NEAR(halfway, (c.from + c.to) / 2, 1e-3) << c.what << ": the ramp is linear";
@@ -252,7 +252,7 @@ TEST(RenderBlock, KeyLockKeepsPitchAndSplicesWithoutSteps) {
     std::vector<int32_t> jumps;
     for (int32_t done = 0; done < frames; done += 252) {
       ASSERT_TRUE(d.RenderBlock(out.data() + static_cast<size_t>(done) * 2, 252 * 4));
-      const int32_t jump = d.SpliceJump.load();
+      const int32_t jump = d.NextSpliceJump();
       if (jumps.empty() || jumps.back() != jump) jumps.push_back(jump);
     }
     // Tempo: 1.06 source frames per output frame on average (the last jump is still pending).

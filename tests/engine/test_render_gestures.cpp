@@ -38,7 +38,7 @@ TEST(MouseHold, ThrowStartsAStoppedDeckWithCoast) {
   EXPECT_EQ(d.ScratchTarget.load(), 50930);
   EXPECT_DOUBLE_EQ(d.Speed.load(), 930.0 / 2250);
   t.Render(1024);
-  EXPECT_EQ(d.SmoothedSpeed.load() > 0.0, true) << "the platter follows the hand from standstill";
+  EXPECT_EQ(d.RenderedSpeed() > 0.0, true) << "the platter follows the hand from standstill";
   EXPECT_GT(d.Position.load(), 50000.0);
 
   d.HoldMove(940);
@@ -51,9 +51,9 @@ TEST(MouseHold, ThrowStartsAStoppedDeckWithCoast) {
   EXPECT_EQ(d.Speed.load(), d.TargetSpeed.load());
 
   // Coasting: from the thrown speed towards 1.0, slowly.
-  const double before = d.SmoothedSpeed.load();
+  const double before = d.RenderedSpeed();
   t.Render(4410);
-  const double after = d.SmoothedSpeed.load();
+  const double after = d.RenderedSpeed();
   EXPECT_GT(after, before);
   EXPECT_LT(after, 1.0);
 }
@@ -205,6 +205,14 @@ TEST(JogWheel, BendsAPlayingDeckUnlessScratchMode) {
   d.JogMove(true, 1);
   EXPECT_EQ(d.BendUpCount.load(), 1) << "a running bend up is cut short";
   EXPECT_EQ(d.BendDownCount.load(), 4);
+  // The periodic update takes the queued presses, then one release.
+  using Step = TSoundSource::TJogBendStep;
+  EXPECT_EQ(d.TakeJogBend(true), Step::Press);
+  EXPECT_EQ(d.TakeJogBend(true), Step::Release);
+  EXPECT_EQ(d.TakeJogBend(true), Step::None);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(d.TakeJogBend(false), Step::Press) << k;
+  EXPECT_EQ(d.TakeJogBend(false), Step::Release);
+  EXPECT_EQ(d.TakeJogBend(false), Step::None);
 
   d.ScratchMode.store(true);
   d.JogMove(true, 1);

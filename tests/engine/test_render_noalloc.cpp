@@ -61,7 +61,7 @@ TEST(RenderPath, NeverAllocatesWhateverTheDeckDoes) {
   d.Speed.store(1.06);
   d.KeyLock.store(true);
   EXPECT_EQ(callbacks(40), 0) << "key lock with splices";
-  ASSERT_NE(d.SpliceJump.load(), 0);
+  ASSERT_NE(d.NextSpliceJump(), 0);
   d.KeyLock.store(false);
   d.LoopStart.store(20000);
   d.LoopStartEff.store(20000);

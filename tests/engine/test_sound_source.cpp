@@ -49,7 +49,7 @@ TEST_F(Deck, InitialState) {
   EXPECT_EQ(d.DisplayPoints.load(), 100);
   EXPECT_EQ(d.CueLogic.load(), 0);
   EXPECT_EQ(d.RenderCount.load(), 0);
-  EXPECT_EQ(d.FadeLength, 441);
+  EXPECT_EQ(kFadeLength, 441);
   EXPECT_EQ(d.JogStep.load(), 1);
   EXPECT_FALSE(d.OnTrackUnload);
   EXPECT_EQ(d.ChunksPresent(), 0);
@@ -99,16 +99,16 @@ TEST_F(Deck, NewTrackStartsWithNeutralTransport) {
   d.Playing = true;
   d.Position = 12345.0;
   d.Coast = true;
-  d.SmoothedSpeed = -0.3;
+  d.StartAtSpeed(-0.3);
   ASSERT_TRUE(LoadAndWait(d, Track("b.wav", 2 * kChunkBytes)));
   EXPECT_EQ(d.Speed.load(), 1.0);
   EXPECT_EQ(d.TargetSpeed.load(), 1.0);
-  EXPECT_EQ(d.SmoothedSpeed.load(), 1.0);
+  EXPECT_EQ(d.RenderedSpeed(), 1.0);
   EXPECT_EQ(d.PitchPermyriad.load(), 0);
   EXPECT_EQ(d.Direction.load(), 1);
   EXPECT_FALSE(d.LoopActive || d.LoopInSet || d.SongLoop || d.Brake || d.Playing || d.Coast);
   EXPECT_EQ(d.Position.load(), 0.0);
-  EXPECT_EQ(d.FadeCount.load(), 0);
+  EXPECT_EQ(d.FadeFramesLeft(), 0);
 }
 
 TEST_F(Deck, LoadWhilePendingIsRefusedAndChangesNothing) {

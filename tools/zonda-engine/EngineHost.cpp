@@ -203,7 +203,7 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       break;
     case TCommandKind::KeyLock:
       for (int32_t d = 0; d < 2; ++d) {
-        if (c.deck == kBothDecks || c.deck == d) Deck(d).KeyLock.store(c.on);
+        if (c.deck == kBothDecks || c.deck == d) Deck(d).SetKeyLock(c.on);
       }
       break;
     case TCommandKind::SongLoop:
@@ -214,7 +214,7 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       break;
     }
     case TCommandKind::Gain:
-      mixer_->Channels[static_cast<size_t>(c.deck)].Trim.store(TrimFromGainDb(c.value));
+      mixer_->SetGain(c.deck, c.value);
       break;
     case TCommandKind::Eq:
       controls_[c.deck].eqKnob[c.band] = static_cast<int32_t>(c.value);
@@ -272,17 +272,16 @@ void TEngineHost::Apply(const TScriptCommand& c) {
         }
         PhonesSplitUnclick(phones_);
       }
-      mixer_->PhonesSplit.store(phones_.split);
-      mixer_->PhonesMaster.store(phones_.master);
+      mixer_->SetPhones(phones_.split, phones_.master);
       break;
     case TCommandKind::TalkOver:
-      mixer_->TalkOver.store(c.on);
+      mixer_->SetTalkOver(c.on);
       break;
     case TCommandKind::OnAir:
-      mixer_->OnAir.store(c.on);
+      mixer_->SetOnAir(c.on);
       break;
     case TCommandKind::LineIn:
-      mixer_->Channels[static_cast<size_t>(c.deck)].LineIn.store(c.on);
+      mixer_->SetLineIn(c.deck, c.on);
       break;
     case TCommandKind::RecordStart:
       if (recorder_->Recording()) {
@@ -301,16 +300,16 @@ void TEngineHost::Apply(const TScriptCommand& c) {
     case TCommandKind::Preview:
       if (mixer_->Preview->Open(c.file) == 0) {
         Report(c, "preview: cannot open " + c.file);
-        mixer_->PreviewOn.store(false);
+        mixer_->SetPreviewOn(false);
       } else {
-        mixer_->PreviewOn.store(true);
+        mixer_->SetPreviewOn(true);
       }
       break;
     case TCommandKind::PreviewSeek:
       mixer_->Preview->JumpToSecond(static_cast<int32_t>(c.value));
       break;
     case TCommandKind::PreviewOff:
-      mixer_->PreviewOn.store(false);
+      mixer_->SetPreviewOn(false);
       break;
     case TCommandKind::Meters:
       std::printf("%.3f meters A %.1f dB B %.1f dB master %.1f %.1f dB\n", c.timeSeconds, lastLevel_[0], lastLevel_[1],
@@ -376,7 +375,7 @@ void TEngineHost::WaitForDecks(int32_t frames) {
     if (count <= 0 || last <= 0) continue;
     const double pos = deck.Position.load();
     const double speed = deck.Speed.load();
-    const double rate = std::max({1.0, std::fabs(speed), std::fabs(deck.SmoothedSpeed.load())});
+    const double rate = std::max({1.0, std::fabs(speed), std::fabs(deck.RenderedSpeed())});
     // Key lock reads up to a splice interval plus its search window ahead.
     const double reach = (frames + 10) * rate + (deck.KeyLock.load() ? 4200.0 : 0.0);
     const int32_t dir = speed > 0 ? 1 : -1;  // the worker's rule: standstill counts as backwards
