@@ -139,10 +139,16 @@ int TDecoderMP3::OpenAttempt(int attempt, int64_t& lastLookup) {
   bytesPerFrame_ = info.outputValues * info.bitsPerSample / 8;
   // 7. A VBR information frame is skipped, not played.
   LookForVbrFrame();
-  // 8. Frame 0.
+  // 8. Frame 0, then every frame of the file: the length is the frames
+  // actually there (a tag's count or the bit rate can be wrong: a cut file,
+  // frames without padding, a changed bit rate).
   {
     std::lock_guard<std::mutex> lock(indexLock_);
-    frameIndex_.push_back(reader_.Position());
+    const int64_t first = reader_.Position();
+    frameIndex_.push_back(first);
+    ExtendIndex(INT64_MAX);
+    reader_.Seek(first, TMPFileStream::TOrigin::kBegin);
+    if (pendingFrameLength_ > 0 && !reader_.EnsureContiguous(pendingFrameLength_)) return -1;
   }
   // 9. Processor features (an error here does not matter).
   mpeg::SetProcessorFeatures(mpeg::ProbeProcessorFeatures() & allowedOptimisations_);
@@ -244,11 +250,9 @@ void TDecoderMP3::LookForVbrFrame() {
 int32_t TDecoderMP3::PCMSize() const {
   if (!stream_) return 0;
   int64_t size;
-  if (sampleRate_ > 0 && vbrLength_ > 0) {
-    size = vbrLength_;
-  } else {
-    if (bitrate_ <= 0) return 0;
-    size = audioBytes_ * 8 * int64_t(outputFormat_.nAvgBytesPerSec) / bitrate_;
+  {
+    std::lock_guard<std::mutex> lock(indexLock_);
+    size = int64_t(frameIndex_.size()) * bytesPerFrame_;
   }
   const int64_t align = std::max<int64_t>(1, outputFormat_.nBlockAlign);
   size -= size % align;
@@ -327,6 +331,19 @@ bool TDecoderMP3::AdvanceFrame() {
   }
 }
 
+void TDecoderMP3::ExtendIndex(int64_t wanted) {
+  reader_.Seek(frameIndex_.back(), TMPFileStream::TOrigin::kBegin);
+  if (!AdvanceFrame()) return;
+  while (int64_t(frameIndex_.size()) <= wanted) {
+    // Skip garbage first so the entry is the frame's own start.
+    int32_t skipped = 0;
+    while (FrameLength() <= 0 && skipped <= kResyncLimitBytes && reader_.Skip(1)) ++skipped;
+    const int64_t at = reader_.Position();
+    if (!AdvanceFrame()) break;
+    frameIndex_.push_back(at);
+  }
+}
+
 void TDecoderMP3::SeekToPosition(int64_t positionBytes) {
   pendingBytes_ = 0;
   pendingFrameLength_ = 0;
@@ -338,17 +355,7 @@ void TDecoderMP3::SeekToPosition(int64_t positionBytes) {
   if (frameIndex_.empty()) return;
   // The index must reach the wanted frame: the pre-roll is measured on it.
   if (wanted >= int64_t(frameIndex_.size())) {
-    reader_.Seek(frameIndex_.back(), TMPFileStream::TOrigin::kBegin);
-    if (AdvanceFrame()) {
-      while (int64_t(frameIndex_.size()) <= wanted) {
-        // Skip garbage first so the entry is the frame's own start.
-        int32_t skipped = 0;
-        while (FrameLength() <= 0 && skipped <= kResyncLimitBytes && reader_.Skip(1)) ++skipped;
-        const int64_t at = reader_.Position();
-        if (!AdvanceFrame()) break;
-        frameIndex_.push_back(at);
-      }
-    }
+    ExtendIndex(wanted);
     if (wanted >= int64_t(frameIndex_.size())) wanted = int64_t(frameIndex_.size()) - 1;
   }
   // Start 8 to 9 frames early to prime the bit reservoir and the filter banks;

@@ -8,7 +8,9 @@
 // reservoir and the filter banks), about one 6-second chunk plus that pre-roll,
 // into the shared conversion scratch buffer (decoding/core/DecoderLock.h), and
 // copies the wanted stretch out. Output frames are counted from the first
-// audio frame; no encoder delay or padding is trimmed.
+// audio frame; no encoder delay or padding is trimmed. Open indexes every
+// frame of the file, so PCMSize is the frames actually there (what a
+// VBR tag or the bit rate claims can be wrong: cut files, unpadded streams).
 //
 //   TDecoderMP3 mp3;
 //   if (mp3.Open("/music/a.mp3")) {
@@ -56,7 +58,7 @@ class TDecoderMP3 : public TAudioDecoder {
   int64_t AudioBytes() const { return audioBytes_; }
   int32_t Bitrate() const { return bitrate_; }
   int32_t BytesPerFrame() const { return bytesPerFrame_; }
-  int64_t VBRLength() const { return vbrLength_; }
+  int64_t VBRLength() const { return vbrLength_; }  // what a VBR tag claims
   size_t IndexedFrames() const;
 
  private:
@@ -69,6 +71,8 @@ class TDecoderMP3 : public TAudioDecoder {
   void MarkEnd() { audioBytes_ = reader_.Position() - audioStart_; }
   void SeekToPosition(int64_t positionBytes);
   bool AdvanceFrame();
+  // Index lock held: index frames until entry `wanted` exists or the audio ends.
+  void ExtendIndex(int64_t wanted);
 
   std::string fileName_;
   std::unique_ptr<TMPFileStream> stream_;

@@ -155,7 +155,7 @@ TEST_P(Layer3Stereo, MatchesReference) {
   const std::vector<uint8_t> stream = MakeStream(GetParam(), 60);
   const std::string file = dir.file(std::string(GetParam().name) + ".mp3");
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
-  CheckFixture(dir, "stereo", file, false, 11);
+  CheckFixture(dir, "stereo", file, 11);
 }
 
 INSTANTIATE_TEST_SUITE_P(Written, Layer3Stereo, ::testing::ValuesIn(kSpecs),
