@@ -89,6 +89,7 @@ struct TAccuracy {
   double roundingRmsLsb = 0;  // what ideal rounding of the reference to 16 bits gives
   size_t compared = 0;
   size_t clipped = 0;
+  size_t clipsNotSaturated = 0;  // clipped in the reference, but ours is not at the rail
 };
 
 // ISO/IEC 11172-4 full accuracy: RMS below 2^-15/sqrt(12) of full scale and no
@@ -104,6 +105,8 @@ inline TAccuracy Compare(const std::vector<int16_t>& ours, const std::vector<flo
     const double r = double(ref[i]) * 32768.0;
     if (r >= 32767.0 || r <= -32768.0) {
       ++a.clipped;
+      // Over full scale the output saturates: a wrapped sample is a loud click.
+      if (ours[i] != (r > 0 ? 32767 : -32768)) ++a.clipsNotSaturated;
       continue;
     }
     const double e = double(ours[i]) - r;
@@ -146,6 +149,7 @@ inline TFixtureResult CheckFixture(const TempDir& dir, const std::string& family
   res.accuracy = Compare(ToSamples(seq), ref);
   EXPECT_LT(res.accuracy.rmsLsb, kIsoRmsBoundLsb);
   EXPECT_LT(res.accuracy.maxLsb, kIsoMaxBoundLsb);
+  EXPECT_EQ(res.accuracy.clipsNotSaturated, 0u);
   // The decoder's own error must stay far below the 16-bit rounding it cannot avoid.
   EXPECT_LT(res.accuracy.rmsLsb, res.accuracy.roundingRmsLsb + 0.005);
   std::printf("[accuracy] %-10s %-28s rms %.4f LSB (bound %.4f, ideal rounding %.4f) max %.3f LSB (bound %.1f) clipped %zu\n",

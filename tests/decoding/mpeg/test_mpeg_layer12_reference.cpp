@@ -135,6 +135,172 @@ TEST_P(Layer1Reference, MatchesReferenceAndReadsExactly) {
 INSTANTIATE_TEST_SUITE_P(OwnWriter, Layer1Reference, ::testing::ValuesIn(kLayer1),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A layer II writer for what encoders seldom emit: every allocation of the
+// table the rate and bit rate select (up to 16-bit codes), every scale-factor
+// selection pattern, grouped and ungrouped codes, at full frames.
+struct TLayer2Spec {
+  const char* name;
+  int rateIndex;     // 0 44100, 1 48000, 2 32000
+  int bitrateIndex;  // MPEG-1 layer II
+  int mode;          // 0 stereo, 1 joint, 3 mono
+  int modeExtension;
+  int frames;
+};
+
+// Quantisation levels per allocation code, by table group (ISO/IEC 11172-3
+// tables B.2a-d): rows of 16 entries.
+constexpr int kLevelsAB[4][16] = {
+    {0, 3, 7, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767, 65535},
+    {0, 3, 5, 7, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 65535},
+    {0, 3, 5, 7, 9, 15, 31, 65535},
+    {0, 3, 5, 65535}};
+constexpr int kLevelsCD[2][16] = {
+    {0, 3, 5, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767},
+    {0, 3, 5, 9, 15, 31, 63, 127}};
+
+struct TLayer2Band {
+  int nbal;
+  const int* levels;
+};
+
+// The table for a rate and a per-channel bit rate, as the standard selects it.
+std::vector<TLayer2Band> Layer2Table(int rateIndex, int kbpsPerChannel) {
+  std::vector<TLayer2Band> t;
+  const bool lowRate = kbpsPerChannel <= 48;
+  if (lowRate) {
+    const int limit = rateIndex == 2 ? 12 : 8;
+    for (int sb = 0; sb < limit; ++sb) t.push_back(sb < 2 ? TLayer2Band{4, kLevelsCD[0]} : TLayer2Band{3, kLevelsCD[1]});
+    return t;
+  }
+  const int limit = (rateIndex == 1 || kbpsPerChannel <= 80) ? 27 : 30;
+  for (int sb = 0; sb < limit; ++sb) {
+    if (sb < 3) t.push_back({4, kLevelsAB[0]});
+    else if (sb < 11) t.push_back({4, kLevelsAB[1]});
+    else if (sb < 23) t.push_back({3, kLevelsAB[2]});
+    else t.push_back({2, kLevelsAB[3]});
+  }
+  return t;
+}
+
+int CodeBits(int levels) {
+  if (levels == 3) return 5;
+  if (levels == 5) return 7;
+  if (levels == 9) return 10;
+  int b = 0;
+  while ((1 << b) - 1 < levels) ++b;
+  return b;
+}
+
+std::vector<uint8_t> MakeLayer2(const TLayer2Spec& recipe) {
+  static const int kKbps[15] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+  static const int kRate[3] = {44100, 48000, 32000};
+  const int nch = recipe.mode == 3 ? 1 : 2;
+  const int kbps = kKbps[recipe.bitrateIndex];
+  const std::vector<TLayer2Band> table = Layer2Table(recipe.rateIndex, kbps / nch);
+  const int limit = int(table.size());
+  const int bound = recipe.mode == 1 ? std::min(limit, 4 * (recipe.modeExtension + 1)) : limit;
+  const int frameBytes = 144 * kbps * 1000 / kRate[recipe.rateIndex];
+  static const int kScfCount[4] = {3, 2, 1, 2};
+  std::vector<uint8_t> out;
+  uint32_t rnd = 777;
+  auto next = [&rnd] { return (rnd = rnd * 1103515245u + 12345u) >> 16; };
+  for (int f = 0; f < recipe.frames; ++f) {
+    int alloc[2][32] = {}, scfsi[2][32] = {}, scf[2][32][3] = {};
+    for (int sb = 0; sb < limit && f >= 4; ++sb) {
+      const int top = (1 << table[size_t(sb)].nbal) - 1;
+      for (int ch = 0; ch < nch; ++ch) {
+        // Walk every code over the frames, the highest ones included.
+        alloc[ch][sb] = (f * 7 + sb * 3 + ch * 5 + int(next() % 3)) % (top + 1);
+        scfsi[ch][sb] = (f + sb + ch) % 4;
+        for (int k = 0; k < 3; ++k) scf[ch][sb][k] = std::min(62, 6 + sb + int(next() % 12) + (f % 5) * 2);
+      }
+      if (sb >= bound) alloc[1][sb] = alloc[0][sb];
+    }
+    auto bits = [&] {
+      int total = 32;
+      for (int sb = 0; sb < limit; ++sb) {
+        total += table[size_t(sb)].nbal * (sb < bound ? nch : 1);
+        for (int ch = 0; ch < nch; ++ch) {
+          const int a = alloc[sb < bound ? ch : 0][sb];
+          if (!a) continue;
+          total += 2 + 6 * kScfCount[scfsi[ch][sb]];
+          const int levels = table[size_t(sb)].levels[a];
+          const int per = CodeBits(levels) * (levels == 3 || levels == 5 || levels == 9 ? 1 : 3);
+          if (sb < bound || ch == 0) total += 12 * per;
+        }
+      }
+      return total;
+    };
+    for (int sb = limit - 1; bits() > frameBytes * 8; sb = sb == 0 ? limit - 1 : sb - 1)
+      for (int ch = 0; ch < nch; ++ch)
+        if (alloc[ch][sb]) --alloc[ch][sb];
+    TBitWriter w;
+    w.Put(0xFFF, 12);
+    w.Put(1, 1);  // MPEG-1
+    w.Put(2, 2);  // layer II
+    w.Put(1, 1);  // no CRC
+    w.Put(uint32_t(recipe.bitrateIndex), 4);
+    w.Put(uint32_t(recipe.rateIndex), 2);
+    w.Put(0, 2);
+    w.Put(uint32_t(recipe.mode), 2);
+    w.Put(uint32_t(recipe.modeExtension), 2);
+    w.Put(0, 4);
+    for (int sb = 0; sb < limit; ++sb)
+      for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) w.Put(uint32_t(alloc[ch][sb]), table[size_t(sb)].nbal);
+    for (int sb = 0; sb < limit; ++sb)
+      for (int ch = 0; ch < nch; ++ch)
+        if (alloc[sb < bound ? ch : 0][sb]) w.Put(uint32_t(scfsi[ch][sb]), 2);
+    for (int sb = 0; sb < limit; ++sb)
+      for (int ch = 0; ch < nch; ++ch)
+        if (alloc[sb < bound ? ch : 0][sb])
+          for (int k = 0; k < kScfCount[scfsi[ch][sb]]; ++k) w.Put(uint32_t(scf[ch][sb][k]), 6);
+    for (int g = 0; g < 12; ++g)
+      for (int sb = 0; sb < limit; ++sb)
+        for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) {
+          const int a = alloc[ch][sb];
+          if (!a) continue;
+          const int levels = table[size_t(sb)].levels[a];
+          int v[3];
+          for (int k = 0; k < 3; ++k) {
+            const double x = std::sin((f * 36 + g * 3 + k) * 0.17 * (sb + 1) + ch) * 0.5 + 0.5;
+            v[k] = std::min(levels - 1, int(x * levels));
+          }
+          if (levels == 3 || levels == 5 || levels == 9) {
+            w.Put(uint32_t(v[0] + v[1] * levels + v[2] * levels * levels), CodeBits(levels));
+          } else {
+            for (int k = 0; k < 3; ++k) w.Put(uint32_t(v[k]), CodeBits(levels));
+          }
+        }
+    EXPECT_LE(int(w.Bits()), frameBytes * 8);
+    w.AppendTo(out, size_t(frameBytes));
+  }
+  return out;
+}
+
+const TLayer2Spec kLayer2Own[] = {
+    {"l2_32k_192_stereo", 2, 10, 0, 0, 90},  // 96 kbit/s a channel: the 30-band table
+    {"l2_48k_384_stereo", 1, 14, 0, 0, 90},  // 192 a channel at 48 kHz: the 27-band table
+    {"l2_44k_384_joint", 0, 14, 1, 2, 90},
+    {"l2_44k_160_stereo", 0, 9, 0, 0, 90},   // 80 a channel: the 27-band table
+    {"l2_48k_64_stereo", 1, 4, 0, 0, 90},    // 32 a channel: the 8-band table
+    {"l2_32k_96_stereo", 2, 6, 0, 0, 90},    // 48 a channel at 32 kHz: the 12-band table
+    {"l2_44k_192_mono", 0, 10, 3, 0, 90},
+};
+
+class Layer2OwnWriter : public ::testing::TestWithParam<TLayer2Spec> {};
+
+TEST_P(Layer2OwnWriter, MatchesReferenceAndReadsExactly) {
+  ZONDA_REQUIRE_TOOLS("mpg123");
+  TempDir dir;
+  const std::vector<uint8_t> stream = MakeLayer2(GetParam());
+  const std::string file = dir.file(std::string(GetParam().name) + ".mp2");
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()), std::streamsize(stream.size()));
+  CheckFixture(dir, "layer2", file, 13);
+}
+
+INSTANTIATE_TEST_SUITE_P(OwnWriter, Layer2OwnWriter, ::testing::ValuesIn(kLayer2Own),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct TLayer2Case {
   const char* name;
   const char* command;  // %s = source wav, %o = output
