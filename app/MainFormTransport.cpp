@@ -11,6 +11,7 @@
 
 #include "app/ConfigValues.h"
 #include "app/MainForm.h"
+#include "decoding/cda/DecoderCDA.h"
 #include "engine/SoundSource.h"
 #include "skin/LanguageTables.h"
 
@@ -39,7 +40,7 @@ void TMainForm::Play_but_Click(int d) {
 
 bool TMainForm::load_but_Click(int d, const std::string& file) {
   std::error_code ec;
-  if (file.empty() || !std::filesystem::is_regular_file(file, ec)) return false;
+  if (file.empty() || !(std::filesystem::is_regular_file(file, ec) || LooksLikeCDTrack(file))) return false;
   TSoundSource& deck = Deck(d);
   TDeckUi& ui = state_.Deck[d];
   // Replacing an audible song asks first.

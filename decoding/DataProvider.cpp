@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "decoding/DecoderWAV.h"
+#include "decoding/cda/DecoderCDA.h"
 #include "decoding/PCMConversion.h"
 #include "decoding/core/AudioReadError.h"
 #include "decoding/core/DecoderLock.h"
@@ -21,7 +22,8 @@ namespace zonda {
 namespace {
 
 constexpr int64_t kMaxPCMLength = 0x7FFFFFFC;  // PCMLength is int32; keep it a multiple of 4
-std::atomic<bool> gCDAudioAvailable{false};
+// libcdio is linked in: CD tracks (of a drive or of an image) can be read.
+std::atomic<bool> gCDAudioAvailable{true};
 
 // Upper-cased extension of the file-name part, dot included; "" when none.
 std::string UpperExtension(const std::string& fileName) {
@@ -79,7 +81,8 @@ TDataProvider::TDataProvider()
     : quickTime_(std::make_unique<TDecoderQT>()),
       mp3_(std::make_unique<TDecoderMP3>()),
       wav_(std::make_unique<TDecoderWAV>()),
-      ogg_(std::make_unique<TDecoderOGG>()) {}
+      ogg_(std::make_unique<TDecoderOGG>()),
+      cda_(CDAudioAvailable() ? std::make_unique<TDecoderCDA>() : nullptr) {}
 
 TDataProvider::~TDataProvider() { Close(); }
 
@@ -151,6 +154,8 @@ bool TDataProvider::Open(const std::string& fileName) {
     return false;
   }
 
+  if (ext == ".CDA") return OpenCDA(fileName);
+
   std::lock_guard guard(DecoderLock());
   bool opened = false;
   try {
@@ -212,8 +217,47 @@ void TDataProvider::Close() {
   CloseUnlocked();
 }
 
+bool TDataProvider::OpenCDA(const std::string& fileName) {
+  // A drive's table of contents can take seconds: it is read outside the
+  // shared lock (the CD decoder has its own), so the other deck decodes on.
+  TAudioDecoder* cd = nullptr;
+  {
+    std::lock_guard guard(DecoderLock());
+    cd = cda_.get();
+  }
+  bool opened = false;
+  try {
+    opened = cd != nullptr && cd->Open(fileName) && cd->PCMSize() > 0;
+  } catch (const EAudioReadError&) {
+    opened = false;
+  }
+  std::lock_guard guard(DecoderLock());
+  if (!opened) {
+    if (cd) cd->Close();
+    lastError_ = -1;
+    return false;
+  }
+  kind_ = TDecoderKind::CDA;
+  sourceFormat_ = cd->OutputFormat();
+  pcmLength_ = static_cast<int32_t>(std::min<int64_t>(cd->PCMSize(), kMaxPCMLength) / 4 * 4);
+  needsConversion_ = false;
+  nextDirectShowPosition_ = 0;
+  isOpen_ = true;
+  return true;
+}
+
 int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t countBytes) {
   if (positionBytes < 0 || countBytes <= 0 || buffer == nullptr) return 0;
+  {
+    // CD tracks are deck PCM read into the caller's buffer: no shared state,
+    // so a slow or stuck drive holds only its own decoder's lock.
+    std::unique_lock guard(DecoderLock());
+    if (isOpen_ && kind_ == TDecoderKind::CDA && cda_) {
+      TAudioDecoder* cd = cda_.get();
+      guard.unlock();
+      return cd->ReadAt(positionBytes, buffer, countBytes);
+    }
+  }
   // The open state is read under the lock too: the preview and a deck's main
   // thread may read while a worker opens or closes.
   std::lock_guard guard(DecoderLock());

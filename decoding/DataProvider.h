@@ -29,7 +29,8 @@ enum class TDecoderKind : uint8_t { None, MP3, WAV, CDA, OGG, DirectShow, QuickT
 // ext: the extension with its dot, upper-cased by the caller (".MP3").
 bool IsSupportedExtension(const std::string& ext);
 
-// Whether CD audio can be read (found at program start); ".CDA" is accepted only then.
+// Whether CD audio can be read: on wherever libcdio is linked, with or without
+// a drive (images play too); ".CDA" is accepted only then.
 void SetCDAudioAvailable(bool available);
 bool CDAudioAvailable();
 
@@ -59,6 +60,8 @@ class TDataProvider {
   TAudioDecoder* ActiveDecoder() const;
   // Kind-specific open; fills pcmLength_ and sourceFormat_. False when not opened.
   bool OpenKind(TDecoderKind kind, const std::string& fileName);
+  // ".CDA" names: opened and read without the shared decoder lock.
+  bool OpenCDA(const std::string& fileName);
   void CloseUnlocked();
 
   // One decoder object per kind, kept for the provider's life. A null member is

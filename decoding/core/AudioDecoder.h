@@ -7,7 +7,9 @@
 // (OutputFormat), not of deck PCM; the front converts.
 //
 // Thread: every call runs under the process-wide decoder lock (DecoderLock.h),
-// taken by the front; decoders add no lock of their own for it.
+// taken by the front; decoders add no lock of their own for it. The CD
+// decoder is the exception: a drive can stall, so the front calls it without
+// the shared lock and it keeps a lock of its own.
 #include <cstdint>
 #include <string>
 

@@ -129,16 +129,16 @@ TEST(DataProvider, SecondOpenIsRefusedWithMinusTwoAndTheFirstFileStaysOpen) {
   EXPECT_EQ(p.PCMLength(), 8000);
 }
 
-TEST(DataProvider, ExtensionsAndKindsNotBuiltYet) {
+TEST(DataProvider, ExtensionsAndKinds) {
   const struct { const char* ext; bool supported; } table[] = {
       {".MP3", true}, {".WAV", true}, {".OGG", true}, {".WMA", true}, {".AIF", true}, {".AIFF", true},
-      {".AU", true},  {".M4A", true}, {".MP4", true}, {".CDA", false}, {".FLAC", true}, {"", false},
+      {".AU", true},  {".M4A", true}, {".MP4", true}, {".CDA", true}, {".FLAC", true}, {"", false},
       {".wav", false},  // the caller upper-cases
   };
   for (const auto& t : table) EXPECT_EQ(IsSupportedExtension(t.ext), t.supported) << t.ext;
+  SetCDAudioAvailable(false);  // only without CD support is ".CDA" refused
+  EXPECT_FALSE(IsSupportedExtension(".CDA"));
   SetCDAudioAvailable(true);
-  EXPECT_TRUE(IsSupportedExtension(".CDA"));
-  SetCDAudioAvailable(false);
 
   // A valid WAV under other names: only ".wav" (any case) reaches the WAV decoder.
   TempDir dir;
