@@ -268,6 +268,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 int TMainForm::DeckUnderPoint(int x) const { return x < width() / 2 ? 0 : 1; }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // "Show Hints" off: no control of the program shows its hint.
+  if (event->type() == QEvent::ToolTip && links_.Config && !links_.Config->ShowHints) return true;
   if (event->type() != QEvent::Drop || watched == this || !watched->isWidgetType() || !Attached()) {
     return QWidget::eventFilter(watched, event);
   }

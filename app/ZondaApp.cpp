@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/ConfigurationDialog.h"
 #include "app/KeyboardHook.h"
 #include "app/MainForm.h"
 #include "app/MainThreadDispatcher.h"
@@ -185,6 +186,7 @@ int TZondaApp::Start(const TStartOptions& options) {
   // 22. Stored settings through their handlers, the skin and the language.
   config_.Read(*reg_);
   ApplySettings();
+  CreateConfiguration();
   // 23. Show the main window (files dropped on it are accepted).
   form_->show();
   QApplication::processEvents();
@@ -263,35 +265,95 @@ void TZondaApp::AudioRestart() {
   latencyText_ = output_->LatencyTextShown();
 }
 
-void TZondaApp::ApplySettings() {
+void TZondaApp::ApplyPitchRange() {
   TActionTables& t = *actions_;
-  TMainForm& f = *form_;
-  // Pitch range: the pitch sliders' limits.
   const int32_t range = TConfigValues::PitchRangePermyriad(config_.PitchRange);
   for (const char* name : {"decka_pitch", "deckb_pitch"}) {
     TSliderAction& s = t.Slider(t.FindSliderAction(name));
     s.SetMinimum(-range);
     s.SetMaximum(range);
   }
-  // Auto-DJ mixing time read-out: whole seconds "." tenths.
-  t.Text(t.FindTextAction("auto_dj_time"))
+}
+
+void TZondaApp::ApplyAutoDjTime() {
+  // Whole seconds "." tenths.
+  actions_->Text(actions_->FindTextAction("auto_dj_time"))
       .SetText(std::to_string(config_.AutoDjMixingTime / 10) + "." + std::to_string(config_.AutoDjMixingTime % 10));
-  // Cut-off mode: both knobs to the mode's neutral value.
+}
+
+void TZondaApp::ApplyCutoffMode() {
+  // Both knobs to the mode's neutral value.
   for (const char* name : {"decka_cutoff_filter", "deckb_cutoff_filter"}) {
-    t.Slider(t.FindSliderAction(name)).SetValue(TConfigValues::NeutralCutoff(config_.CutoffFilterMode));
+    actions_->Slider(actions_->FindSliderAction(name)).SetValue(TConfigValues::NeutralCutoff(config_.CutoffFilterMode));
   }
-  t.Button(t.FindButtonAction("random")).SetSelected(config_.Random);
+}
+
+void TZondaApp::ApplyDeckOptions() {
   for (TSoundSource* deck : {deckA_.get(), deckB_.get()}) {
     deck->SetKeyLock(config_.KeyLockNew);
     deck->SetCueLogic(config_.CueLogic());
     deck->SetLoopOptions(config_.ReloopAfterExitLoop, config_.AutoSnapLoopToBeat);
   }
-  for (TBeatDisplayAction& d : t.BeatDisplays()) d.SetStandardWave(config_.DisplayStdWave);
+}
+
+void TZondaApp::ApplyStandardWave() {
+  for (TBeatDisplayAction& d : actions_->BeatDisplays()) d.SetStandardWave(config_.DisplayStdWave);
+}
+
+void TZondaApp::ApplySettings() {
+  ApplyPitchRange();
+  ApplyAutoDjTime();
+  ApplyCutoffMode();
+  actions_->Button(actions_->FindButtonAction("random")).SetSelected(config_.Random);
+  ApplyDeckOptions();
+  ApplyStandardWave();
   // Language, then the skin (a skin shows the language's hints).
   if (!language_->LanguageList().empty()) config_.LangNumber = language_->ApplyLanguage(config_.LangNumber);
   ApplyStartSkin();
   // Every control's handler once: pitch, faders, gains, equalisers, filters, crossfader.
-  f.ApplyAllControls();
+  form_->ApplyAllControls();
+}
+
+void TZondaApp::CreateConfiguration() {
+  TConfigurationHooks h;
+  TMainForm* f = form_.get();
+  h.KeyLock = [this, f] {
+    ApplyDeckOptions();
+    f->Pitch_Mod_Change(0);
+    f->Pitch_Mod_Change(1);
+  };
+  h.PitchRange = [this] { ApplyPitchRange(); };
+  h.AutoDjTime = [this] { ApplyAutoDjTime(); };
+  h.Crossfader = [f] { f->CROSS_FADERChange(); };
+  h.CutoffMode = [this, f] {
+    ApplyCutoffMode();
+    f->FILTER_Change(0);
+    f->FILTER_Change(1);
+  };
+  h.StandardWave = [this] { ApplyStandardWave(); };
+  h.DeckOptions = [this] { ApplyDeckOptions(); };
+  h.ChangeSkin = [this, f](int index) {
+    if (index < 0 || index >= static_cast<int>(skins_.size())) return false;
+    return f->ChangeSkin(skins_[static_cast<size_t>(index)],
+                         language_->Text("config_skinrequireshigherres").empty()
+                             ? "This skin requires a higher screen resolution !"
+                             : language_->Text("config_skinrequireshigherres"));
+  };
+  h.AudioPanel = [this] { ilvex_.AudioControlPanel(); };
+  h.Latency = [this] { return latencyText_; };
+  h.Save = [this, f] {
+    if (reg_ && engineRunning_.load() != 0) {
+      f->SaveConfiguration(*reg_);
+      reg_->Flush();
+    }
+  };
+  std::vector<std::string> names;
+  for (const TDataSkin& skin : skins_) names.push_back(skin.DisplayText);
+  configuration_ = std::make_unique<TConfiguration>(config_, std::move(h), std::move(names), *actions_,
+                                                    language_.get());
+  TConfiguration* cfg = configuration_.get();
+  actions_->FillHandler("Setup1Click", [cfg, f](int) { cfg->ShowFor(f); });
+  actions_->FillHandler("About1Click", [f](int) { ShowAboutBox(f); });
 }
 
 void TZondaApp::ApplyStartSkin() {
@@ -331,6 +393,10 @@ void TZondaApp::FormClose() {
   eqA_.reset();
   eqB_.reset();
   recorder_.reset();
+  if (configuration_) {
+    configuration_->AllowClose();
+    configuration_->close();
+  }
   // 6. Lists (with the lists unit), then the settings.
   if (form_ && reg_) form_->SaveConfiguration(*reg_);
   // 8. The library.

@@ -34,6 +34,7 @@ namespace zonda {
 
 class TActionTables;
 class TAudioOutput;
+class TConfiguration;
 class TFFTFilter;
 class TKAVMixer;
 class TKeyboardHook;
@@ -86,6 +87,7 @@ class TZondaApp {
   TKAVMixer* Mixer() { return mixer_.get(); }
   TRecorder* Recorder() { return recorder_.get(); }
   TActionTables* Actions() { return actions_.get(); }
+  TConfiguration* Configuration() { return configuration_.get(); }
   const TConfigValues& Config() const { return config_; }
   const std::string& LatencyText() const { return latencyText_; }
   bool EngineRunning() const { return engineRunning_.load() != 0; }
@@ -100,6 +102,13 @@ class TZondaApp {
   static void OnAudioRestartRequest(void* windowHandle);
   void AudioRestart();
   void ApplySettings();
+  // One setting's effect, shared by start-up and the configuration window.
+  void ApplyPitchRange();
+  void ApplyAutoDjTime();
+  void ApplyCutoffMode();
+  void ApplyDeckOptions();
+  void ApplyStandardWave();
+  void CreateConfiguration();
   void ApplyStartSkin();
   void Warn(const std::string& text);
 
@@ -113,6 +122,7 @@ class TZondaApp {
   std::unique_ptr<TActionTables> actions_;
   std::unique_ptr<TLanguageTables> language_;
   std::unique_ptr<TMainForm> form_;
+  std::unique_ptr<TConfiguration> configuration_;
   std::unique_ptr<TKeyboardHook> hook_;
   std::unique_ptr<TSoundSource> deckA_, deckB_;
   std::unique_ptr<TFFTFilter> eqA_, eqB_;

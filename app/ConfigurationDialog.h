@@ -1,0 +1,97 @@
+#pragma once
+// TConfiguration: the settings window. Every control writes its setting into
+// the program's TConfigValues and has the program apply it at once through
+// the hooks; OK saves the settings and hides the window. It lives for the
+// whole run; the frame's close button hides nothing while the program runs
+// (only OK does), and the window closes for good at shutdown.
+//
+//   TConfiguration cfg(config, hooks, skinNames, &actions, language);
+//   cfg.ShowFor(mainWindow);   // the skin's "menu" button
+//
+// Main thread only.
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ConfigValues.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSlider;
+class QTabWidget;
+
+namespace zonda {
+
+class TActionTables;
+class TLanguageTables;
+
+// What a change of setting does in the program. Each runs after the
+// setting is stored in the TConfigValues; any may be empty.
+struct TConfigurationHooks {
+  std::function<void()> KeyLock;         // both decks' key lock, pitch handlers again
+  std::function<void()> PitchRange;      // the pitch sliders' limits
+  std::function<void()> AutoDjTime;      // the "auto_dj_time" read-out
+  std::function<void()> Crossfader;      // curve or cut mode: the crossfader handler
+  std::function<void()> CutoffMode;      // both knobs to the mode's neutral value, filter handlers
+  std::function<void()> StandardWave;    // both beat displays
+  std::function<void()> DeckOptions;     // cue logic, loop snapping, re-loop
+  std::function<void()> Hints;           // tool tips on or off
+  std::function<bool(int)> ChangeSkin;   // false: refused (the window said why)
+  std::function<void()> AudioPanel;      // the audio device's own settings window
+  std::function<std::string()> Latency;  // "Latency: n [ms]"
+  std::function<void()> Save;            // the settings store
+  std::function<void()> Defaults;        // what Defaults resets beyond this window (shortcuts)
+};
+
+class TConfiguration : public QDialog {
+ public:
+  TConfiguration(TConfigValues& config, TConfigurationHooks hooks, std::vector<std::string> skinNames,
+                 const TActionTables& actions, const TLanguageTables* language, QWidget* parent = nullptr);
+
+  // Shows the window over owner, which stays disabled until OK.
+  void ShowFor(QWidget* owner);
+  // The controls show the settings (start-up, after Defaults).
+  void ShowSettings();
+  // OK: saves, re-enables the owner, hides.
+  void OkClick();
+  // Defaults: every setting of the general page back to its default
+  // through its handler; skin and language stay.
+  void SetDefaultsClick();
+  // Shutdown: from now on the window may close.
+  void AllowClose() { closing_ = true; }
+
+  // The controls, by their names (tests drive them).
+  QCheckBox* Check(const char* name) const;
+  QSlider* Slider(const char* name) const;
+  QComboBox* Combo(const char* name) const;
+  QLabel* Label(const char* name) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* GeneralPage();
+  QWidget* MidiPage();
+  std::string Text(const char* key, const char* fallback) const;
+  QCheckBox* AddCheck(QWidget* page, const char* name, const char* caption, bool TConfigValues::*field,
+                      std::function<void()> TConfigurationHooks::*hook);
+  void CueLogicChanged(int which, bool on);
+  void CutoffModeChanged(int mode);
+  void RefreshCaptions();
+
+  TConfigValues& config_;
+  TConfigurationHooks hooks_;
+  std::vector<std::string> skinNames_;
+  const TActionTables& actions_;
+  const TLanguageTables* language_;
+  QWidget* owner_ = nullptr;
+  bool closing_ = false;
+  bool showing_ = false;  // the controls are being set: no handler runs
+};
+
+// The About window: program, version, the libraries in use and their licences.
+void ShowAboutBox(QWidget* parent);
+
+}  // namespace zonda

@@ -1,0 +1,139 @@
+// The configuration window in the real program (offscreen, null device):
+// opened from the skin's menu button, its controls driven with key and mouse
+// events change the settings and the engine at once, Defaults resets, the
+// frame cannot close it, OK saves, and a restart shows what was saved.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "app/ConfigurationDialog.h"
+#include "app/MainForm.h"
+#include "app/ZondaApp.h"
+#include "engine/SoundSource.h"
+#include "skin/ActionTables.h"
+#include "tests/app/ProgramTestSupport.h"
+
+namespace zonda::test {
+namespace {
+
+void ClickSkinButton(TZondaApp& z, const char* name) {
+  TActionTables& t = *z.Actions();
+  const TButtonAction& a = t.Button(t.FindButtonAction(name));
+  ASSERT_TRUE(a.IsBound()) << name;
+  QWidget& w = *z.MainForm()->Skins().Buttons().at(static_cast<size_t>(a.ControlIndex()));
+  QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, w.height() / 2));
+}
+
+void Tick(QCheckBox* box) {
+  ASSERT_NE(box, nullptr);
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+// Moves a slider with the keyboard to value.
+void KeyTo(QSlider* s, int value) {
+  ASSERT_NE(s, nullptr);
+  s->setFocus();
+  while (s->value() < value) QTest::keyClick(s, Qt::Key_Right);
+  while (s->value() > value) QTest::keyClick(s, Qt::Key_Left);
+}
+
+int SliderAction(TZondaApp& z, const char* name, bool maximum) {
+  TActionTables& t = *z.Actions();
+  const TSliderAction& s = t.Slider(t.FindSliderAction(name));
+  return maximum ? s.Maximum() : s.Minimum();
+}
+
+TEST(Configuration, ControlsApplyAtOnceDefaultsResetOkSaves) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst;
+  {
+    TZondaApp z;
+    ASSERT_EQ(z.Start({}), -1);
+    TConfiguration& cfg = *z.Configuration();
+    ClickSkinButton(z, "menu");
+    ASSERT_TRUE(WaitFor([&] { return cfg.isVisible(); }));
+    EXPECT_FALSE(z.MainForm()->isEnabled()) << "the main window waits for OK";
+
+    // Pitch range 4: the pitch sliders reach +/-24 %.
+    KeyTo(cfg.Slider("pitch_range"), 4);
+    EXPECT_EQ(SliderAction(z, "decka_pitch", true), 2400);
+    EXPECT_EQ(SliderAction(z, "deckb_pitch", false), -2400);
+    EXPECT_EQ(cfg.Label("pitch_range_cap")->text(), "24 %");
+
+    // The cut-off mode: its own position changes nothing, another sets the knobs.
+    TActionTables& t = *z.Actions();
+    TSliderAction& cutA = t.Slider(t.FindSliderAction("decka_cutoff_filter"));
+    cutA.SetValue(20);
+    KeyTo(cfg.Slider("CutoffModeTrackBar"), 0);
+    EXPECT_EQ(cutA.Value(), 20);
+    KeyTo(cfg.Slider("CutoffModeTrackBar"), 1);
+    EXPECT_EQ(cutA.Value(), -64);
+    EXPECT_EQ(cfg.Label("CutoffModeLabel")->text(), "HighPass");
+
+    // The two CUE logics exclude each other; the decks follow.
+    Tick(cfg.Check("AlternateCueLogic1"));
+    EXPECT_EQ(z.Deck(0)->CueLogic.load(), 1);
+    Tick(cfg.Check("AlternateCueLogic2"));
+    EXPECT_FALSE(cfg.Check("AlternateCueLogic1")->isChecked());
+    EXPECT_EQ(z.Deck(0)->CueLogic.load(), 2);
+    EXPECT_EQ(z.Deck(1)->CueLogic.load(), 2);
+
+    // Master tempo off: both decks lose key lock.
+    ASSERT_TRUE(cfg.Check("master_tempo")->isChecked());
+    Tick(cfg.Check("master_tempo"));
+    EXPECT_FALSE(z.Deck(0)->KeyLock.load());
+    EXPECT_FALSE(z.Deck(1)->KeyLock.load());
+
+    KeyTo(cfg.Slider("CrossFaderCurveTrackBar"), 70);
+    EXPECT_EQ(z.Config().CrossFaderCurve, 70);
+    KeyTo(cfg.Slider("AutoDJTimeTrackBar"), 4);
+    EXPECT_EQ(cfg.Label("AutoDJTimeLabel")->text(), "4 seconds");
+    EXPECT_EQ(t.Text(t.FindTextAction("auto_dj_time")).Text(), "4.0");
+
+    // The frame cannot close it while the program runs.
+    cfg.close();
+    EXPECT_TRUE(cfg.isVisible());
+
+    // OK: saved, hidden, the main window usable again.
+    QTest::mouseClick(cfg.findChild<QPushButton*>("OK"), Qt::LeftButton);
+    EXPECT_FALSE(cfg.isVisible());
+    EXPECT_TRUE(z.MainForm()->isEnabled());
+    const std::string saved = inst.Settings();
+    for (const char* line : {"PitchRange=4", "CutoffFilterMode=1", "AlternateCueLogic2=1", "KeyLockNew=0",
+                             "CrossFaderCurve=70", "AutoDjMixingTime=40"})
+      EXPECT_NE(saved.find(line), std::string::npos) << line;
+
+    // Defaults: back to 16 %, curve 50, 10 s, cut-off mode 0 (knobs neutral), key lock on.
+    ClickSkinButton(z, "menu");
+    QTest::mouseClick(cfg.findChild<QPushButton*>("SET_DEFAULTS"), Qt::LeftButton);
+    EXPECT_EQ(z.Config().CrossFaderCurve, 50);
+    EXPECT_EQ(z.Config().AutoDjMixingTime, 100);
+    EXPECT_EQ(cfg.Slider("pitch_range")->value(), 3);
+    EXPECT_EQ(SliderAction(z, "decka_pitch", true), 1600);
+    EXPECT_EQ(cutA.Value(), 0);
+    EXPECT_TRUE(z.Deck(0)->KeyLock.load());
+    EXPECT_EQ(z.Deck(0)->CueLogic.load(), 0);
+    EXPECT_EQ(cfg.Label("AutoDJTimeLabel")->text(), "10 seconds");
+    // Left without OK: the restart below shows what OK saved.
+    z.MainForm()->ClosingConfirmed = true;
+    z.MainForm()->close();
+  }
+  {
+    TZondaApp z;
+    ASSERT_EQ(z.Start({}), -1);
+    // Closing saved the Defaults; the window shows the stored values.
+    EXPECT_EQ(z.Configuration()->Slider("pitch_range")->value(), 3);
+    EXPECT_EQ(z.Configuration()->Slider("CrossFaderCurveTrackBar")->value(), 50);
+    z.MainForm()->ClosingConfirmed = true;
+    z.MainForm()->close();
+  }
+}
+
+}  // namespace
+}  // namespace zonda::test
