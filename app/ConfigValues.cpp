@@ -39,6 +39,8 @@ void TConfigValues::Read(TRegQZ& reg) {
   SkinNumber = reg.ReadInteger("SkinNumber", d.SkinNumber);
   LangNumber = reg.ReadInteger("LangNumber", d.LangNumber);
   AutoDj = reg.ReadBool("AutoDj", d.AutoDj);
+  MidiInputPort = reg.ReadString("MidiInputPort", d.MidiInputPort);
+  MidiOutputPort = reg.ReadString("MidiOutputPort", d.MidiOutputPort);
 }
 
 void TConfigValues::Write(TRegQZ& reg, int32_t lastListSelected) const {
@@ -69,6 +71,8 @@ void TConfigValues::Write(TRegQZ& reg, int32_t lastListSelected) const {
   for (int i = 0; i < 4; ++i) reg.WriteString(std::string("AssignKnob") + kLetters[i], AssignKnob[i]);
   for (int i = 0; i < 4; ++i) reg.WriteString(std::string("AssignButt") + kLetters[i], AssignButt[i]);
   for (int i = 0; i < 8; ++i) reg.WriteString("PluginFileName" + std::to_string(i + 1), PluginFileName[i]);
+  reg.WriteString("MidiInputPort", MidiInputPort);
+  reg.WriteString("MidiOutputPort", MidiOutputPort);
 }
 
 int32_t TConfigValues::PitchRangePermyriad(int32_t position) {

@@ -47,6 +47,8 @@ struct TConfigValues {
   int32_t SkinNumber = -1;         // -1: the default skin
   int32_t LangNumber = 0;
   bool AutoDj = false;
+  // The MIDI ports ("<api>:<port>"); empty: the controller's own when present.
+  std::string MidiInputPort, MidiOutputPort;
 
   // Reads every key in the store's order (missing ones are created).
   void Read(TRegQZ& reg);

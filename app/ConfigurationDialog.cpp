@@ -232,15 +232,35 @@ QWidget* TConfiguration::MidiPage() {
     for (const TButtonAction& b : actions_.Buttons()) button->addItem(QString::fromStdString(b.Name()));
     button->setMaxVisibleItems(16);
     connect(knob, &QComboBox::currentIndexChanged, this, [this, k, knob](int) {
-      if (!showing_) config_.AssignKnob[size_t(k)] = knob->currentText().toStdString();
+      if (showing_) return;
+      config_.AssignKnob[size_t(k)] = knob->currentText().toStdString();
+      Run(hooks_.Assignments);
     });
     connect(button, &QComboBox::currentIndexChanged, this, [this, k, button](int) {
-      if (!showing_) config_.AssignButt[size_t(k)] = button->currentText().toStdString();
+      if (showing_) return;
+      config_.AssignButt[size_t(k)] = button->currentText().toStdString();
+      Run(hooks_.Assignments);
     });
     grid->addWidget(knob, k + 1, 1);
     grid->addWidget(button, k + 1, 2);
   }
-  grid->addWidget(MakeLabel(page, nullptr, "Assign keyboard shortcuts to actions:"), 5, 0, 1, 3);
+  // The ports: the controller's own by default, or any port of the system.
+  for (int input : {1, 0}) {
+    const int row = input ? 5 : 6;
+    grid->addWidget(MakeLabel(page, nullptr, input ? "MIDI input:" : "MIDI output:"), row, 0);
+    auto* ports = new QComboBox(page);
+    ports->setObjectName(input ? "MidiInputCombo" : "MidiOutputCombo");
+    connect(ports, &QComboBox::currentIndexChanged, this, [this, input, ports](int index) {
+      if (showing_ || index < 0) return;
+      const std::string port = index == 0 ? std::string() : ports->currentText().toStdString();
+      (input ? config_.MidiInputPort : config_.MidiOutputPort) = port;
+      Run(hooks_.MidiChoice);
+      RefreshCaptions();
+    });
+    grid->addWidget(ports, row, 1, 1, 2);
+  }
+  grid->addWidget(MakeLabel(page, "MidiStatusLabel"), 7, 0, 1, 3);
+  grid->addWidget(MakeLabel(page, nullptr, "Assign keyboard shortcuts to actions:"), 8, 0, 1, 3);
   auto* table = new QTableWidget(0, 2, page);
   table->setObjectName("ActionsShortcutsList");
   table->setHorizontalHeaderLabels({"Action", "Shortcut"});
@@ -255,7 +275,7 @@ QWidget* TConfiguration::MidiPage() {
     table->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(b.Name())));
     table->setItem(r, 1, new QTableWidgetItem(QString()));
   }
-  grid->addWidget(table, 6, 0, 1, 3);
+  grid->addWidget(table, 9, 0, 1, 3);
   return page;
 }
 
@@ -292,8 +312,26 @@ void TConfiguration::ShowSettings() {
     knob->setCurrentIndex(std::max(0, knob->findText(QString::fromStdString(c.AssignKnob[size_t(k)]))));
     button->setCurrentIndex(std::max(0, button->findText(QString::fromStdString(c.AssignButt[size_t(k)]))));
   }
+  FillMidiPorts();
   showing_ = false;
   RefreshCaptions();
+}
+
+void TConfiguration::FillMidiPorts() {
+  for (int input : {1, 0}) {
+    QComboBox* box = Combo(input ? "MidiInputCombo" : "MidiOutputCombo");
+    box->clear();
+    box->addItem("The DJ controller (ZC-2000) when present");
+    if (hooks_.MidiPorts)
+      for (const std::string& p : hooks_.MidiPorts(input != 0)) box->addItem(QString::fromStdString(p));
+    const std::string& chosen = input ? config_.MidiInputPort : config_.MidiOutputPort;
+    int at = chosen.empty() ? 0 : box->findText(QString::fromStdString(chosen));
+    if (at < 0) {  // chosen but unplugged now: still the choice
+      box->addItem(QString::fromStdString(chosen));
+      at = box->count() - 1;
+    }
+    box->setCurrentIndex(at);
+  }
 }
 
 void TConfiguration::RefreshCaptions() {
@@ -302,6 +340,7 @@ void TConfiguration::RefreshCaptions() {
   Label("AutoDJTimeLabel")->setText(QString::number(config_.AutoDjMixingTime / 10) + " seconds");
   Label("CutoffModeLabel")->setText(CutoffCaption(config_.CutoffFilterMode));
   Label("LatencyLabel")->setText(QString::fromStdString(hooks_.Latency ? hooks_.Latency() : std::string()));
+  Label("MidiStatusLabel")->setText(QString::fromStdString(hooks_.MidiStatus ? hooks_.MidiStatus() : std::string()));
 }
 
 void TConfiguration::CueLogicChanged(int which, bool on) {
@@ -354,6 +393,7 @@ void TConfiguration::SetDefaultsClick() {
                            hooks_.Crossfader, hooks_.DeckOptions})
     Run(hook);
   if (oldCutoff != 0) Run(hooks_.CutoffMode);
+  Run(hooks_.Assignments);
   Run(hooks_.Defaults);
   ShowSettings();
 }

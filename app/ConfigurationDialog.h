@@ -43,6 +43,10 @@ struct TConfigurationHooks {
   std::function<std::string()> Latency;  // "Latency: n [ms]"
   std::function<void()> Save;            // the settings store
   std::function<void()> Defaults;        // what Defaults resets beyond this window (shortcuts)
+  std::function<void()> Assignments;     // the controller's knobs and buttons A-D
+  std::function<std::vector<std::string>(bool input)> MidiPorts;  // the system's ports now
+  std::function<void()> MidiChoice;      // MidiInputPort / MidiOutputPort changed
+  std::function<std::string()> MidiStatus;
 };
 
 class TConfiguration : public QDialog {
@@ -80,6 +84,7 @@ class TConfiguration : public QDialog {
   void CueLogicChanged(int which, bool on);
   void CutoffModeChanged(int mode);
   void RefreshCaptions();
+  void FillMidiPorts();
 
   TConfigValues& config_;
   TConfigurationHooks hooks_;

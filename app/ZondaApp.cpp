@@ -13,8 +13,10 @@
 #include "app/KeyboardHook.h"
 #include "app/MainForm.h"
 #include "app/MainThreadDispatcher.h"
+#include "app/MidiControl.h"
 #include "app/RegQZ.h"
 #include "app/SingleInstance.h"
+#include "control/ShortcutsFile.h"
 #include "dsp/FFTFilter.h"
 #include "engine/AudioOutput.h"
 #include "engine/Mixer.h"
@@ -34,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
+constexpr const char* kLastShortcuts = "/shortcuts/lastest_shortcuts.xml";
 constexpr const char* kFolders[] = {"/effects", "/lists", "/skins", "/shortcuts", "/languages"};
 
 // The one program body whose engine runs; the library's restart request reaches it.
@@ -185,7 +188,10 @@ int TZondaApp::Start(const TStartOptions& options) {
   form_->AttachProgram(*actions_, std::move(links));
   // 22. Stored settings through their handlers, the skin and the language.
   config_.Read(*reg_);
+  // The learned keys and MIDI assignments, over the actions' own.
+  LoadShortcuts(*actions_, ProgramPath(kLastShortcuts));
   ApplySettings();
+  CreateMidi();
   CreateConfiguration();
   // 23. Show the main window (files dropped on it are accepted).
   form_->show();
@@ -314,6 +320,46 @@ void TZondaApp::ApplySettings() {
   form_->ApplyAllControls();
 }
 
+void TZondaApp::ApplyMidiAssignments() {
+  if (!midi_) return;
+  for (int k = 0; k < 4; ++k) {
+    midi_->Mapping().AssignKnob(k, config_.AssignKnob[size_t(k)]);
+    midi_->Mapping().AssignButton(k, config_.AssignButt[size_t(k)]);
+  }
+  midi_->Mapping().AutoSelectInputType = config_.AutoSelectAnalogInputAType;
+}
+
+void TZondaApp::CreateMidi() {
+  TMainForm* f = form_.get();
+  TMidiDeckHooks h;
+  h.Search = [f](int d, bool forward, bool press) {
+    if (!f->Attached()) return;
+    if (forward) {
+      if (press) f->SearchNextClick(d);
+      else f->SearchNextUnClick(d);
+    } else {
+      if (press) f->SearchPrevClick(d);
+      else f->SearchPrevUnClick(d);
+    }
+  };
+  h.ToggleScratch = [f](int d) {
+    if (f->Attached()) f->DeckScratchClick(d);
+  };
+  h.Jog = [this](int d, bool backwards) {
+    if (TSoundSource* deck = Deck(d)) deck->JogMove(backwards, 0);  // a controller event carries no size
+  };
+  h.ToggleLineIn = [this](int d) {
+    if (!mixer_) return false;
+    const bool on = !mixer_->Channels[static_cast<size_t>(d)].LineIn.load();
+    mixer_->SetLineIn(d, on);
+    return on;
+  };
+  midi_ = std::make_unique<TMidiControl>(*actions_, std::move(h), engineRunning_);
+  ApplyMidiAssignments();
+  midi_->Choose(config_.MidiInputPort, config_.MidiOutputPort);
+  midi_->LampTest();
+}
+
 void TZondaApp::CreateConfiguration() {
   TConfigurationHooks h;
   TMainForm* f = form_.get();
@@ -345,8 +391,16 @@ void TZondaApp::CreateConfiguration() {
     if (reg_ && engineRunning_.load() != 0) {
       f->SaveConfiguration(*reg_);
       reg_->Flush();
+      SaveShortcuts(*actions_, ProgramPath(kLastShortcuts));
     }
   };
+  h.Defaults = [this] { LoadShortcuts(*actions_, ProgramPath("/shortcuts/default_shortcuts.xml")); };
+  h.Assignments = [this] { ApplyMidiAssignments(); };
+  h.MidiPorts = [](bool input) { return input ? ListMidiInputs() : ListMidiOutputs(); };
+  h.MidiChoice = [this] {
+    if (midi_) midi_->Choose(config_.MidiInputPort, config_.MidiOutputPort);
+  };
+  h.MidiStatus = [this] { return midi_ ? midi_->StatusText() : std::string(); };
   std::vector<std::string> names;
   for (const TDataSkin& skin : skins_) names.push_back(skin.DisplayText);
   configuration_ = std::make_unique<TConfiguration>(config_, std::move(h), std::move(names), *actions_,
@@ -379,6 +433,8 @@ void TZondaApp::FormClose() {
   if (updateTimer_) updateTimer_->Stop(3000);
   updateTimer_.reset();
   if (hook_) qApp->removeEventFilter(hook_.get());
+  // The controller's lamps go out and its ports close before the engine goes.
+  if (midi_) midi_->Shutdown();
   // No control may call into the engine from here on.
   if (form_) form_->DetachProgram();
   // 3, 4. Recording, then the device.
@@ -397,8 +453,11 @@ void TZondaApp::FormClose() {
     configuration_->AllowClose();
     configuration_->close();
   }
-  // 6. Lists (with the lists unit), then the settings.
-  if (form_ && reg_) form_->SaveConfiguration(*reg_);
+  // 6. Lists (with the lists unit), then the settings and the shortcuts.
+  if (form_ && reg_) {
+    form_->SaveConfiguration(*reg_);
+    if (actions_) SaveShortcuts(*actions_, ProgramPath(kLastShortcuts));
+  }
   // 8. The library.
   ilvex_.VstDeinit();
   ilvex_.Unload();

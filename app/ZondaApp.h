@@ -41,6 +41,7 @@ class TKeyboardHook;
 class TLanguageTables;
 class TMainForm;
 class TMainThreadDispatcher;
+class TMidiControl;
 class TRecorder;
 class TRegQZ;
 class TSingleInstance;
@@ -88,6 +89,7 @@ class TZondaApp {
   TRecorder* Recorder() { return recorder_.get(); }
   TActionTables* Actions() { return actions_.get(); }
   TConfiguration* Configuration() { return configuration_.get(); }
+  TMidiControl* Midi() { return midi_.get(); }
   const TConfigValues& Config() const { return config_; }
   const std::string& LatencyText() const { return latencyText_; }
   bool EngineRunning() const { return engineRunning_.load() != 0; }
@@ -109,6 +111,8 @@ class TZondaApp {
   void ApplyDeckOptions();
   void ApplyStandardWave();
   void CreateConfiguration();
+  void CreateMidi();
+  void ApplyMidiAssignments();
   void ApplyStartSkin();
   void Warn(const std::string& text);
 
@@ -123,6 +127,7 @@ class TZondaApp {
   std::unique_ptr<TLanguageTables> language_;
   std::unique_ptr<TMainForm> form_;
   std::unique_ptr<TConfiguration> configuration_;
+  std::unique_ptr<TMidiControl> midi_;
   std::unique_ptr<TKeyboardHook> hook_;
   std::unique_ptr<TSoundSource> deckA_, deckB_;
   std::unique_ptr<TFFTFilter> eqA_, eqB_;

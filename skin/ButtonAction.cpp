@@ -68,7 +68,9 @@ void TButtonAction::RebuildHint() {
 }
 
 bool TButtonAction::MidiMatches(int channel, int note) const {
-  return MidiNote >= 0 && note == MidiNote && (MidiChannel == -1 || MidiChannel == channel);
+  // A controller button assigned to this action asks with note -1: it
+  // presses only an action without a note of its own.
+  return note == MidiNote && (MidiChannel == -1 || MidiChannel == channel);
 }
 
 bool TButtonAction::MidiNoteOn(int channel, int note) {

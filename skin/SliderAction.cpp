@@ -113,7 +113,9 @@ void TSliderAction::RebuildHint() {
 }
 
 bool TSliderAction::MidiControl(int channel, int controller, bool inverted, int value) {
-  if (MidiController < 0 || controller != MidiController) return false;
+  // An assigned controller knob asks with controller -1: it drives only an
+  // action without a controller of its own.
+  if (controller != MidiController) return false;
   if (MidiChannel != -1 && MidiChannel != channel) return false;
   int c = std::clamp(value, 0, 127);
   if (inverted) c = 127 - c;

@@ -84,6 +84,6 @@ for block in $BLOCKS; do
   run after "$AFTER" "$block"
   peer=$AFTER/bench/bench_ilvex_roundtrip
   if [ "$DEVICE" = jack ] && [ -x "$peer" ]; then
-    ZONDA_BENCH_SECONDS=$T "$peer" --benchmark_filter="/$block/1\$" 2>/dev/null | grep -E "^BM_" | sed 's/^/peer    /'
+    ZONDA_BENCH_SECONDS=$T "$peer" --benchmark_filter="frames:$block/peer:1/" 2>/dev/null | grep -E "^BM_" | sed 's/^/peer    /'
   fi
 done

@@ -46,7 +46,8 @@ TEST_F(Settings, FirstRunCreatesEveryKeyWithItsDefault) {
   EXPECT_EQ(ini.value("AssignButtD").toString(), "deckb_fx_on2");
   EXPECT_EQ(ini.value("PluginFileName8").toString(), "-");
   EXPECT_EQ(ini.value("SkinNumber").toInt(), -1);
-  EXPECT_EQ(ini.allKeys().size(), 5 + 13 + 8 + 8 + 3);
+  EXPECT_EQ(ini.value("MidiInputPort").toString(), "");
+  EXPECT_EQ(ini.allKeys().size(), 5 + 13 + 8 + 8 + 3 + 2);
 }
 
 TEST_F(Settings, SavedValuesComeBack) {

@@ -252,7 +252,10 @@ TEST(ButtonAction, ShortcutMatchingAndBinding) {
   EXPECT_FALSE(play.MidiNoteOn(9, 60));
   EXPECT_TRUE(play.MidiNoteOn(4, 60));
   EXPECT_FALSE(play.Selected());  // three presses flipped it three times
-  EXPECT_FALSE(TButtonAction(0, "x", "", nullptr).MidiNoteOn(0, -1));  // note -1 is no note
+  // A controller button asks with note -1: it presses only an action
+  // without a note of its own.
+  EXPECT_TRUE(TButtonAction(0, "x", "", nullptr).MidiNoteOn(-1, -1));
+  EXPECT_FALSE(play.MidiNoteOn(-1, -1));
 
   // Unbinding keeps the control's last state.
   button.lit = true;
