@@ -6,7 +6,9 @@
 //
 //   auto pcm = test::KickTrack({.seconds = 30, .bpm = 128, .firstBeatFrame = 5000});
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <numbers>
 #include <random>
@@ -23,6 +25,7 @@ struct BeatRecipe {
   double noiseAmplitude = 0.0;   // steady white noise, 0 = none
   double silentFrom = -1.0;      // seconds: no kicks from here ...
   double silentTo = -1.0;        // ... to here
+  int channels = 3;               // 1 left only, 2 right only, 3 both
   uint32_t seed = 1;
 };
 
@@ -61,9 +64,43 @@ inline std::vector<int16_t> KickTrack(const BeatRecipe& r) {
   std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
   for (int64_t f = 0; f < frames; ++f) {
     const double v = std::clamp(mix[static_cast<size_t>(f)], -1.0, 1.0) * 32767.0;
-    pcm[static_cast<size_t>(2 * f)] = pcm[static_cast<size_t>(2 * f + 1)] = static_cast<int16_t>(std::lround(v));
+    const auto sample = static_cast<int16_t>(std::lround(v));
+    pcm[static_cast<size_t>(2 * f)] = (r.channels & 1) ? sample : int16_t{0};
+    pcm[static_cast<size_t>(2 * f + 1)] = (r.channels & 2) ? sample : int16_t{0};
   }
   return pcm;
+}
+
+// Frames where a kick starts in one channel: the first sample above a
+// quarter of the channel's peak, at least 200 ms after the previous onset.
+template <class Sample>
+std::vector<int64_t> KickOnsets(const std::vector<Sample>& samples) {
+  double peak = 0.0;
+  for (Sample v : samples) peak = std::max(peak, std::fabs(static_cast<double>(v)));
+  std::vector<int64_t> onsets;
+  if (peak == 0.0) return onsets;
+  int64_t last = -44100;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (std::fabs(static_cast<double>(samples[i])) * 4.0 < peak) continue;
+    if (static_cast<int64_t>(i) - last < 8820) continue;
+    onsets.push_back(static_cast<int64_t>(i));
+    last = static_cast<int64_t>(i);
+  }
+  return onsets;
+}
+
+// The largest distance, in beats, from an onset of `a` at or after `from`
+// to the nearest onset of `b`.
+inline double WorstOnsetGapBeats(const std::vector<int64_t>& a, const std::vector<int64_t>& b, int64_t from,
+                                 double beatFrames) {
+  double worst = 0.0;
+  for (int64_t t : a) {
+    if (t < from) continue;
+    int64_t best = INT64_MAX;
+    for (int64_t u : b) best = std::min(best, std::abs(u - t));
+    worst = std::max(worst, static_cast<double>(best) / beatFrames);
+  }
+  return worst;
 }
 
 }  // namespace zonda::test
