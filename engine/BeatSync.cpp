@@ -40,7 +40,12 @@ TSyncResult SyncDeck(TSoundSource& deck, const TSoundSource& other, int32_t othe
   if (setPitchSlider) setPitchSlider(-m);
   const TSoundSource::TBeatPhase mine = deck.GetBeatPhase();
   const TSoundSource::TBeatPhase theirs = other.GetBeatPhase();
-  deck.Nudge(PhaseNudgeFrames(mine.Phase, theirs.Phase, mine.BeatFrames, deck.GetDirection()));
+  int32_t nudge = PhaseNudgeFrames(mine.Phase, theirs.Phase, mine.BeatFrames, deck.GetDirection());
+  // Near either end of the track the same phase lies one beat the other way.
+  const int64_t target = static_cast<int64_t>(mine.Frame) + nudge;
+  if (target < 0) nudge += mine.BeatFrames;
+  if (target > deck.LastFrame.load()) nudge -= mine.BeatFrames;
+  deck.Nudge(nudge);
   return TSyncResult::Synced;
 }
 

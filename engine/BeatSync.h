@@ -43,7 +43,8 @@ double SyncTempo(const TSoundSource& deck);
 // SYNC on `deck` against `other`: the deck starts playing; with both tempos
 // known and the pitch within maxSlider, setPitchSlider(-m) applies the tempo
 // (the window's pitch slider with its change handler, or the host's pitch)
-// and the deck is nudged onto the other's beat phase.
+// and the deck is nudged onto the other's beat phase (a whole beat the other
+// way when the nudge would leave the track).
 TSyncResult SyncDeck(TSoundSource& deck, const TSoundSource& other, int32_t otherSlider, int32_t maxSlider,
                      const std::function<void(int32_t)>& setPitchSlider);
 
