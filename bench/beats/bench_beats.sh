@@ -107,10 +107,10 @@ rm -f "$WORK/a.wav" "$WORK/b.wav" "$WORK/mix.wav"
 echo "== cost: CPU seconds (user + system) for one 6-minute track"
 "$GEN" four 126.0 360 "$WORK/long.wav" 11
 cpu() {  # the command's user + system seconds: this shell's waited-for children
-  local start end
-  start=$(awk '{ print $14 + $15 + $16 + $17 }' /proc/$BASHPID/stat)
+  local me=$BASHPID start end
+  start=$(awk '{ print $14 + $15 + $16 + $17 }' /proc/$me/stat)
   "$@" >/dev/null 2>&1
-  end=$(awk '{ print $14 + $15 + $16 + $17 }' /proc/$BASHPID/stat)
+  end=$(awk '{ print $14 + $15 + $16 + $17 }' /proc/$me/stat)
   echo "$start $end" | awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($2 - $1) / hz }'
 }
 tz=$(cpu ZA "$WORK/long.wav")
