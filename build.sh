@@ -100,7 +100,8 @@ run_tests() {
 }
 
 # The release installation, run briefly as a user would: zonda-engine mixes a
-# generated WAV and MP3 offline, zonda-decode decodes the MP3. Exit status,
+# generated WAV and MP3 offline, zonda-decode decodes the MP3, zonda-analyse
+# analyses it. Exit status,
 # error output and output sizes are checked. The programs run from the tree
 # with build/smoke as their program folder (the tree's libraries linked in),
 # so the song memory and settings they write stay out of the user's files.
@@ -119,6 +120,8 @@ run_smoke() {
   local second=$((44100 * 2 * 2))  # bytes of one second of 16-bit stereo
   smoke_size mix.wav $((44 + 3 * 2 * second)) $((44 + 3 * 2 * second))  # 3 s, four channels
   smoke_run zonda-decode "$tree/zonda-decode" tone.mp3 decoded.wav
+  smoke_run zonda-analyse "$tree/zonda-analyse" tone.mp3
+  grep -q "tone.mp3" smoke.out || { echo "smoke: zonda-analyse printed no line for tone.mp3" >&2; exit 1; }
   # Whole MP3 frames: the encoder's delay and padding (under three frames) stay in.
   smoke_size decoded.wav $((44 + 4 * second)) $((44 + 4 * second + 3 * 1152 * 4))
   cd "$ROOT"

@@ -13,8 +13,10 @@
 // are in app/MainForm*.cpp (zonda_app).
 #include <QMessageBox>
 #include <QScreen>
+#include <memory>
 #include <string>
 
+#include "app/EditBPMForm.h"
 #include "app/MainFormState.h"
 #include "skin/ActionTables.h"
 #include "skin/ui/SkinChoice.h"
@@ -145,6 +147,14 @@ class TMainForm : public TSkinWindow {
   void SetTalkOver();
   void FILTER_Change(int d);
   void recording1Click();
+  // beat sync, beat difference, BPM read-outs and editing (MainFormSync.cpp)
+  void SyncBUTT_Click(int d);
+  void UpdateBeatDiff();
+  void BPMReadouts();
+  void SlowBPM(int d);
+  void EditBPM(int d);
+  // The BPM dialog (created at its first use).
+  TEditBPMform& EditBPMform();
 
  protected:
   // Files dropped on a control that takes drops itself (the beat displays)
@@ -173,6 +183,7 @@ class TMainForm : public TSkinWindow {
   void BendTick(int d);
   void SlowResetTick(int d);
 
+  std::unique_ptr<TEditBPMform> editBPMform_;
   TActionTables* actions_ = nullptr;
   TMainFormLinks links_;
   TMainFormState state_;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "app/ConfigValues.h"
+#include "app/EditBPMForm.h"
 #include "app/MainForm.h"
 #include "app/RegQZ.h"
 #include "engine/SoundSource.h"
@@ -83,6 +84,9 @@ void TMainForm::LookUpActions(TActionTables& t) {
     a.songName = text(p + "songname");
     a.cutoffText = text(p + "cutoff");
     a.analogIn = text(p + "analogin");
+    a.bendDown = button(p + "bend_down");
+    a.bendUp = button(p + "bend_up");
+    a.bpm = text(p + "bpm");
     a.display = t.FindBeatDisplayAction(d == 0 ? "decka" : "deckb");
     if (a.display < 0) a.display = d;
   }
@@ -117,6 +121,10 @@ TMainForm::~TMainForm() {
 
 void TMainForm::DetachProgram() {
   qApp->removeEventFilter(this);
+  if (editBPMform_) {
+    editBPMform_->ShuttingDown = true;
+    editBPMform_->close();
+  }
   links_.Deck = {};
   links_.Equaliser = {};
   links_.Mixer = nullptr;
@@ -190,6 +198,9 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
   both("MuteLine#MouseDown", [this](int d, int) { MuteLineMouseDown(d); });
   both("MuteLine#MouseUp", [this](int d, int) { MuteLineMouseUp(d); });
   both("FILTER_#Change", [this](int d, int) { FILTER_Change(d); });
+  both("SyncBUTT_#Click", [this](int d, int) { SyncBUTT_Click(d); });
+  both("SlowBPM#", [this](int d, int) { SlowBPM(d); });
+  both("EditBPM#", [this](int d, int) { EditBPM(d); });
   t.FillHandler("CROSS_FADERChange", [this](int) {
     if (Attached()) CROSS_FADERChange();
   });

@@ -47,6 +47,7 @@ struct TDeckActions {
   std::array<int, 3> eq{};
   int pitchText = -1, elapsed = -1, remained = -1, songName = -1, cutoffText = -1, analogIn = -1;
   int display = -1;
+  int bendDown = -1, bendUp = -1, bpm = -1;
 };
 
 struct TDeckUi {

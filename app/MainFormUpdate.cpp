@@ -34,6 +34,8 @@ void TMainForm::PeriodicUpdate() {
     VUmeterDeckA().SetValueDB(links_.Mixer->Level(0));
     VUmeterDeckB().SetValueDB(links_.Mixer->Level(1));
   }
+  // 4. BPM read-outs.
+  BPMReadouts();
   // A playing deck that went silent for want of decoded audio is said on
   // standard error (at most once a second per deck), never hidden.
   if (state_.Ticks % 28 == 0) {
@@ -57,6 +59,8 @@ void TMainForm::PeriodicUpdate() {
     const int d = (state_.TickCount % 2 == 1) ? 1 : 0;
     if (decks[d]->LoadOk.load()) Slider(state_.Deck[d].A.pos).SetValue(decks[d]->PositionFrame() / 100);
   }
+  // 9. Beat difference and the bend lamps.
+  UpdateBeatDiff();
   // 11. Recording.
   if (links_.Recorder && links_.Recorder->Recording()) {
     links_.Recorder->Drain();

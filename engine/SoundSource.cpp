@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "decoding/core/AudioReadError.h"
+#include "engine/BeatAnalysis.h"
 #include "engine/SongSettings.h"
 #include "platform/ThreadRole.h"
 
@@ -35,13 +36,7 @@ TDeckError& DeckError(bool isDeckA) { return isDeckA ? gDeckErrorA : gDeckErrorB
 TSoundSource::TSoundSource(bool isDeckA)
     : IsDeckA(isDeckA),
       Provider(std::make_unique<TDataProvider>()),
-      MonoBuffer(kChunkFrames),
-      DecimatedBuffer(kAnalysisLength),
-      CombOut(kAnalysisLength + 1),
-      Envelope(kAnalysisLength + 1),
-      OnsetWindow(300) {
-  // The onset smoothing kernel: rises to its peak 150 points back, then falls.
-  for (int k = 0; k < 300; ++k) OnsetWindow[k] = std::pow(1.03, k < 150 ? k : 300 - k);
+      Analysis_(std::make_unique<TBeatAnalysis>()) {
   for (bool deck : {true, false}) {
     DeckError(deck).Flag.store(false);
     DeckError(deck).Code.store(0);
@@ -379,7 +374,7 @@ bool TSoundSource::OpenTrack(const std::string& fileName) {
 
   LoadSongSettings();
 
-  BestPeak = 0.0;
+  AnalysisGeneration_.fetch_add(1);  // the old track's analysis results stop counting
   Playing.store(false);
   LoopActive.store(false);
   LoopInSet.store(false);
@@ -536,6 +531,7 @@ void TSoundSource::LoadSongSettings() {
   SongEqHigh.store(v.EqHigh);
   for (auto& votes : BPMHistogram) votes.store(0);
   DetectedBPM.store(0);
+  DetectedBPMVotes.store(0);
 }
 
 void TSoundSource::ExitLoopForced() {
@@ -543,10 +539,6 @@ void TSoundSource::ExitLoopForced() {
   LoopInSet.store(false);
   LoopActive.store(false);
   ExitLoopPending.store(false);  // a pending exit of a loop that is gone must not end the next one
-}
-
-void TSoundSource::AnalyseChunk(int32_t index) {
-  (void)index;  // beat and tempo detection hooks in here
 }
 
 }  // namespace zonda

@@ -53,6 +53,8 @@
 
 namespace zonda {
 
+class TBeatAnalysis;
+
 inline constexpr int32_t kChunkBytes = 1058400;              // 6 s of deck PCM
 inline constexpr int32_t kChunkFrames = kChunkBytes / 4;     // 264600
 inline constexpr int32_t kChunkTableSize = 10000;            // chunk indices 0..9999
@@ -237,7 +239,8 @@ class TSoundSource {
   std::unique_ptr<TDataProvider> Provider;
   TAutoResetEvent WakeEvent;
   std::atomic<bool> TerminateFlag{false};
-  // The deck's equaliser (TFFTFilter) sits in the mixer's chain (TMixerDeck).
+  // Equaliser (TFFTFilter): the mixer's, one per deck. The two analysis
+  // filters belong to the deck's beat analysis (engine/BeatAnalysis.h).
 
   // ---- track ----
   std::string FileName;                       // written by Load (main) before LoadPending
@@ -367,12 +370,25 @@ class TSoundSource {
   std::atomic<int32_t> StoredBPM{0};
   std::atomic<bool> BPMLocked{false};
   std::atomic<bool> SlowBPM{false};
-  double BestPeak = 0.0;                      // worker only
-  std::vector<int16_t> MonoBuffer;            // kChunkFrames
-  std::vector<int16_t> DecimatedBuffer;       // kAnalysisLength
-  std::vector<double> CombOut;                // kAnalysisLength + 1
-  std::vector<double> Envelope;               // kAnalysisLength + 1
-  std::vector<double> OnsetWindow;            // 300: 1.03^k below 150, 1.03^(300-k) above
+
+  // ---- analysis queries and range (engine/SoundSourceAnalysis.cpp) ----
+  struct TBeatPhase {
+    int32_t Frame = 0;       // the position
+    int32_t BeatFrames = 0;  // frames per beat at the current tempo
+    double Phase = 1.0;      // part of the beat passed, 0..1 (mirrored when playing backwards)
+  };
+  // Main thread (or a host's one thread): where the position stands in the beat.
+  TBeatPhase GetBeatPhase() const;
+  // Main thread: the slow range (75..124 BPM) on or off; every chunk is
+  // analysed again and the votes and the BPM lock are cleared.
+  void SetSlowBPM(bool on);
+  // Main thread: the BPM dialog's result: analysis restarted in the slow
+  // range `slow`, then the stored BPM and its lock.
+  void EditBPM(bool slow, int32_t bpm, bool locked);
+  // Any thread but audio: chunks of the track whose analysis has finished;
+  // whether chunk index is present and analysed.
+  int32_t ChunksAnalysed() const;
+  bool ChunkAnalysed(int32_t index) const;
 
   // ---- song settings read at load (worker writes; main reads) ----
   std::atomic<int32_t> SongEqLow{0};
@@ -407,6 +423,12 @@ class TSoundSource {
   std::atomic<int64_t> LongestMissingRun_{0};
   std::atomic<int64_t> MissingRun_{0};        // audio thread
   std::atomic<int32_t> LastRenderedChunk_{-1};  // audio thread: wakes the worker on a chunk change
+
+  // Restarts the analysis of every chunk with these settings.
+  void RestartAnalysis(bool slow, bool locked, int32_t storedBPM);
+  std::unique_ptr<TBeatAnalysis> Analysis_;   // worker only
+  std::atomic<uint32_t> AnalysisGeneration_{0};  // a new track or range: results of the old are dropped
+  uint32_t AnalysedGeneration_ = ~0u;         // worker: the generation Analysis_ works for
 
   std::array<std::unique_ptr<TChunk>, kChunkTableSize> ChunkStore_;  // owns what Chunks shows
   mutable std::mutex ChunkTableLock_;

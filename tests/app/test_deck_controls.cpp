@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <numeric>
 
@@ -14,9 +17,12 @@
 #include "app/MainForm.h"
 #include "dsp/FFTFilter.h"
 #include "engine/Mixer.h"
+#include "engine/BeatSync.h"
 #include "engine/SoundSource.h"
+#include "engine/TrackAnalysis.h"
 #include "skin/ActionTables.h"
 #include "tests/engine/DeckTestSupport.h"
+#include "tests/support/BeatTrack.h"
 
 namespace zonda::test {
 namespace {
@@ -50,6 +56,12 @@ class DeckControls : public ::testing::Test {
   TTextAction& Text(const char* name) { return actions_.Text(actions_.FindTextAction(name)); }
   TSliderAction& Slider(const char* name) { return actions_.Slider(actions_.FindSliderAction(name)); }
   TButtonAction& Button(const char* name) { return actions_.Button(actions_.FindButtonAction(name)); }
+  // A pitch slider moved by hand: the value and its change handler.
+  void SetUpPitch(int d, int value) {
+    TSliderAction& s = Slider(d == 0 ? "decka_pitch" : "deckb_pitch");
+    s.SetValue(value);
+    s.Handlers.OnChange(s.Tag());
+  }
 
   IsolatedProgramDir dir_;
   TActionTables actions_;
@@ -420,6 +432,160 @@ TEST_F(DeckControls, ALoadErrorShowsInTheSongName) {
   const std::string shown = Text("decka_songname").Text();
   EXPECT_TRUE(shown == "WRONG FILE FORMAT !" || shown == "FILE IS DAMAGED !") << shown;
   EXPECT_FALSE(DeckError(true).Flag.load());
+}
+
+
+// Beat matching on the window: two decks analysed from generated beats at 120
+// and 126 BPM.
+class BeatSyncControls : public DeckControls {
+ protected:
+  void LoadBeats() {
+    test::WriteDeckWav(dir_.dir().file("a120.wav"), test::KickTrack({.seconds = 30.0, .bpm = 120.0, .firstBeatFrame = 1000.0}));
+    test::WriteDeckWav(dir_.dir().file("b126.wav"), test::KickTrack({.seconds = 30.0, .bpm = 126.0, .firstBeatFrame = 7000.0}));
+    ASSERT_EQ(AnalyseTrack(deckA_, dir_.dir().file("a120.wav"), false).BPM, 120);
+    ASSERT_EQ(AnalyseTrack(deckB_, dir_.dir().file("b126.wav"), false).BPM, 126);
+    ASSERT_TRUE(SeekAndWait(deckA_, 400000));
+    ASSERT_TRUE(SeekAndWait(deckB_, 500000));
+    ASSERT_TRUE(WaitUntil([&] { return deckA_.ChunkAnalysed(1) && deckB_.ChunkAnalysed(1); }));
+  }
+  static double PhaseGap(const TSoundSource& a, const TSoundSource& b) {
+    return WrapPhaseDifference(a.GetBeatPhase().Phase - b.GetBeatPhase().Phase);
+  }
+};
+
+TEST_F(BeatSyncControls, SyncMatchesTempoAndPhaseWithinThePitchRange) {
+  LoadBeats();
+  // Deck B at 126.05 (its beat period is 952 analysis points): about -504.
+  form_->SyncBUTT_Click(0);
+  EXPECT_TRUE(deckA_.Playing.load());
+  EXPECT_NEAR(Slider("decka_pitch").Value(), -500, 6);
+  EXPECT_EQ(deckA_.GetPitch(), -Slider("decka_pitch").Value());
+  EXPECT_LT(std::fabs(PhaseGap(deckA_, deckB_)), 1.0 / 32);
+
+  // Deck B's slider at -200 (+2 %): 710.
+  SetUpPitch(0, 0);
+  SetUpPitch(1, -200);
+  form_->SyncBUTT_Click(0);
+  EXPECT_NEAR(Slider("decka_pitch").Value(), -710, 6);
+
+  // A range of 4 %: SYNC only starts the deck.
+  SetUpPitch(1, 0);
+  SetUpPitch(0, 0);
+  Slider("decka_pitch").SetMaximum(400);
+  deckA_.PlayPause();
+  ASSERT_FALSE(deckA_.Playing.load());
+  const int32_t before = deckA_.PositionFrame();
+  form_->SyncBUTT_Click(0);
+  EXPECT_TRUE(deckA_.Playing.load());
+  EXPECT_EQ(Slider("decka_pitch").Value(), 0);
+  EXPECT_EQ(deckA_.PositionFrame(), before);
+}
+
+TEST_F(BeatSyncControls, BeatDiffLightsTheBendsThatCloseTheGapAndReadoutsShowTheTempo) {
+  LoadBeats();
+  form_->SyncBUTT_Click(1);  // B follows A: 120
+  ASSERT_TRUE(deckB_.Playing.load());
+  Tick();
+  EXPECT_EQ(Text("decka_bpm").Text(), "120.0") << "a stopped deck shows its tempo too";
+  deckA_.PlayPause();
+  Tick();
+  EXPECT_LE(std::abs(form_->State().BeatDiff), 3);
+  EXPECT_FALSE(Button("decka_bend_up").Lit() || Button("decka_bend_down").Lit());
+  EXPECT_EQ(Text("decka_bpm").Text(), "120.0");
+  EXPECT_EQ(Text("deckb_bpm").Text(), BPMReadout(deckB_.CurrentBPM(), Slider("deckb_pitch").Value()));
+  EXPECT_NEAR(std::stod(Text("deckb_bpm").Text()), 120.0, 0.2);
+  // Deck A a fifth of a beat behind: A's bend up and B's bend down.
+  deckA_.Nudge(-0.2 * deckA_.GetBeatPhase().BeatFrames);
+  Tick();
+  EXPECT_NEAR(form_->State().BeatDiff, 20, 3);
+  EXPECT_TRUE(Button("decka_bend_up").Lit());
+  EXPECT_TRUE(Button("deckb_bend_down").Lit());
+  EXPECT_FALSE(Button("decka_bend_down").Lit() || Button("deckb_bend_up").Lit());
+  // Stopped: no difference, lamps out.
+  deckB_.PlayPause();
+  Tick();
+  EXPECT_EQ(form_->State().BeatDiff, 0);
+  EXPECT_FALSE(Button("decka_bend_up").Lit() || Button("deckb_bend_down").Lit());
+}
+
+TEST_F(BeatSyncControls, SlowSwitchRestartsTheAnalysis) {
+  LoadBeats();
+  deckA_.BPMLocked.store(true);
+  Button("decka_edit_bpm").SetLit(true);
+  Button("decka_slow_bpm").SetSelected(true);
+  form_->SlowBPM(0);
+  EXPECT_TRUE(deckA_.SlowBPM.load());
+  EXPECT_FALSE(deckA_.BPMLocked.load());
+  EXPECT_FALSE(Button("decka_edit_bpm").Lit());
+  EXPECT_EQ(deckA_.DetectedBPM.load(), 0);
+}
+
+// Runs `action` and answers the modal message box it opens; returns its text.
+std::string AnswerMessageBox(const std::function<void()>& action) {
+  std::string text = "(no message)";
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text().toStdString();
+      box->accept();
+    }
+  });
+  action();
+  return text;
+}
+
+TEST_F(BeatSyncControls, BPMDialogKeysAndRules) {
+  LoadBeats();
+  Text("decka_bpm").Handlers.OnLeftDown(0);  // a click on the read-out opens it too
+  TEditBPMform& dialog = form_->EditBPMform();
+  ASSERT_TRUE(dialog.isVisible());
+  EXPECT_FALSE(form_->isEnabled());
+  EXPECT_EQ(dialog.windowTitle().toStdString(), "Edit / Lock BPM - Deck A");
+  EXPECT_EQ(dialog.BPMeditval->text().toStdString(), "120");  // detected, 5 votes
+  EXPECT_FALSE(dialog.BPMchecklock->isChecked());
+  EXPECT_EQ(dialog.size(), QSize(193, 80));
+
+  auto enter = [&](const char* text) {
+    dialog.BPMeditval->clear();
+    QTest::keyClicks(dialog.BPMeditval, text);
+  };
+  for (const char* refused : {"74", "abc"}) {
+    enter(refused);
+    EXPECT_TRUE(dialog.BPMchecklock->isChecked()) << "any edit checks LOCK";
+    EXPECT_EQ(AnswerMessageBox([&] { QTest::mouseClick(dialog.OK, Qt::LeftButton); }), " (75-150)") << refused;
+    EXPECT_TRUE(dialog.isVisible()) << refused;
+  }
+  // The window's close command is refused.
+  dialog.close();
+  EXPECT_TRUE(dialog.isVisible());
+
+  enter("95");
+  QTest::keyClick(dialog.BPMeditval, Qt::Key_Return);  // OK is the default button
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_TRUE(form_->isEnabled());
+  EXPECT_EQ(deckA_.StoredBPM.load(), 95);
+  EXPECT_TRUE(deckA_.BPMLocked.load());
+  EXPECT_FALSE(deckA_.SlowBPM.load()) << "the range follows the switch once it is used";
+  EXPECT_TRUE(Button("decka_slow_bpm").Selected());
+  EXPECT_TRUE(Button("decka_edit_bpm").Lit());
+
+  form_->EditBPM(0);
+  EXPECT_EQ(dialog.BPMeditval->text().toStdString(), "95") << "stored, nothing detected since";
+  enter("120");
+  dialog.BPMchecklock->setChecked(false);
+  QTest::mouseClick(dialog.OK, Qt::LeftButton);
+  EXPECT_FALSE(Button("decka_slow_bpm").Selected());
+  EXPECT_FALSE(deckA_.BPMLocked.load());
+  EXPECT_FALSE(Button("decka_edit_bpm").Lit());
+  EXPECT_EQ(deckA_.StoredBPM.load(), 120);
+
+  // Escape cancels without a change.
+  form_->EditBPM(1);
+  EXPECT_EQ(dialog.windowTitle().toStdString(), "Edit / Lock BPM - Deck B");
+  enter("100");
+  QTest::keyClick(dialog.BPMeditval, Qt::Key_Escape);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_TRUE(form_->isEnabled());
+  EXPECT_NE(deckB_.StoredBPM.load(), 100);
 }
 
 }  // namespace

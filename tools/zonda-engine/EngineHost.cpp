@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dsp/CutoffKnob.h"
+#include "engine/BeatSync.h"
 #include "engine/IlvexLibrary.h"
 #include "engine/PreviewMonitor.h"
 #include "tools/zonda-engine/WavWriter.h"
@@ -29,6 +30,8 @@ constexpr auto kLoadWait = std::chrono::seconds(120);
 volatile std::sig_atomic_t gStopRequested = 0;
 
 const char* DeckName(int32_t d) { return d == 0 ? "deck A" : "deck B"; }
+// The pitch slider's full range, permyriad: the window's largest pitch range.
+constexpr int32_t kPitchRange = 9900;
 
 // Polls done() until limit; `meanwhile` runs about every 35 ms of the wait
 // (in real time the periodic work goes on: a long load must not overflow the
@@ -317,12 +320,47 @@ void TEngineHost::Apply(const TScriptCommand& c) {
       std::fflush(stdout);
       break;
     case TCommandKind::Report:
-      std::printf("%.3f report %s\n", c.timeSeconds, MissingAudioReport().c_str());
+      WaitForAnalysis();
+      std::printf("%.3f report %s beatdiff %d\n", c.timeSeconds, MissingAudioReport().c_str(),
+                  BeatDiff(*deckA_, *deckB_));
       std::fflush(stdout);
+      break;
+    case TCommandKind::Sync: {
+      if (!loaded(c.deck)) break;
+      const int32_t other = 1 - c.deck;
+      WaitForAnalysis();
+      const TSyncResult r = SyncDeck(Deck(c.deck), Deck(other), -Deck(other).GetPitch(), kPitchRange,
+                                     [&](int32_t slider) { Deck(c.deck).SetPitch(-slider); });
+      if (r == TSyncResult::NoTempo) Report(c, std::string(DeckName(c.deck)) + ": sync: no tempo to match");
+      if (r == TSyncResult::OutOfRange) Report(c, std::string(DeckName(c.deck)) + ": sync: beyond the pitch range");
+      break;
+    }
+    case TCommandKind::SlowBPM:
+      if (loaded(c.deck)) Deck(c.deck).SetSlowBPM(c.on);
+      break;
+    case TCommandKind::BPM:
+      if (loaded(c.deck)) Deck(c.deck).EditBPM(Deck(c.deck).SlowBPM.load(), static_cast<int32_t>(c.value), c.on);
       break;
     case TCommandKind::End:
       break;
   }
+}
+
+void TEngineHost::WaitForAnalysis() {
+  // Offline the render outruns the workers: the chunks under both positions
+  // are analysed first, so a run gives the same result every time.
+  if (!offline_) return;
+  auto analysed = [&](int32_t d) {
+    const TSoundSource& deck = Deck(d);
+    return !deck.LoadOk.load() || deck.ChunkAnalysed(deck.PositionFrame() / kChunkFrames);
+  };
+  WaitFor(
+      [&] {
+        deckA_->WakeEvent.Signal();
+        deckB_->WakeEvent.Signal();
+        return analysed(0) && analysed(1);
+      },
+      kWorkerWait);
 }
 
 std::function<void()> TEngineHost::Meanwhile() {
@@ -339,6 +377,9 @@ std::string TEngineHost::MissingAudioReport() const {
                   d == 0 ? "A" : "B", static_cast<long long>(deck.MissingAudioBlocks()),
                   static_cast<double>(deck.MissingAudioFrames()) / kRate,
                   static_cast<double>(deck.LongestMissingAudioRun()) * 1000.0 / kRate);
+    text += line;
+    std::snprintf(line, sizeof line, " bpm %d votes %d chunkbpm %.2f phase %.3f", deck.DetectedBPM.load(),
+                  deck.DetectedBPMVotes.load(), deck.CurrentBPM(), deck.GetBeatPhase().Phase);
     text += line;
   }
   return text;

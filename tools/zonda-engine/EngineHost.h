@@ -88,6 +88,8 @@ class TEngineHost {
   // Offline: waits (bounded) until the chunks the next block plays are decoded.
   void WaitForDecks(int32_t frames);
   void Report(const TScriptCommand& c, const std::string& text) const;
+  // Offline: waits (bounded) until the chunks under both positions are analysed.
+  void WaitForAnalysis();
   TSoundSource& Deck(int32_t d) { return d == 0 ? *deckA_ : *deckB_; }
   // "A missing N blocks S s longest M ms B missing ...": the decks' silent blocks while playing.
   std::string MissingAudioReport() const;

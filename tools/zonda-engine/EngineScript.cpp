@@ -197,6 +197,18 @@ class LineParser {
     } else if (name == "report") {
       cmd.kind = TCommandKind::Report;
       return Done();
+    } else if (name == "sync") {
+      return deckCommand(TCommandKind::Sync) && Done();
+    } else if (name == "slowbpm") {
+      return deckOnOff(TCommandKind::SlowBPM);
+    } else if (name == "bpm") {
+      if (!deckCommand(TCommandKind::BPM) || !Number(cmd.value, 75, 150, "a BPM", true)) return false;
+      const std::string w = Lower(Peek());
+      if (w == "lock") {
+        ++next_;
+        cmd.on = true;
+      }
+      return Done();
     } else if (name == "end") {
       cmd.kind = TCommandKind::End;
       return Done();
@@ -418,7 +430,18 @@ Recording and run
   meters                print the deck and master meter levels on stdout
   report                print, per deck, the silent blocks a playing deck
                         rendered because its audio was not decoded in time
-                        (count, seconds, the longest unbroken run)
+                        (count, seconds, the longest unbroken run), the
+                        detected BPM with its votes, the BPM of the chunk
+                        under the position and the beat phase (0..1); then
+                        the beat difference of deck A against deck B in
+                        hundredths of a beat (positive: A is behind)
+
+Beats
+  sync A                beat-match the deck to the other one: it starts
+                        playing, takes the other's tempo (when the pitch
+                        range allows) and is nudged onto its beat phase
+  slowbpm A on|off      analyse the track in the slow range (75..124 BPM)
+  bpm A 75..150 [lock]  store the track's BPM (lock: the analysis follows it)
   end                   end the run here; without it the run ends at the time
                         of the last command
 )";

@@ -24,7 +24,7 @@ enum class TCommandKind : int32_t {
   Load, Play, Pause, Stop, Seek, Pitch, Direction, Brake, KeyLock, SongLoop,
   Volume, Gain, Eq, Kill, Filter, FilterMode, Crossfader, CrossfaderCurve, CrossfaderCut,
   Boost, Mute, CueMix, Phones, TalkOver, OnAir, LineIn,
-  RecordStart, RecordStop, Preview, PreviewSeek, PreviewOff, Meters, Report, End,
+  RecordStart, RecordStop, Preview, PreviewSeek, PreviewOff, Meters, Report, Sync, SlowBPM, BPM, End,
 };
 
 enum class TPhonesMode : int32_t { Normal, Split, Master };
@@ -38,7 +38,7 @@ struct TScriptCommand {
   int32_t deck = 0;          // 0 = A, 1 = B, kBothDecks = both (keylock without a deck)
   int32_t band = 0;          // eq/kill: 0 low, 1 mid, 2 high
   double value = 0;          // the numeric argument (pitch %, seconds, fader, knob ...)
-  bool on = false;           // on/off arguments; direction: on = reverse
+  bool on = false;           // on/off arguments; direction: on = reverse; bpm: lock
   TPhonesMode phones = TPhonesMode::Normal;
   std::string file;          // load, record start, preview
   std::string text;          // the command as written (after the time), for reports
