@@ -131,7 +131,7 @@ TSoundSource::TBeatPhase TSoundSource::GetBeatPhase() const {
   const int64_t beatAnalysisPoints = std::max<int64_t>(static_cast<int64_t>(beat) * 20 / 441, 1);
   double phase = 1.0 - static_cast<double>(found - expected) / static_cast<double>(beatAnalysisPoints);
   phase = std::clamp(phase, 0.0, 1.0);
-  if (SmoothedSpeed.load() < 0.0) phase = 1.0 - phase;
+  if (RenderedSpeed() < 0.0) phase = 1.0 - phase;
   r.Phase = phase;
   return r;
 }
