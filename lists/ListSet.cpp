@@ -1,5 +1,8 @@
 #include "lists/ListSet.h"
 
+#include <filesystem>
+#include <regex>
+
 #include "lists/AtomicFile.h"
 #include "lists/ListIndex.h"
 
@@ -7,8 +10,18 @@ namespace zonda {
 
 std::string ListFilePath(const std::string& folder, int n) { return folder + "/list" + std::to_string(n) + ".lst"; }
 
+// Temporary files of saves that never finished (the process was killed).
+void RemoveUnfinishedSaves(const std::string& folder) {
+  static const std::regex temp(R"(\.(list[0-9]+\.lst|lists\.ssa|default\.lst)\.[A-Za-z0-9]{6})");
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    if (std::regex_match(e.path().filename().string(), temp)) std::filesystem::remove(e.path(), ec);
+  }
+}
+
 std::vector<std::string> LoadAllListsFrom(const std::string& folder, TListHolder& holder) {
   std::vector<std::string> problems;
+  RemoveUnfinishedSaves(folder);
   const std::string indexPath = folder + "/lists.ssa";
   std::string bytes, error;
   if (!ReadWholeFile(indexPath, bytes, &error, kListIndexMaxRecords * kListIndexRecordBytes + kListIndexRecordBytes)) {
