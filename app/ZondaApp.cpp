@@ -11,6 +11,7 @@
 
 #include "app/KeyboardHook.h"
 #include "app/MainForm.h"
+#include "app/MainFormLists.h"
 #include "app/MainThreadDispatcher.h"
 #include "app/RegQZ.h"
 #include "app/SingleInstance.h"
@@ -82,10 +83,10 @@ const std::vector<TRequiredFile>& TZondaApp::RequiredFiles() {
       {"/libilvex.so", true},
       {"/libtorvane.so", false},
       {"/exclude_plugins.txt", false},
-      {"/lists/default.lst", false},
-      {"/lists/list1.lst", false},
-      {"/lists/list2.lst", false},
-      {"/lists/lists.ssa", false},
+      {"/lists/default.lst", true},
+      {"/lists/list1.lst", true},
+      {"/lists/list2.lst", true},
+      {"/lists/lists.ssa", true},
       {"/libombrel.so", true},
       {"/zonda.url", false},
       {"/quarnet.url", false},
@@ -182,6 +183,8 @@ int TZondaApp::Start(const TStartOptions& options) {
   links.EngineRunning = &engineRunning_;
   links.FormClose = [this] { FormClose(); };
   form_->AttachProgram(*actions_, std::move(links));
+  // The lists (the main window's creation loads them).
+  form_->Lists().LoadAllLists();
   // 22. Stored settings through their handlers, the skin and the language.
   config_.Read(*reg_);
   ApplySettings();
@@ -332,7 +335,8 @@ void TZondaApp::FormClose() {
   eqA_.reset();
   eqB_.reset();
   recorder_.reset();
-  // 6. Lists (with the lists unit), then the settings.
+  // 6. Lists, then the settings.
+  if (form_) form_->Lists().SaveAllLists();
   if (form_ && reg_) form_->SaveConfiguration(*reg_);
   // 8. The library.
   ilvex_.VstDeinit();

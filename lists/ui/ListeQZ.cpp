@@ -770,6 +770,20 @@ void TListeQZ::wheelEvent(QWheelEvent* e) {
   e->accept();
 }
 
+void TListeQZ::PopupAtFocus() {
+  columnMenuRequested_ = false;
+  TLista& L = Shown();
+  if (L.RowCount() == 0 || !OnPopupClickDreaptaOn) return;
+  if (L.CursorRow(0) <= 0) L.SetCursor(0, L.TopRow);
+  L.ScrollIntoView(L.CursorRow(0));
+  Redraw();
+  const int row = L.CursorRow(0);
+  const QRect r = RowRect(row - L.TopRow + 1);
+  popupY_ = r.center().y();
+  popupX_ = headers_.empty() ? 10 : headers_.front().second.right() - 2;
+  OnPopupClickDreaptaOn(row, row - L.TopRow + 1, popupX_, popupY_);
+}
+
 // ---- dragging rows ----
 
 void TListeQZ::StartRowDrag() {
