@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QStandardPaths>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -494,6 +496,9 @@ void TMainFormLists::PhysicalDelete() {
   }
   if (!Ask(question)) return;
   const int focus = l.CursorRow(0), count = l.RowCount();
+  // Qt needs the data folder that holds the trash to exist, or it moves the
+  // file into a "files" folder of the working directory instead.
+  QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
   view_->BeginUpdate();
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
     const QString path = QString::fromUtf8(l.GetCell(*it, ColPath));
