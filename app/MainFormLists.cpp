@@ -32,6 +32,7 @@
 #include "lists/ListExport.h"
 #include "lists/M3UImport.h"
 #include "lists/SongListTemplate.h"
+#include "lists/ui/ListSearch.h"
 #include "lists/ui/ListeQZ.h"
 #include "lists/ui/TAddDIR.h"
 #include "platform/ProgramDir.h"
@@ -59,6 +60,8 @@ TMainFormLists::TMainFormLists(TMainForm& form) : QObject(&form), form_(form) {
   search_->hide();
   search_->setMaxLength(50);
   search_->setReadOnly(true);
+  // Search mode starts with Space or a click, not when the window hands out its first focus.
+  search_->setFocusPolicy(Qt::ClickFocus);
   search_->installEventFilter(this);
   browser_ = std::make_unique<TSKINTreeNode>(&form.Canvas());
   browser_->hide();
@@ -583,29 +586,15 @@ void TMainFormLists::SearchChanged() {
     text.remove(0, 1);
     search_->setText(text);
   }
-  const QString wanted = text.toUpper();
   TLista& l = view_->Shown();
-  for (int r = 1; r <= l.RowCount(); ++r) {
-    const std::string_view cell = l.GetCell(r, ColName);
-    if (QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size())).toUpper().contains(wanted)) {
-      l.SetCursor(0, r);
-      break;
-    }
-  }
+  if (const int row = FindRowContaining(l, ColName, text)) l.SetCursor(0, row);
   view_->Redraw();
 }
 
 void TMainFormLists::NextSearch() {
   if (!searchMode_) return;
-  const QString wanted = search_->text().toUpper();
   TLista& l = view_->Shown();
-  for (int r = l.CursorRow(0) + 1; r <= l.RowCount(); ++r) {
-    const std::string_view cell = l.GetCell(r, ColName);
-    if (QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size())).toUpper().contains(wanted)) {
-      l.SetCursor(0, r);
-      break;
-    }
-  }
+  if (const int row = FindRowContaining(l, ColName, search_->text(), l.CursorRow(0) + 1)) l.SetCursor(0, row);
   view_->Redraw();
 }
 

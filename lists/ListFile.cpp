@@ -186,7 +186,7 @@ class TListFileCodec {
     const int32_t growBy = r.I32();
     l.SetLineSpacing(r.I32());
     // Every row holds a cell and a sort entry per column; rows without columns are capped.
-    const int32_t rows = r.Count("row count", columns == 0 ? (1 << 20) : kMaxRows, static_cast<size_t>(columns) * 8);
+    const int32_t rows = r.Count("row count", columns == 0 ? 4096 : kMaxRows, static_cast<size_t>(columns) * 8);
     (void)r.I32();  // the column count again
     // Row ids equal display positions - 1, so stored orders and cursor rows are ids.
     l.GrowBy = std::max(rows, 1);

@@ -24,7 +24,9 @@
 #include "lists/ui/ListeQZ.h"
 #include "skin/ActionTables.h"
 #include "skin/ui/TSKINTreeNode.h"
+#include "skin/ui/SkinPaint.h"
 #include "tests/engine/DeckTestSupport.h"
+#include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
@@ -350,6 +352,62 @@ TEST_F(MainFormLists, UnreadableListFileIsReportedAndLeftAlone) {
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(list3, bytes));
   EXPECT_EQ(bytes, "damaged");
+}
+
+}  // namespace zonda::test
+
+namespace zonda::test {
+
+// The default skin places the list, the search box and the browser; a filled
+// list is drawn inside its rectangle. ZONDA_SCREENSHOT=file.png keeps the picture.
+TEST_F(MainFormLists, DefaultSkinShowsTheFilledListBesideTheBrowser) {
+  const char* bin = std::getenv("ZONDA_TEST_BIN");
+  ASSERT_NE(bin, nullptr);
+  const std::string skin = std::string(bin) + "/zonda/skins/zc2000_blue";
+  if (!fs::exists(skin + ".xml")) ZONDA_SKIP_OR_FAIL("no default skin at " + skin);
+  const char* names[] = {"Daft Punk - Around the World", "Moby - Porcelain", "Underworld - Born Slippy",
+                         "Orbital - Halcyon On and On", "The Chemical Brothers - Galvanize", "Massive Attack - Teardrop",
+                         "Leftfield - Open Up", "Fatboy Slim - Praise You", "Faithless - Insomnia",
+                         "Basement Jaxx - Where's Your Head At", "Royksopp - Eple", "Air - La Femme d'Argent"};
+  TLista& l = Shown();
+  int i = 0;
+  for (const char* n : names) {
+    const std::string file = "/home/dj/Music/" + std::string(n) + ".mp3";
+    l.AddRow();
+    l.SetCell(l.RowCount(), ColName, n);
+    l.SetCell(l.RowCount(), ColBpm, std::to_string(100 + 3 * i++));
+    l.SetCell(l.RowCount(), ColGenre, i % 2 ? "House" : "Breaks");
+    l.SetCell(l.RowCount(), ColPath, file);
+  }
+  // A picture that does not depend on this machine's mounts.
+  Lists().Browser()->Places = [] {
+    return std::vector<TSKINTreeNode::Place>{
+        {"Desktop", "/nonexistent/Desktop", false}, {"My Documents", "/nonexistent/Documents", false},
+        {"/", "/", false}, {"Home", "/nonexistent", false}, {"USB STICK", "/media/dj/USB STICK", false}};
+  };
+  Lists().Browser()->RebuildExplorer();
+  l.SetCursor(0, 3);
+  l.SetCursor(1, 5);
+  l.SetCursor(3, 7);
+  l.SetCursor(3, 8);
+  ASSERT_TRUE(form_->Skins().LoadSkin(skin));
+  form_->AdaptFormsToResolution();
+  Lists().refresh_count();
+  QApplication::processEvents();
+  TListeQZ& view = Lists().View();
+  ASSERT_TRUE(view.isVisible());
+  ASSERT_TRUE(Lists().Browser()->isVisible());
+  EXPECT_EQ(view.geometry(), form_->Skins().ListPlacement().Rect);
+  EXPECT_EQ(l.RowsShown, std::min(l.PageRows, 12));
+  EXPECT_GE(l.RowsShown, 5);
+  // The focus row's bar and the marker's text colour are on screen.
+  const QImage frame = view.Frame();
+  const QRect focus = view.RowRect(3);
+  EXPECT_EQ(frame.pixelColor(focus.left() + 3, focus.center().y()),
+            ToQColor(form_->Skins().ListPlacement().CursorColor));
+  const QImage shot = form_->grab().toImage();
+  if (const char* out = std::getenv("ZONDA_SCREENSHOT")) shot.save(out);
+  EXPECT_FALSE(shot.isNull());
 }
 
 }  // namespace zonda::test
