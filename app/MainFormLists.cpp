@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
 
 #include "app/MainForm.h"
 #include "decoding/DataProvider.h"
@@ -48,6 +50,27 @@ constexpr int kDatabase = 1, kHistory = 2, kReserved = 3, kExplorer = 4;
 bool Exists(std::string_view path) {
   std::error_code ec;
   return !path.empty() && fs::is_regular_file(fs::path(path), ec);
+}
+
+// For adding many files at once: the song settings file read once into a
+// name -> BPM table, instead of one scan of the file per song.
+TSongRowSource WithBpmTable(TSongRowSource source) {
+  auto table = std::make_shared<std::unordered_map<std::string, std::string>>();
+  std::string bytes;
+  {
+    std::lock_guard guard(SongSettingsLock());
+    ReadWholeFile(SongSettingsPath(), bytes, nullptr, uint64_t{256} << 20);
+  }
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  for (size_t at = 0; at + kSongRecordBytes <= bytes.size(); at += kSongRecordBytes) {
+    const TSongRecord record = DecodeSongRecord(data + at);
+    table->emplace(record.Name, SongBPMText(record.BPM));  // the first record of a name counts
+  }
+  source.LookupBPM = [table](const std::string& file) {
+    const auto it = table->find(SongNameOf(file));
+    return it == table->end() ? std::string() : it->second;
+  };
+  return source;
 }
 
 }  // namespace
@@ -381,7 +404,7 @@ void TMainFormLists::AddFolder(const std::string& folder, bool recurse, int list
                            QString::fromStdString(Text("cancel", "Cancel")), 0, 0, &form_);
   progress.setMinimumDuration(500);
   progress.setWindowModality(Qt::WindowModal);
-  TSongRowSource source = Source;
+  TSongRowSource source = WithBpmTable(Source);
   source.Progress = [&progress](size_t added) {
     progress.setLabelText(QString("%1 ...").arg(added));
     QApplication::processEvents();
@@ -399,7 +422,8 @@ void TMainFormLists::AddFolder(const std::string& folder, bool recurse, int list
 
 void TMainFormLists::ImportM3U(const std::string& file) {
   view_->BeginUpdate();
-  for (const std::string& song : ReadPlaylistFiles(file)) AddFileToList(view_->Shown(), song, true, Source);
+  const TSongRowSource source = WithBpmTable(Source);
+  for (const std::string& song : ReadPlaylistFiles(file)) AddFileToList(view_->Shown(), song, true, source);
   view_->EndUpdate();
   refresh_count();
 }

@@ -248,16 +248,51 @@ const TColoana* TLista::GetColumn(int32_t col) const {
 void TLista::RebuildIndex(TColoana& c) const {
   const size_t cid = static_cast<size_t>(
       std::find_if(columns_.begin(), columns_.end(), [&](const auto& p) { return p.get() == &c; }) - columns_.begin());
-  c.SortedRows.assign(rowOrder_.begin(), rowOrder_.begin() + rowCount_);
-  std::sort(c.SortedRows.begin(), c.SortedRows.end(), [&](int32_t a, int32_t b) {
-    const auto& ca = cells_[static_cast<size_t>(a)];
-    const auto& cb = cells_[static_cast<size_t>(b)];
-    const std::string_view ta = cid < ca.size() ? std::string_view(ca[cid]) : std::string_view();
-    const std::string_view tb = cid < cb.size() ? std::string_view(cb[cid]) : std::string_view();
-    const int r = CompareListTexts(ta, tb);
+  // The order of CompareListTexts is the byte order of the upper-cased texts
+  // with empty texts last: sort on upper-cased copies, their first eight bytes
+  // packed into a number so most comparisons never touch the text.
+  struct Key {
+    uint64_t prefix;
+    uint64_t stamp;
+    std::string_view text;  // upper-cased
+    int32_t id;
+  };
+  std::string upper;
+  size_t total = 0;
+  for (int32_t p = 0; p < rowCount_; ++p) {
+    const auto& cells = cells_[static_cast<size_t>(rowOrder_[static_cast<size_t>(p)])];
+    total += cid < cells.size() ? cells[cid].size() : 0;
+  }
+  upper.reserve(total);
+  std::vector<Key> keys(static_cast<size_t>(rowCount_));
+  std::vector<size_t> starts(static_cast<size_t>(rowCount_));
+  for (int32_t p = 0; p < rowCount_; ++p) {
+    const int32_t id = rowOrder_[static_cast<size_t>(p)];
+    const auto& cells = cells_[static_cast<size_t>(id)];
+    const std::string_view t = cid < cells.size() ? std::string_view(cells[cid]) : std::string_view();
+    starts[static_cast<size_t>(p)] = upper.size();
+    for (char ch : t) upper.push_back(static_cast<char>(UpperByte(static_cast<unsigned char>(ch))));
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+      prefix = (prefix << 8) | (i < t.size() ? UpperByte(static_cast<unsigned char>(t[i])) : 0u);
+    // Empty texts sort last.
+    if (t.empty()) prefix = ~uint64_t{0};
+    keys[static_cast<size_t>(p)] = {prefix, c.Stamp[static_cast<size_t>(id)], std::string_view(), id};
+  }
+  for (int32_t p = 0; p < rowCount_; ++p) {
+    const size_t begin = starts[static_cast<size_t>(p)];
+    const size_t end = p + 1 < rowCount_ ? starts[static_cast<size_t>(p) + 1] : upper.size();
+    keys[static_cast<size_t>(p)].text = std::string_view(upper).substr(begin, end - begin);
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (a.text.empty() != b.text.empty()) return b.text.empty();
+    const int r = a.text.compare(b.text);
     if (r != 0) return r < 0;
-    return c.Stamp[static_cast<size_t>(a)] < c.Stamp[static_cast<size_t>(b)];
+    return a.stamp < b.stamp;
   });
+  c.SortedRows.resize(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) c.SortedRows[i] = keys[i].id;
   c.IndexStale = false;
 }
 

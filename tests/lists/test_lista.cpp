@@ -235,3 +235,23 @@ TEST(Lista, UpdateNotificationsAreBalanced) {
   EXPECT_EQ(depth, 0);
   EXPECT_GT(ends, 0);
 }
+
+TEST(Lista, SortedOrderAgreesWithTheTextOrderForRandomTexts) {
+  TLista l;
+  l.AddColumn();
+  uint32_t seed = 16;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+  const char alphabet[] = "aAbB zZ09\xC3\xA4\xFF-";
+  for (int i = 0; i < 2000; ++i) {
+    l.AddRow();
+    std::string t;
+    const int len = static_cast<int>(next() % 12);
+    for (int k = 0; k < len; ++k) t.push_back(alphabet[next() % (sizeof alphabet - 1)]);
+    l.SetCell(i + 1, 1, t);
+  }
+  l.AddRow();  // one empty text at least
+  l.SortByColumn(1);
+  for (int r = 2; r <= l.RowCount(); ++r)
+    ASSERT_LE(CompareListTexts(l.GetCell(r - 1, 1), l.GetCell(r, 1)), 0) << "row " << r;
+  EXPECT_TRUE(l.GetCell(l.RowCount(), 1).empty());
+}
