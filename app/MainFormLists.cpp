@@ -217,7 +217,6 @@ void TMainFormLists::PlaceFromSkin() {
     view_->EndUpdate();
     view_->setGeometry(p.Rect);
     view_->CaptureImage(0, skin.SkinImage(), p.Rect, qRgb(255, 255, 255), false);
-    view_->Images[0].Enabled = false;  // the styled background keeps the list readable on any sheet
     view_->show();
     view_->Redraw();
   }
