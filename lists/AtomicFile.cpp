@@ -23,7 +23,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
   const std::filesystem::path target(path);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string hidden = ".";
+  hidden += target.filename().string();
+  hidden += ".XXXXXX";
+  std::string temp = (folder / hidden).string();
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
