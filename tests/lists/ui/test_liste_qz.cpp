@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QMenu>
 #include <QTest>
 #include <string>
 #include <vector>
@@ -204,4 +205,49 @@ TEST_F(ListView, ColumnsFillTheWidthAndHiddenColumnsAreSkipped) {
   }
   EXPECT_EQ(right, L().Width - L().ScrollBarWidth - 2);  // one pixel before the scroll bar
   EXPECT_TRUE(view_->HeaderRect(ColComment).isEmpty());
+}
+
+TEST_F(ListView, ColumnButtonOpensTheColumnMenuWhoseItemsHideColumnsAndLockSorting) {
+  AddRows(5);
+  Click(view_->PartRect(TListeQZ::ColumnButton).center());
+  QMenu* menu = view_->ColumnMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  std::vector<std::string> items;
+  QAction* genre = nullptr;
+  QAction* number = nullptr;
+  for (QAction* a : menu->actions()) {
+    items.push_back(a->text().toStdString());
+    if (a->text() == "Genre") genre = a;
+    if (a->text() == "No.") number = a;
+  }
+  EXPECT_EQ(items.size(), static_cast<size_t>(kSongColumns) + 3);  // columns, separator, two locks
+  ASSERT_NE(genre, nullptr);
+  ASSERT_NE(number, nullptr);
+  EXPECT_FALSE(number->isEnabled());  // fixed
+  EXPECT_TRUE(genre->isChecked());
+  genre->trigger();
+  EXPECT_FALSE(L().GetColumn(ColGenre)->Visible);
+  EXPECT_TRUE(view_->HeaderRect(ColGenre).isEmpty());
+  menu->actions().back()->trigger();  // size lock
+  menu->actions()[menu->actions().size() - 2]->trigger();  // sort lock
+  EXPECT_TRUE(L().SizeLocked);
+  EXPECT_TRUE(L().SortLocked);
+  menu->hide();
+}
+
+TEST_F(ListView, DraggingAHeaderBorderResizesTheColumnAndItsNeighbourGives) {
+  AddRows(5);
+  const QRect name = view_->HeaderRect(ColName);
+  const int before = L().GetColumn(ColName)->Width;
+  const int after = L().GetColumn(ColBpm)->Width + L().GetColumn(ColGenre)->Width + L().GetColumn(ColPath)->Width;
+  const QPoint grip(name.right() - 1, name.center().y());
+  QTest::mousePress(view_.get(), Qt::LeftButton, Qt::NoModifier, grip);
+  for (int i = 0; i < 3; ++i) view_->Tick();
+  QTest::mouseMove(view_.get(), grip + QPoint(40, 0));
+  QTest::mouseRelease(view_.get(), Qt::LeftButton, Qt::NoModifier, grip + QPoint(40, 0));
+  EXPECT_EQ(L().SortColumn(), 0);  // a border press does not sort
+  EXPECT_GT(L().GetColumn(ColName)->Width, before + 30);
+  const int rest = L().GetColumn(ColBpm)->Width + L().GetColumn(ColGenre)->Width + L().GetColumn(ColPath)->Width;
+  EXPECT_EQ(rest + L().GetColumn(ColName)->Width, after + before);  // the total width stays
 }
