@@ -36,6 +36,7 @@ std::vector<std::string> LoadAllListsFrom(const std::string& folder, TListHolder
     TLista& list = holder.ListAt(n);
     std::string why;
     list.Unreadable = !list.LoadFromFile(ListFilePath(folder, n), &why);
+    list.UnreadableFile = list.Unreadable ? ListFilePath(folder, n) : std::string();
     if (list.Unreadable) problems.push_back(why);
     list.Name = records[i].Name;
     list.CreatedName = records[i].CreatedName;
@@ -52,7 +53,17 @@ std::vector<std::string> SaveAllListsTo(const std::string& folder, TListHolder& 
   for (int n = 1; n <= holder.ListCount(); ++n) {
     TLista& list = holder.ListAt(n);
     std::string error;
-    if (!list.Unreadable && !list.SaveToFile(ListFilePath(folder, n), &error)) problems.push_back(error);
+    const std::string path = ListFilePath(folder, n);
+    if (!list.Unreadable) {
+      if (!list.SaveToFile(path, &error)) problems.push_back(error);
+    } else if (!list.UnreadableFile.empty() && list.UnreadableFile != path) {
+      // Its number changed: the damaged file moves along, untouched.
+      std::string bytes;
+      if (ReadWholeFile(list.UnreadableFile, bytes, &error) && WriteFileAtomically(path, bytes, &error))
+        list.UnreadableFile = path;
+      else
+        problems.push_back(error);
+    }
     records.push_back({list.Name, list.CreatedName, list.ListTag, list.BrowserId});
   }
   std::string error;

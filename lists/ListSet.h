@@ -35,6 +35,7 @@ class TListVector : public TListHolder {
   int ListCount() const override { return static_cast<int>(lists_.size()); }
   TLista& ListAt(int index) override { return *lists_.at(static_cast<size_t>(index - 1)); }
   void AppendList() override { lists_.push_back(std::make_unique<TLista>()); }
+  void RemoveList(int index) { lists_.erase(lists_.begin() + (index - 1)); }
 
  private:
   std::vector<std::unique_ptr<TLista>> lists_;
@@ -49,7 +50,9 @@ std::string ListFilePath(const std::string& folder, int n);
 std::vector<std::string> LoadAllListsFrom(const std::string& folder, TListHolder& holder);
 
 // Empties list 2 (History), writes every readable list's file and then the
-// index. Returns one line per file that could not be written.
+// index. An unreadable list keeps its file; when lists before it were removed
+// its file is copied unchanged to its new number first. Returns one line per
+// file that could not be written.
 std::vector<std::string> SaveAllListsTo(const std::string& folder, TListHolder& holder);
 
 // A new list: the template "default.lst" of folder, loaded whole; false with a

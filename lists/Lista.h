@@ -48,8 +48,10 @@ class TLista {
   std::array<TDreptunghi, 12> Areas;
   std::string Name, CreatedName;
   int32_t ListTag = 0, BrowserId = 0;
-  // Its list file could not be read at start-up: saving leaves that file alone.
+  // Its list file could not be read at start-up: saving leaves that file alone
+  // (or, when the list has moved to another number, copies it there byte for byte).
   bool Unreadable = false;
+  std::string UnreadableFile;
 
   // ---- view state ----
   int32_t TopRow = 1;

@@ -262,6 +262,28 @@ TEST(ListSet, AnUnreadableListKeepsItsSlotAndIsNeverSavedOver) {
   EXPECT_EQ(records.size(), 5u);
 }
 
+TEST(ListSet, AnUnreadableListThatMovesUpTakesItsFileAlong) {
+  test::TempDir dir;
+  const std::string folder = dir.path().string();
+  TListVector lists;
+  for (int n = 1; n <= 6; ++n) {
+    if (n > 1) lists.AppendList();
+    MakeBusyList(lists.ListAt(n));
+    lists.ListAt(n).Name = "list " + std::to_string(n);
+  }
+  ASSERT_TRUE(SaveAllListsTo(folder, lists).empty());
+  Spit(ListFilePath(folder, 6), "damaged six");
+  TListVector loaded;
+  ASSERT_EQ(LoadAllListsFrom(folder, loaded).size(), 1u);
+  loaded.RemoveList(5);  // the user deletes list 5: list 6 becomes list 5
+  ASSERT_TRUE(SaveAllListsTo(folder, loaded).empty());
+  EXPECT_EQ(Slurp(ListFilePath(folder, 5)), "damaged six");
+  std::vector<TListIndexRecord> records;
+  ASSERT_TRUE(DecodeListIndex(Slurp(folder + "/lists.ssa"), records));
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_EQ(records[4].Name, "list 6");
+}
+
 TEST(ListSet, MissingIndexIsReported) {
   test::TempDir dir;
   TListVector lists;
