@@ -20,7 +20,7 @@ PACKAGES=(
   portaudio19-dev libjack-jackd2-dev jackd2
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libvorbis-dev librtmidi-dev ladspa-sdk liblilv-dev lv2-dev libcdio-paranoia-dev
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libsqlite3-dev
   lame mpg123 libmpg123-dev sox twolame ffmpeg vorbis-tools
 )
 

@@ -25,12 +25,11 @@
 namespace zonda {
 
 class TRegQZ;
+class TMainFormLists;
 
 class TMainForm : public TSkinWindow {
  public:
-  explicit TMainForm(TActionTables& actions, QWidget* parent = nullptr) : TSkinWindow(actions, parent) {
-    setWindowTitle("Zonda");
-  }
+  explicit TMainForm(TActionTables& actions, QWidget* parent = nullptr);
 
   // "minimize", "maximize" and "close" reach the window through these.
   void FillWindowHandlers(TActionTables& actions) {
@@ -90,7 +89,9 @@ class TMainForm : public TSkinWindow {
 
   // transport (MainFormTransport.cpp)
   void Play_but_Click(int d);
-  bool load_but_Click(int d, const std::string& file);  // false: nothing loaded
+  // false: nothing loaded. displayName: the song's list name (a file loaded
+  // directly is named from its tags or file name and added to History).
+  bool load_but_Click(int d, const std::string& file, const std::string& displayName = "");
   void BackToTop(int d);
   void SetCUE_Click(int d);
   void SetCUE_UnClick(int d);
@@ -155,6 +156,8 @@ class TMainForm : public TSkinWindow {
   void EditBPM(int d);
   // The BPM dialog (created at its first use).
   TEditBPMform& EditBPMform();
+  // the lists (MainFormLists.cpp): song list, search box, browser and their commands
+  TMainFormLists& Lists() { return *lists_; }
 
  protected:
   // Files dropped on a control that takes drops itself (the beat displays)
@@ -163,8 +166,12 @@ class TMainForm : public TSkinWindow {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
+  friend class TMainFormLists;
   void LookUpActions(TActionTables& actions);
   void FillDeckHandlers(TActionTables& actions);
   TSoundSource& Deck(int d);
@@ -187,6 +194,7 @@ class TMainForm : public TSkinWindow {
   TActionTables* actions_ = nullptr;
   TMainFormLinks links_;
   TMainFormState state_;
+  std::unique_ptr<TMainFormLists> lists_;
 };
 
 }  // namespace zonda

@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
@@ -13,6 +15,7 @@
 #include "app/ConfigValues.h"
 #include "app/EditBPMForm.h"
 #include "app/MainForm.h"
+#include "app/MainFormLists.h"
 #include "app/RegQZ.h"
 #include "engine/SoundSource.h"
 #include "skin/LanguageTables.h"
@@ -29,6 +32,13 @@ std::string ForLetter(std::string pattern, char letter) {
 }
 
 }  // namespace
+
+TMainForm::TMainForm(TActionTables& actions, QWidget* parent)
+    : TSkinWindow(actions, parent), lists_(std::make_unique<TMainFormLists>(*this)) {
+  setWindowTitle("Zonda");
+  setFocusPolicy(Qt::StrongFocus);
+  Skins().OnSkinLoaded = [this] { lists_->PlaceFromSkin(); };
+}
 
 TSoundSource& TMainForm::Deck(int d) { return *links_.Deck[static_cast<size_t>(d)]; }
 TButtonAction& TMainForm::Button(int index) { return actions_->Button(index); }
@@ -107,12 +117,17 @@ void TMainForm::AttachProgram(TActionTables& actions, TMainFormLinks links) {
   links_ = std::move(links);
   LookUpActions(actions);
   FillDeckHandlers(actions);
+  lists_->FillHandlers(actions);
+  if (links_.Language) links_.Language->RegisterStep(14, [this](const TLanguageTables&) { lists_->ApplyLanguage(); });
+  // The deck's song name still names the old track: its detected tempo goes into the lists.
+  for (int d = 0; d < 2; ++d) Deck(d).OnTrackUnload = [this, d] { lists_->StoreDetectedBpm(d); };
   setAcceptDrops(true);
   qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm() {
   DetachProgram();
+  Skins().OnSkinLoaded = nullptr;
   if (actions_) {
     for (TBeatDisplayAction& display : actions_->BeatDisplays()) display.OnDisplayPoints = nullptr;
   }
@@ -125,6 +140,8 @@ void TMainForm::DetachProgram() {
     editBPMform_->ShuttingDown = true;
     editBPMform_->close();
   }
+  for (TSoundSource* deck : links_.Deck)
+    if (deck) deck->OnTrackUnload = nullptr;
   links_.Deck = {};
   links_.Equaliser = {};
   links_.Mixer = nullptr;
@@ -151,9 +168,6 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
   both("Deck#SearchNextClick", [this](int d, int) { SearchNextClick(d); });
   both("Deck#SearchNextUnClick", [this](int d, int) { SearchNextUnClick(d); });
   both("Position_#Track", [this](int d, int) { Position_Track(d); });
-  // The load buttons take their song from the shown list; without a list
-  // view, songs load by dropping files or from the command line.
-  both("Load#", [](int, int) {});
   both("Loop_In_End_#Click", [this](int d, int) { Loop_In_End_Click(d); });
   both("ExitLOOP_#Click", [this](int d, int) { ExitLOOP_Click(d); });
   both("LOOP_PREV_#Click", [this](int d, int) { LOOP_PREV_Click(d); });
@@ -182,8 +196,6 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
     t.FillHandler(ForLetter("KAVdisp#MOVE", letter), [this, d](int, int) {
       if (Attached()) KAVdispMOVE(d);
     });
-    // Songs dragged from a list view: the list view handles its own drag and drop.
-    t.FillHandler(ForLetter("DroppedOn#", letter), [](int, int) {});
   }
   both("Volume_#Change", [this](int d, int) { Volume_Change(d); });
   both("Gain_#Change", [this](int d, int) { Gain_Change(d); });
@@ -276,6 +288,21 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+  if (!Attached() || !lists_->FormKeyDown(event)) TSkinWindow::keyPressEvent(event);
+}
+
+void TMainForm::keyReleaseEvent(QKeyEvent* event) {
+  if (!Attached() || !lists_->FormKeyUp(event)) TSkinWindow::keyReleaseEvent(event);
+}
+
+void TMainForm::wheelEvent(QWheelEvent* event) {
+  if (Attached() && lists_->Wheel(event))
+    event->accept();
+  else
+    TSkinWindow::wheelEvent(event);
+}
+
 int TMainForm::DeckUnderPoint(int x) const { return x < width() / 2 ? 0 : 1; }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -286,6 +313,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   }
   auto* widget = static_cast<QWidget*>(watched);
   auto* drop = static_cast<QDropEvent*>(event);
+  // The song list and the browser take their own drops.
+  if (lists_->IsListWidget(widget)) return false;
   if (widget->window() != this || !drop->mimeData()->hasUrls()) return false;
   for (const QUrl& url : drop->mimeData()->urls()) {
     if (!url.isLocalFile()) continue;

@@ -11,6 +11,7 @@
 
 #include "app/ConfigValues.h"
 #include "app/MainForm.h"
+#include "app/MainFormLists.h"
 #include "decoding/cda/DecoderCDA.h"
 #include "engine/SoundSource.h"
 #include "skin/LanguageTables.h"
@@ -38,7 +39,7 @@ void TMainForm::Play_but_Click(int d) {
   if ((logic == 1 || logic == 2) && !deck.Playing.load()) RefreshCueButtons();
 }
 
-bool TMainForm::load_but_Click(int d, const std::string& file) {
+bool TMainForm::load_but_Click(int d, const std::string& file, const std::string& listName) {
   std::error_code ec;
   if (file.empty() || !(std::filesystem::is_regular_file(file, ec) || LooksLikeCDTrack(file))) return false;
   TSoundSource& deck = Deck(d);
@@ -53,9 +54,11 @@ bool TMainForm::load_but_Click(int d, const std::string& file) {
         QMessageBox::Ok)
       return false;
   }
-  // Until tags are read, the display name is the file name without its extension.
-  const std::string displayName = QFileInfo(QString::fromStdString(file)).completeBaseName().toStdString();
+  // A file loaded directly is named as its list row would be, and goes into History.
+  const std::string displayName =
+      listName.empty() ? SongDisplayTexts(file, true, lists_->Source).DisplayName : listName;
   if (!deck.Load(file)) return false;
+  if (listName.empty()) lists_->AppendFileToHistory(file);
   if (links_.Config && links_.Config->ResetDeckAfterLoad) {
     ui.SlowResetPending = false;
     SetSliderValue(ui.A.pitch, 0);

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "app/MainForm.h"
+#include "app/MainFormLists.h"
 #include "engine/Mixer.h"
 #include "engine/Recorder.h"
 #include "engine/SoundSource.h"
@@ -75,6 +76,8 @@ void TMainForm::PeriodicUpdate() {
     ++state_.TickCount;
   }
   ++state_.Ticks;
+  // 13. The song list's auto-repeat and drag scrolling.
+  lists_->Tick();
   // 14. Scratch buttons.
   if (state_.TickCount % 4 == 0) {
     for (int d = 0; d < 2; ++d) Button(state_.Deck[d].A.scratch).SetLit(decks[d]->ScratchMode.load());

@@ -12,6 +12,7 @@
 #include "app/ConfigurationDialog.h"
 #include "app/KeyboardHook.h"
 #include "app/MainForm.h"
+#include "app/MainFormLists.h"
 #include "app/MainThreadDispatcher.h"
 #include "app/MidiControl.h"
 #include "app/RegQZ.h"
@@ -86,10 +87,10 @@ const std::vector<TRequiredFile>& TZondaApp::RequiredFiles() {
       {"/libilvex.so", true},
       {"/libtorvane.so", false},
       {"/exclude_plugins.txt", false},
-      {"/lists/default.lst", false},
-      {"/lists/list1.lst", false},
-      {"/lists/list2.lst", false},
-      {"/lists/lists.ssa", false},
+      {"/lists/default.lst", true},
+      {"/lists/list1.lst", true},
+      {"/lists/list2.lst", true},
+      {"/lists/lists.ssa", true},
       {"/libombrel.so", true},
       {"/zonda.url", false},
       {"/quarnet.url", false},
@@ -186,6 +187,8 @@ int TZondaApp::Start(const TStartOptions& options) {
   links.EngineRunning = &engineRunning_;
   links.FormClose = [this] { FormClose(); };
   form_->AttachProgram(*actions_, std::move(links));
+  // The lists (the main window's creation loads them).
+  form_->Lists().LoadAllLists();
   // 22. Stored settings through their handlers, the skin and the language.
   config_.Read(*reg_);
   // The learned keys and MIDI assignments, over the actions' own.
@@ -453,7 +456,8 @@ void TZondaApp::FormClose() {
     configuration_->AllowClose();
     configuration_->close();
   }
-  // 6. Lists (with the lists unit), then the settings and the shortcuts.
+  // 6. Lists, then the settings and the shortcuts.
+  if (form_) form_->Lists().SaveAllLists();
   if (form_ && reg_) {
     form_->SaveConfiguration(*reg_);
     if (actions_) SaveShortcuts(*actions_, ProgramPath(kLastShortcuts));

@@ -164,6 +164,7 @@ bool TSkinLoader::LoadSkin(const std::string& basePath) {
   }
   skinLoaded_ = true;
   if (host_) host_->update();
+  if (OnSkinLoaded) OnSkinLoaded();
   return true;
 }
 

@@ -21,6 +21,7 @@
 // Main thread only.
 #include <QImage>
 #include <QRect>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +126,9 @@ class TSkinLoader {
   const TSkinListPlacement& ListPlacement() const { return list_; }
   const TSkinSearchPlacement& SearchPlacement() const { return search_; }
   const TSkinListsViewParams& ListsView() const { return listsView_; }
+  // Runs after every skin load that reached the end of its description
+  // (the host places the list view, search box and browser then).
+  std::function<void()> OnSkinLoaded;
 
  private:
   void DestroyControls();

@@ -415,7 +415,7 @@ TEST_F(DeckControls, ReplacingAnAudibleSongAsksUnlessItIsAboutToEnd) {
   EXPECT_EQ(Text("decka_songname").Text(), "LOADING ...");
   ASSERT_TRUE(WaitUntil([&] { return !deckA_.LoadPending.load(); }));
   Tick();
-  EXPECT_EQ(Text("decka_songname").Text(), "SECOND");
+  EXPECT_EQ(Text("decka_songname").Text(), "SECOND.WAV");
 }
 
 TEST_F(DeckControls, ALoadErrorShowsInTheSongName) {

@@ -306,7 +306,7 @@ TEST(Program, KeyboardShortcutsAndDroppedFilesReachTheDecks) {
   ASSERT_EQ(b.FileName, track) << "accepted " << drop.isAccepted();
   ASSERT_TRUE(WaitFor([&] { return b.LoadOk.load() && b.LoadAnnounced.load(); }));
   EXPECT_EQ(b.FileName, track);
-  EXPECT_EQ(z.Actions()->Text(z.Actions()->FindTextAction("deckb_songname")).Text(), "DROP");
+  EXPECT_EQ(z.Actions()->Text(z.Actions()->FindTextAction("deckb_songname")).Text(), "DROP.WAV");
 
   // Over deck A's beat display, which takes drops itself: deck A.
   {
