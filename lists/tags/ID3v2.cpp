@@ -160,14 +160,14 @@ std::optional<TDecoded> DecodeFrame(const TID3v2Frame& f, int version, int slot)
 // Genre text without the "(17)" references in front; a bare reference or
 // number gives the ID3v1 genre's name.
 std::string GenreText(const std::string& raw) {
-  const std::size_t close = raw.rfind(')');
-  std::string text = close == std::string::npos ? raw : TrimTag(std::string_view(raw).substr(close + 1));
-  if (!text.empty()) return text;
   std::string_view number = raw;
-  if (number.size() >= 2 && number.front() == '(') number = number.substr(1, number.find(')') - 1);
-  const int id = ParseTrackNumber(number, 255);
-  if (id > 0 || number == "0") return std::string(TID3v1::GenreName(id));
-  return {};
+  if (number.size() >= 3 && number.front() == '(' && number.back() == ')') number = number.substr(1, number.size() - 2);
+  if (!number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos) {
+    const int id = ParseTrackNumber(number, 255);
+    if (id > 0 || number == "0") return std::string(TID3v1::GenreName(id));
+  }
+  const std::size_t close = raw.rfind(')');
+  return close == std::string::npos ? raw : TrimTag(std::string_view(raw).substr(close + 1));
 }
 
 // The first `chars` characters of a UTF-8 text.
