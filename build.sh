@@ -22,6 +22,7 @@ PACKAGES=(
   libvorbis-dev librtmidi-dev ladspa-sdk liblilv-dev lv2-dev libcdio-paranoia-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libsqlite3-dev
   lame mpg123 libmpg123-dev sox twolame ffmpeg vorbis-tools
+  libtag1-dev libogg-dev python3-mutagen
 )
 
 install_deps() {
