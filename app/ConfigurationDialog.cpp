@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "control/KeyNames.h"
+#include "control/ShortcutsFile.h"
 #include "platform/ProgramDir.h"
 #include "skin/ActionTables.h"
 #include "skin/LanguageTables.h"
@@ -51,7 +54,7 @@ void Run(const std::function<void()>& hook) {
 }  // namespace
 
 TConfiguration::TConfiguration(TConfigValues& config, TConfigurationHooks hooks, std::vector<std::string> skinNames,
-                               const TActionTables& actions, const TLanguageTables* language, QWidget* parent)
+                               TActionTables& actions, const TLanguageTables* language, QWidget* parent)
     : QDialog(parent),
       config_(config),
       hooks_(std::move(hooks)),
@@ -265,16 +268,39 @@ QWidget* TConfiguration::MidiPage() {
   table->setObjectName("ActionsShortcutsList");
   table->setHorizontalHeaderLabels({"Action", "Shortcut"});
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setSelectionMode(QAbstractItemView::SingleSelection);
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setShowGrid(true);
   table->setColumnWidth(0, 130);
   table->setColumnWidth(1, 130);
-  for (const TButtonAction& b : actions_.Buttons()) {
-    const int r = table->rowCount();
-    table->insertRow(r);
-    table->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(b.Name())));
-    table->setItem(r, 1, new QTableWidgetItem(QString()));
+  auto* waiting = MakeLabel(page, "WaitingLabel",
+                            QString::fromStdString(Text("config_waitingevents", "waiting shortcuts . . .")));
+  waiting->hide();
+  auto* commands = new QHBoxLayout;
+  const struct { const char* name; const char* caption; std::function<void()> run; } buttons[] = {
+      {"LearnButton", "Learn shortcuts", [this] { ToggleLearnMode(); }},
+      {"ResetButton", "Reset", [this] { ResetShortcut(); }},
+      {"ResetAllButton", "Reset all", [this] { ResetAllShortcuts(); }},
+      {"LoadButton", "Load", [this] {
+         const QString f = QFileDialog::getOpenFileName(this, "Load MIDI / KB Shortcuts", {}, "Shortcuts (*.XML *.xml)");
+         if (!f.isEmpty() && LoadShortcuts(actions_, f.toStdString())) FillShortcutTable();
+       }},
+      {"SaveButton", "Save", [this] {
+         QString f = QFileDialog::getSaveFileName(this, "Save MIDI / KB Shortcuts", {}, "Shortcuts (*.XML *.xml)");
+         if (f.isEmpty()) return;
+         if (!f.endsWith(".xml", Qt::CaseInsensitive)) f += ".XML";
+         if (!SaveShortcuts(actions_, f.toStdString()))
+           QMessageBox::warning(this, "Zonda", "Cannot write " + f);
+       }},
+  };
+  for (const auto& b : buttons) {
+    auto* button = new QPushButton(b.caption, page);
+    button->setObjectName(b.name);
+    connect(button, &QPushButton::clicked, this, b.run);
+    commands->addWidget(button);
   }
+  grid->addWidget(waiting, 10, 0, 1, 3);
+  grid->addLayout(commands, 11, 0, 1, 3);
   grid->addWidget(table, 9, 0, 1, 3);
   return page;
 }
@@ -313,8 +339,105 @@ void TConfiguration::ShowSettings() {
     button->setCurrentIndex(std::max(0, button->findText(QString::fromStdString(c.AssignButt[size_t(k)]))));
   }
   FillMidiPorts();
+  FillShortcutTable();
   showing_ = false;
   RefreshCaptions();
+}
+
+void TConfiguration::RefreshRow(int row) {
+  auto* table = findChild<QTableWidget*>("ActionsShortcutsList");
+  const int sliders = int(actions_.Sliders().size());
+  std::string name, keys;
+  if (row < sliders) {
+    TSliderAction& s = actions_.Slider(row);
+    s.SetShortcutText(SliderShortcutText(s));
+    name = s.Name();
+    keys = SliderKeyColumn(s);
+  } else {
+    TButtonAction& b = actions_.Button(row - sliders);
+    b.SetShortcutText(ButtonShortcutText(b));
+    name = b.Name();
+    keys = ButtonKeyColumn(b);
+  }
+  table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(name)));
+  table->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(keys)));
+}
+
+void TConfiguration::FillShortcutTable() {
+  const int rows = int(actions_.Sliders().size() + actions_.Buttons().size());
+  for (int r = 0; r < rows; ++r) RefreshRow(r);
+}
+
+void TConfiguration::ToggleLearnMode() {
+  learning_ = !learning_;
+  auto* learn = findChild<QPushButton*>("LearnButton");
+  learn->setText(QString::fromStdString(learning_ ? Text("config_stoplearning", "Stop learning")
+                                                  : Text("config_learnevents", "Learn shortcuts")));
+  QLabel* waiting = Label("WaitingLabel");
+  waiting->setText(QString::fromStdString(Text("config_waitingevents", "waiting shortcuts . . .")));
+  waiting->setVisible(learning_);
+  if (hooks_.SetLearner) {
+    hooks_.SetLearner(learning_ ? std::function<void(uint16_t, uint8_t)>([this](uint16_t k, uint8_t m) { LearnKey(k, m); })
+                                : std::function<void(uint16_t, uint8_t)>());
+  }
+}
+
+void TConfiguration::LearnKey(uint16_t key, uint8_t modifiers) {
+  const int row = findChild<QTableWidget*>("ActionsShortcutsList")->currentRow();
+  if (row < 0) return;
+  Label("WaitingLabel")->setText(QString::fromStdString(KeyText(key, modifiers)));
+  const int sliders = int(actions_.Sliders().size());
+  if (row < sliders) {
+    // Two presses: decrease, then increase; a third starts over.
+    TSliderAction& s = actions_.Slider(row);
+    if ((s.DecreaseKey == 0) == (s.IncreaseKey == 0)) {
+      s.DecreaseKey = key;
+      s.DecreaseModifiers = modifiers;
+      s.IncreaseKey = 0;
+      s.IncreaseModifiers = 0;
+    } else {
+      s.IncreaseKey = key;
+      s.IncreaseModifiers = modifiers;
+    }
+  } else {
+    TButtonAction& b = actions_.Button(row - sliders);
+    b.Key = key;
+    b.KeyModifiers = modifiers;
+  }
+  RefreshRow(row);
+}
+
+void TConfiguration::ResetShortcut() {
+  const int row = findChild<QTableWidget*>("ActionsShortcutsList")->currentRow();
+  if (row < 0) return;
+  const int sliders = int(actions_.Sliders().size());
+  if (row < sliders) {
+    TSliderAction& s = actions_.Slider(row);
+    s.DecreaseKey = s.IncreaseKey = 0;
+    s.DecreaseModifiers = s.IncreaseModifiers = 0;
+  } else {
+    TButtonAction& b = actions_.Button(row - sliders);
+    b.Key = 0;
+    b.KeyModifiers = 0;
+  }
+  RefreshRow(row);
+}
+
+void TConfiguration::ResetAllShortcuts(bool ask) {
+  if (ask && QMessageBox::warning(this, "Zonda",
+                                  QString::fromStdString(Text("config_confirmresetall",
+                                                              "Reset all keyboard shortcuts?")),
+                                  QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+    return;
+  for (TSliderAction& s : actions_.Sliders()) {
+    s.DecreaseKey = s.IncreaseKey = 0;
+    s.DecreaseModifiers = s.IncreaseModifiers = 0;
+  }
+  for (TButtonAction& b : actions_.Buttons()) {
+    b.Key = 0;
+    b.KeyModifiers = 0;
+  }
+  FillShortcutTable();
 }
 
 void TConfiguration::FillMidiPorts() {
@@ -370,6 +493,7 @@ void TConfiguration::ShowFor(QWidget* owner) {
 }
 
 void TConfiguration::OkClick() {
+  if (learning_) ToggleLearnMode();
   Run(hooks_.Save);
   if (owner_) owner_->setEnabled(true);
   hide();
@@ -395,6 +519,7 @@ void TConfiguration::SetDefaultsClick() {
   if (oldCutoff != 0) Run(hooks_.CutoffMode);
   Run(hooks_.Assignments);
   Run(hooks_.Defaults);
+  FillShortcutTable();
   ShowSettings();
 }
 

@@ -47,12 +47,14 @@ struct TConfigurationHooks {
   std::function<std::vector<std::string>(bool input)> MidiPorts;  // the system's ports now
   std::function<void()> MidiChoice;      // MidiInputPort / MidiOutputPort changed
   std::function<std::string()> MidiStatus;
+  // Learn mode: keys go to the given function (null: back to the actions).
+  std::function<void(std::function<void(uint16_t, uint8_t)>)> SetLearner;
 };
 
 class TConfiguration : public QDialog {
  public:
   TConfiguration(TConfigValues& config, TConfigurationHooks hooks, std::vector<std::string> skinNames,
-                 const TActionTables& actions, const TLanguageTables* language, QWidget* parent = nullptr);
+                 TActionTables& actions, const TLanguageTables* language, QWidget* parent = nullptr);
 
   // Shows the window over owner, which stays disabled until OK.
   void ShowFor(QWidget* owner);
@@ -63,6 +65,15 @@ class TConfiguration : public QDialog {
   // Defaults: every setting of the general page back to its default
   // through its handler; skin and language stay.
   void SetDefaultsClick();
+  // The MIDI / Shortcuts page's commands.
+  void ToggleLearnMode();
+  bool Learning() const { return learning_; }
+  // A key pressed in learn mode, for the selected row of the shortcut table.
+  void LearnKey(uint16_t key, uint8_t modifiers);
+  void ResetShortcut();
+  void ResetAllShortcuts(bool ask = true);
+  // The shortcut table's rows from the actions (sliders first, then buttons).
+  void FillShortcutTable();
   // Shutdown: from now on the window may close.
   void AllowClose() { closing_ = true; }
 
@@ -89,11 +100,13 @@ class TConfiguration : public QDialog {
   TConfigValues& config_;
   TConfigurationHooks hooks_;
   std::vector<std::string> skinNames_;
-  const TActionTables& actions_;
+  TActionTables& actions_;
   const TLanguageTables* language_;
   QWidget* owner_ = nullptr;
   bool closing_ = false;
   bool showing_ = false;  // the controls are being set: no handler runs
+  bool learning_ = false;
+  void RefreshRow(int row);
 };
 
 // The About window: program, version, the libraries in use and their licences.

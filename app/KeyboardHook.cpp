@@ -89,6 +89,11 @@ bool TKeyboardHook::eventFilter(QObject* watched, QEvent* event) {
   const uint16_t vk = VirtualKeyFromQt(key->key(), key->modifiers() & Qt::KeypadModifier);
   if (vk == 0) return false;
   const uint8_t mods = ModifierBitsFromQt(key->modifiers());
+  if (Learn) {
+    if (vk >= 0x10 && vk <= 0x12) return false;  // Shift, Ctrl or Alt alone
+    if (type == QEvent::KeyPress && !key->isAutoRepeat()) Learn(vk, mods);
+    return true;
+  }
   bool taken = false;
   if (type == QEvent::KeyPress) {
     if (!key->isAutoRepeat()) {

@@ -15,6 +15,7 @@
 // Main thread only.
 #include <QObject>
 #include <cstdint>
+#include <functional>
 
 namespace zonda {
 
@@ -31,6 +32,9 @@ class TKeyboardHook : public QObject {
   explicit TKeyboardHook(TActionTables& actions) : actions_(actions) {}
   // False while the program should not react to keys (a dialog with text entry).
   bool Enabled = true;
+  // Learn mode: every key press (but Shift, Ctrl or Alt alone) goes here
+  // with its modifier bits instead of to the actions; releases are dropped.
+  std::function<void(uint16_t key, uint8_t modifiers)> Learn;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -17,6 +17,7 @@
 #include "app/MidiControl.h"
 #include "app/RegQZ.h"
 #include "app/SingleInstance.h"
+#include "control/KeyNames.h"
 #include "control/ShortcutsFile.h"
 #include "dsp/FFTFilter.h"
 #include "engine/AudioOutput.h"
@@ -193,6 +194,7 @@ int TZondaApp::Start(const TStartOptions& options) {
   config_.Read(*reg_);
   // The learned keys and MIDI assignments, over the actions' own.
   LoadShortcuts(*actions_, ProgramPath(kLastShortcuts));
+  RefreshShortcutTexts(*actions_);
   ApplySettings();
   CreateMidi();
   CreateConfiguration();
@@ -397,13 +399,19 @@ void TZondaApp::CreateConfiguration() {
       SaveShortcuts(*actions_, ProgramPath(kLastShortcuts));
     }
   };
-  h.Defaults = [this] { LoadShortcuts(*actions_, ProgramPath("/shortcuts/default_shortcuts.xml")); };
+  h.Defaults = [this] {
+    LoadShortcuts(*actions_, ProgramPath("/shortcuts/default_shortcuts.xml"));
+    RefreshShortcutTexts(*actions_);
+  };
   h.Assignments = [this] { ApplyMidiAssignments(); };
   h.MidiPorts = [](bool input) { return input ? ListMidiInputs() : ListMidiOutputs(); };
   h.MidiChoice = [this] {
     if (midi_) midi_->Choose(config_.MidiInputPort, config_.MidiOutputPort);
   };
   h.MidiStatus = [this] { return midi_ ? midi_->StatusText() : std::string(); };
+  h.SetLearner = [this](std::function<void(uint16_t, uint8_t)> learn) {
+    if (hook_) hook_->Learn = std::move(learn);
+  };
   std::vector<std::string> names;
   for (const TDataSkin& skin : skins_) names.push_back(skin.DisplayText);
   configuration_ = std::make_unique<TConfiguration>(config_, std::move(h), std::move(names), *actions_,

@@ -14,7 +14,7 @@
 
 #include "lists/ListSet.h"
 #include "lists/Lista.h"
-#include "lists/TagFields.h"
+#include "lists/tags/TagFields.h"
 
 namespace zonda {
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 
 #include "app/ConfigurationDialog.h"
@@ -133,6 +134,61 @@ TEST(Configuration, ControlsApplyAtOnceDefaultsResetOkSaves) {
     z.MainForm()->ClosingConfirmed = true;
     z.MainForm()->close();
   }
+}
+
+TEST(Configuration, LearnModeAssignsPressedKeysToTheSelectedRow) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst;
+  TZondaApp z;
+  ASSERT_EQ(z.Start({}), -1);
+  TConfiguration& cfg = *z.Configuration();
+  ClickSkinButton(z, "menu");
+  auto* table = cfg.findChild<QTableWidget*>("ActionsShortcutsList");
+  ASSERT_NE(table, nullptr);
+  TActionTables& t = *z.Actions();
+  const int sliders = int(t.Sliders().size());
+  const int play = t.FindButtonAction("deckb_play_pause");
+  const int pitch = t.FindSliderAction("decka_pitch");
+  auto select = [&](int row) {
+    table->scrollToItem(table->item(row, 0));
+    const QRect r = table->visualItemRect(table->item(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, r.center());
+    ASSERT_EQ(table->currentRow(), row);
+  };
+  QTest::mouseClick(cfg.findChild<QPushButton*>("LearnButton"), Qt::LeftButton);
+  ASSERT_TRUE(cfg.Learning());
+  EXPECT_TRUE(cfg.Label("WaitingLabel")->isVisible());
+
+  // A button row: Ctrl alone assigns nothing, Ctrl + A does.
+  select(sliders + play);
+  QTest::keyClick(table, Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_EQ(t.Button(play).Key, 0);
+  QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(t.Button(play).Key, 65);
+  EXPECT_EQ(t.Button(play).KeyModifiers, TButtonAction::kCtrl);
+  EXPECT_EQ(table->item(sliders + play, 1)->text(), "Ctrl + A");
+  EXPECT_EQ(t.Button(play).ShortcutText(), "<Ctrl + A>");
+
+  // A slider row: decrease, then increase; a third key starts over.
+  select(pitch);
+  QTest::keyClick(table, Qt::Key_Z);
+  QTest::keyClick(table, Qt::Key_X);
+  EXPECT_EQ(t.Slider(pitch).DecreaseKey, 'Z');
+  EXPECT_EQ(t.Slider(pitch).IncreaseKey, 'X');
+  EXPECT_EQ(table->item(pitch, 1)->text(), "Z, X");
+  QTest::keyClick(table, Qt::Key_C);
+  EXPECT_EQ(t.Slider(pitch).DecreaseKey, 'C');
+  EXPECT_EQ(t.Slider(pitch).IncreaseKey, 0);
+
+  // OK ends learn mode and saves the shortcuts file.
+  QTest::mouseClick(cfg.findChild<QPushButton*>("OK"), Qt::LeftButton);
+  EXPECT_FALSE(cfg.Learning());
+  const std::vector<uint8_t> file = ReadAll(inst.Tree() + "/shortcuts/lastest_shortcuts.xml");
+  EXPECT_NE(std::string(file.begin(), file.end()).find("action=\"deckb_play_pause\" key=\"65\" ctrl=\"yes\""),
+            std::string::npos);
+  z.MainForm()->ClosingConfirmed = true;
+  z.MainForm()->close();
 }
 
 }  // namespace
