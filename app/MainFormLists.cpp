@@ -219,6 +219,8 @@ void TMainFormLists::PlaceFromSkin() {
     view_->CaptureImage(0, skin.SkinImage(), p.Rect, qRgb(255, 255, 255), false);
     view_->show();
     view_->Redraw();
+  } else {
+    view_->hide();
   }
   const TSkinSearchPlacement& sp = skin.SearchPlacement();
   if (sp.Placed && sp.Rect.width() > 0 && sp.Rect.height() > 0) {
@@ -235,12 +237,16 @@ void TMainFormLists::PlaceFromSkin() {
     search_->setFrame(false);
     if (!searchMode_) search_->setText(QString::fromStdString(Text("main_pressspace", "Press SPACE to search")));
     search_->show();
+  } else {
+    search_->hide();
   }
   const TSkinListsViewParams& lv = skin.ListsView();
   if (lv.Placed && lv.Rect.width() > 0 && lv.Rect.height() > 0) {
     browser_->ApplyStyle(lv, &skin.SkinImage());
     browser_->setGeometry(lv.Rect);
     browser_->show();
+  } else {
+    browser_->hide();
   }
 }
 

@@ -27,6 +27,8 @@
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
 #include "app/ZondaApp.h"
+#include "lists/ListSet.h"
+#include "lists/SongListTemplate.h"
 #include "engine/Recorder.h"
 #include "engine/SoundSource.h"
 #include "platform/ProgramDir.h"
@@ -412,6 +414,51 @@ TEST(Program, SyncButtonLinesUpTheKicksOfBothDecks) {
   ASSERT_GE(kicksB.size(), 8u);
   EXPECT_LT(WorstOnsetGapBeats(kicksA, kicksB, 0, BeatFramesOf(127.3)), 1.0 / 32);
   EXPECT_LE(std::abs(z.MainForm()->State().BeatDiff), 3);
+}
+
+// The library through the real executable: what is in the lists at start is
+// there after a SIGTERM exit, and History (which the command-line song went
+// into) is empty again.
+TEST(Program, TheExecutableKeepsTheLibraryAndEmptiesHistoryAtExit) {
+  App();
+  TInstallation inst;
+  const std::string track = inst.File("b.wav");
+  WriteDeckWav(track, SineStereo(44100 * 2, 440, 440, 0.5));
+  const std::string folder = inst.Tree() + "/lists";
+  {
+    TListVector lists;
+    ASSERT_TRUE(LoadAllListsFrom(folder, lists).empty());
+    TLista& database = lists.ListAt(1);
+    for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
+      database.AddRow();
+      database.SetCell(database.RowCount(), ColName, name);
+      database.SetCell(database.RowCount(), ColPath, std::string("/music/") + name);
+    }
+    ASSERT_TRUE(SaveAllListsTo(folder, lists).empty());
+  }
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setenv("ZONDA_AUDIO", "null", 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string exe = inst.Tree() + "/zonda";
+    execl(exe.c_str(), exe.c_str(), "--deck-a", track.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const bool up = WaitFor([&] { return inst.Settings().find("SkinNumber=") != std::string::npos; }, 30000);
+  QTest::qWait(300);
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(up);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  TListVector after;
+  ASSERT_TRUE(LoadAllListsFrom(folder, after).empty());
+  ASSERT_EQ(after.ListCount(), 4);
+  EXPECT_EQ(after.ListAt(1).RowCount(), 3);
+  EXPECT_EQ(after.ListAt(1).GetCell(2, ColName), "two.mp3");
+  EXPECT_EQ(after.ListAt(2).RowCount(), 0);
+  EXPECT_EQ(after.ListAt(2).Name, "History");
 }
 
 }  // namespace
