@@ -273,6 +273,7 @@ QWidget* TConfiguration::MidiPage() {
   table->setShowGrid(true);
   table->setColumnWidth(0, 130);
   table->setColumnWidth(1, 130);
+  table->setRowCount(int(actions_.Sliders().size() + actions_.Buttons().size()));
   auto* waiting = MakeLabel(page, "WaitingLabel",
                             QString::fromStdString(Text("config_waitingevents", "waiting shortcuts . . .")));
   waiting->hide();

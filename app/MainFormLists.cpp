@@ -26,6 +26,7 @@
 
 #include "app/MainForm.h"
 #include "decoding/DataProvider.h"
+#include "decoding/cda/DecoderCDA.h"
 #include "engine/Mixer.h"
 #include "engine/PreviewMonitor.h"
 #include "engine/SongSettings.h"
@@ -89,6 +90,13 @@ TMainFormLists::TMainFormLists(TMainForm& form) : QObject(&form), form_(form) {
   browser_ = std::make_unique<TSKINTreeNode>(&form.Canvas());
   browser_->hide();
   browser_->AcceptedDragMime = kListRowsMime;
+  // Optical drives show even without a mounted disc: an audio CD has no file
+  // system, its tracks are listed from its table of contents.
+  browser_->Places = [] {
+    std::vector<TSKINTreeNode::Place> places = TSKINTreeNode::SystemPlaces();
+    for (const std::string& drive : CDDrives()) places.push_back({"CD " + drive, drive, true});
+    return places;
+  };
   Source.LookupBPM = [](const std::string& file) { return LookupSongBPM(file); };
   Source.Supported = [](const std::string& ext) { return IsSupportedExtension(ext); };
   ExportFolder = ProgramDir();
@@ -787,7 +795,12 @@ void TMainFormLists::ListEndChange() {
     TLista& explorer = *view_->GetList(kExplorer);
     view_->BeginUpdate();
     explorer.ClearRows();
-    AddFolderFiles(explorer, line->Path, false, Source);
+    std::error_code ec;
+    if (line->Kind == TBrowserLine::OpticalDrive && !fs::is_directory(fs::path(line->Path), ec)) {
+      for (const std::string& track : CDTrackNames(line->Path)) AddFileToList(explorer, track, false, Source);
+    } else {
+      AddFolderFiles(explorer, line->Path, false, Source);
+    }
     view_->EndUpdate();
   }
   view_->SelectList(target);

@@ -63,6 +63,8 @@ void TMainForm::KILL_Click(int d, int band) {
   TDeckUi& ui = state_.Deck[d];
   ui.Kill[static_cast<size_t>(band)] = Button(ui.A.kill[static_cast<size_t>(band)]).Selected();
   EqChange(d, band);
+  // Kill lamps: deck A high/mid/low 22/23/24, deck B 14/15/16 (band 0 is low).
+  if (links_.Lamp) links_.Lamp((d == 0 ? 24 : 16) - band, ui.Kill[static_cast<size_t>(band)]);
 }
 
 void TMainForm::OpenLineMouseDown(int d) {
@@ -108,10 +110,12 @@ void TMainForm::phones_split_unclick() {
 
 void TMainForm::SetOnAir() {
   if (links_.Mixer) links_.Mixer->SetOnAir(Button(state_.onAir).Selected());
+  if (links_.Lamp) links_.Lamp(7, Button(state_.onAir).Selected());
 }
 
 void TMainForm::SetTalkOver() {
   if (links_.Mixer) links_.Mixer->SetTalkOver(Button(state_.talkOver).Selected());
+  if (links_.Lamp) links_.Lamp(8, Button(state_.talkOver).Selected());
 }
 
 void TMainForm::FILTER_Change(int d) {

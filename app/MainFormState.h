@@ -35,6 +35,8 @@ struct TMainFormLinks {
   const std::atomic<uint8_t>* EngineRunning = nullptr;
   // Asks no question (the exit was confirmed); runs the shutdown.
   std::function<void()> FormClose;
+  // The DJ controller's lamp (1..25) on or off; sent only on a change.
+  std::function<void(int lamp, bool on)> Lamp;
 };
 
 // Action indexes of one deck, looked up once.

@@ -97,6 +97,13 @@ void TMainForm::PeriodicUpdate() {
     for (int d = 0; d < 2; ++d) {
       const bool lineIn = links_.Mixer && links_.Mixer->Channels[static_cast<size_t>(d)].LineIn.load();
       Text(state_.Deck[d].A.analogIn).SetText(lineIn && state_.Blink ? "ANALOG IN" : "");
+      if (links_.Lamp) {
+        // The controller: line input lamps 2 (A) and 1 (B); the jog lamp on
+        // while the jog holds the platter, blinking in scratch mode.
+        const TSoundSource& deck = *links_.Deck[static_cast<size_t>(d)];
+        links_.Lamp(d == 0 ? 2 : 1, lineIn);
+        links_.Lamp(d == 0 ? 19 : 11, deck.JogActive.load() || (deck.ScratchMode.load() && state_.Blink));
+      }
       CueHoldTick(d);
     }
   }

@@ -187,6 +187,9 @@ int TZondaApp::Start(const TStartOptions& options) {
   links.Language = language_.get();
   links.EngineRunning = &engineRunning_;
   links.FormClose = [this] { FormClose(); };
+  links.Lamp = [this](int lamp, bool on) {
+    if (midi_) midi_->Mapping().SetControllerLamp(lamp, on);
+  };
   form_->AttachProgram(*actions_, std::move(links));
   // The lists (the main window's creation loads them).
   form_->Lists().LoadAllLists();

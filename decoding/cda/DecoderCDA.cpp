@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -51,16 +52,48 @@ std::string CDDriveFromName(const std::string& fileName) {
   return slash == std::string::npos ? std::string() : fileName.substr(0, slash);
 }
 
+// libcdio's own messages stay quiet wherever it is called first.
+static void QuietenLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] { cdio_log_set_handler(QuietLog); });
+}
+
 bool LooksLikeCDTrack(const std::string& fileName) {
   const std::string drive = CDDriveFromName(fileName);
   std::error_code ec;
   return EndsWithCda(fileName) && !drive.empty() && std::filesystem::exists(std::filesystem::u8path(drive), ec);
 }
 
-TDecoderCDA::TDecoderCDA() {
-  static std::once_flag once;
-  std::call_once(once, [] { cdio_log_set_handler(QuietLog); });
+std::vector<std::string> CDDrives() {
+  QuietenLibrary();
+  std::vector<std::string> drives;
+  char** list = cdio_get_devices(DRIVER_DEVICE);
+  for (char** d = list; d != nullptr && *d != nullptr; ++d) drives.emplace_back(*d);
+  if (list != nullptr) cdio_free_device_list(list);
+  return drives;
 }
+
+std::vector<std::string> CDTrackNames(const std::string& drive) {
+  QuietenLibrary();
+  std::vector<std::string> names;
+  std::error_code ec;
+  if (drive.empty() || !std::filesystem::exists(std::filesystem::u8path(drive), ec)) return names;
+  CdIo_t* cdio = cdio_open(drive.c_str(), cdio_is_device(drive.c_str(), DRIVER_DEVICE) ? DRIVER_DEVICE : DRIVER_UNKNOWN);
+  if (cdio == nullptr) return names;
+  const track_t first = cdio_get_first_track_num(cdio), last = cdio_get_last_track_num(cdio);
+  if (first != CDIO_INVALID_TRACK && last != CDIO_INVALID_TRACK) {
+    for (int t = first; t <= last && t <= 99; ++t) {
+      if (cdio_get_track_format(cdio, static_cast<track_t>(t)) != TRACK_FORMAT_AUDIO) continue;
+      char name[16];
+      std::snprintf(name, sizeof name, "/Track%02d.cda", t);
+      names.push_back(drive + name);
+    }
+  }
+  cdio_destroy(cdio);
+  return names;
+}
+
+TDecoderCDA::TDecoderCDA() { QuietenLibrary(); }
 
 TDecoderCDA::~TDecoderCDA() { Close(); }
 

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "decoding/core/AudioDecoder.h"
 
@@ -34,6 +35,11 @@ int32_t CDTrackNumberFromName(const std::string& fileName);
 std::string CDDriveFromName(const std::string& fileName);
 // A ".cda" name whose drive or image exists (the track itself is no file).
 bool LooksLikeCDTrack(const std::string& fileName);
+// The system's optical drives (/dev/sr0 ...), whether or not they hold a disc.
+std::vector<std::string> CDDrives();
+// "<drive>/TrackNN.cda" for each audio track of the disc or image; empty
+// without a readable disc.
+std::vector<std::string> CDTrackNames(const std::string& drive);
 
 class TDecoderCDA : public TAudioDecoder {
  public:

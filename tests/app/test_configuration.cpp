@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 
@@ -144,6 +146,12 @@ TEST(Configuration, LearnModeAssignsPressedKeysToTheSelectedRow) {
   ASSERT_EQ(z.Start({}), -1);
   TConfiguration& cfg = *z.Configuration();
   ClickSkinButton(z, "menu");
+  auto* pages = cfg.findChild<QTabWidget*>("CfgPageControl");
+  ASSERT_NE(pages, nullptr);
+  QTabBar* bar = pages->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+  ASSERT_EQ(pages->currentIndex(), 1);
+  QTest::qWait(50);  // the page lays its table out
   auto* table = cfg.findChild<QTableWidget*>("ActionsShortcutsList");
   ASSERT_NE(table, nullptr);
   TActionTables& t = *z.Actions();
