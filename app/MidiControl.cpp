@@ -48,8 +48,11 @@ void TMidiControl::Choose(const std::string& inputPort, const std::string& outpu
 
 void TMidiControl::Poll() {
   // A port that went away is closed; one that came back is opened again.
-  const std::vector<std::string> inputs = ListMidiInputs();
-  const std::vector<std::string> outputs = ListMidiOutputs();
+  // JACK is asked only for a JACK port chosen or in use.
+  const bool jack = inputChoice_.rfind("jack:", 0) == 0 || outputChoice_.rfind("jack:", 0) == 0 ||
+                    input_.PortName().rfind("jack:", 0) == 0;
+  const std::vector<std::string> inputs = ListMidiInputs(jack);
+  const std::vector<std::string> outputs = ListMidiOutputs(jack);
   if (input_.IsOpen() && !Listed(inputs, input_.PortName())) input_.Close();
   if (!input_.IsOpen()) {
     const std::string in = inputChoice_.empty() ? FindMidiPort(inputs, kControllerName) : inputChoice_;

@@ -31,9 +31,10 @@ std::unique_ptr<Port> MakePort(RtMidi::Api api) {
 }
 
 template <class Port>
-std::vector<std::string> ListPorts() {
+std::vector<std::string> ListPorts(bool jack) {
   std::vector<std::string> names;
   for (const TApi& a : kApis) {
+    if (!jack && a.api == RtMidi::UNIX_JACK) continue;
     std::unique_ptr<Port> p = MakePort<Port>(a.api);
     if (!p) continue;
     try {
@@ -77,8 +78,8 @@ void OnMessage(double delta, std::vector<unsigned char>* message, void* user) {
 
 }  // namespace
 
-std::vector<std::string> ListMidiInputs() { return ListPorts<RtMidiIn>(); }
-std::vector<std::string> ListMidiOutputs() { return ListPorts<RtMidiOut>(); }
+std::vector<std::string> ListMidiInputs(bool jack) { return ListPorts<RtMidiIn>(jack); }
+std::vector<std::string> ListMidiOutputs(bool jack) { return ListPorts<RtMidiOut>(jack); }
 
 std::string FindMidiPort(const std::vector<std::string>& ports, const std::string& name) {
   for (const std::string& p : ports)

@@ -32,8 +32,10 @@ class RtMidiOut;
 namespace zonda {
 
 // Every input / output port the system offers now, as "<api>:<name>".
-std::vector<std::string> ListMidiInputs();
-std::vector<std::string> ListMidiOutputs();
+// Without jack only the ALSA sequencer is asked (asking JACK registers a
+// client with the server, which a poll should not do every time).
+std::vector<std::string> ListMidiInputs(bool jack = true);
+std::vector<std::string> ListMidiOutputs(bool jack = true);
 // The first port whose name contains the controller's name, or "".
 std::string FindMidiPort(const std::vector<std::string>& ports, const std::string& name);
 

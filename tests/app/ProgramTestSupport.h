@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/ProgramDir.h"
 #include "tests/support/TestFiles.h"
 
@@ -66,6 +70,30 @@ inline bool WaitFor(Pred pred, int ms = 20000) {
     QTest::qWait(5);
   }
   return true;
+}
+
+// The installed zonda executable started with a song on deck A (null audio
+// device, offscreen), until start-up has written its settings; then it gets
+// `signal` `settleMs` later. Returns waitpid's status, -1 when it never came up.
+template <class BeforeSignal>
+inline int RunExecutableUntilSignal(const TInstallation& inst, const std::string& track, int signal, int settleMs,
+                                    BeforeSignal beforeSignal) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    setenv("ZONDA_AUDIO", "null", 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string exe = inst.Tree() + "/zonda";
+    execl(exe.c_str(), exe.c_str(), "--deck-a", track.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const bool up = WaitFor([&] { return inst.Settings().find("SkinNumber=") != std::string::npos; }, 30000);
+  QTest::qWait(settleMs);
+  beforeSignal();
+  kill(pid, signal);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return up ? status : -1;
 }
 
 }  // namespace zonda::test

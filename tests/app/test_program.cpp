@@ -342,22 +342,9 @@ TEST(Program, TheExecutableStartsLoadsAndSavesOnSigterm) {
   TInstallation inst;
   const std::string track = inst.File("a.wav");
   WriteDeckWav(track, SineStereo(44100 * 5, 440, 440, 0.5));
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    setenv("ZONDA_AUDIO", "null", 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const std::string exe = inst.Tree() + "/zonda";
-    execl(exe.c_str(), exe.c_str(), "--deck-a", track.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
   // Up when the start-up has written its settings and the deck's song is known.
-  const bool up = WaitFor([&] { return inst.Settings().find("SkinNumber=") != std::string::npos; }, 30000);
-  QTest::qWait(300);
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(up);
+  const int status = RunExecutableUntilSignal(inst, track, SIGTERM, 300, [] {});
+  ASSERT_NE(status, -1) << "the program did not come up";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string settings = inst.Settings();
@@ -436,21 +423,8 @@ TEST(Program, TheExecutableKeepsTheLibraryAndEmptiesHistoryAtExit) {
     }
     ASSERT_TRUE(SaveAllListsTo(folder, lists).empty());
   }
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    setenv("ZONDA_AUDIO", "null", 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const std::string exe = inst.Tree() + "/zonda";
-    execl(exe.c_str(), exe.c_str(), "--deck-a", track.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  const bool up = WaitFor([&] { return inst.Settings().find("SkinNumber=") != std::string::npos; }, 30000);
-  QTest::qWait(300);
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(up);
+  const int status = RunExecutableUntilSignal(inst, track, SIGTERM, 300, [] {});
+  ASSERT_NE(status, -1) << "the program did not come up";
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   TListVector after;
   ASSERT_TRUE(LoadAllListsFrom(folder, after).empty());

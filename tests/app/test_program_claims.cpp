@@ -138,24 +138,14 @@ TEST(ProgramClaims, CtrlCSavesLikeSigterm) {
     const std::string track = inst.File("song.wav");
     WriteDeckWav(track, SineStereo(44100 * 5, 440, 440, 0.5));
     const std::string songMemory = inst.Tree() + "/songinfo.ssa";
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      setenv("ZONDA_AUDIO", "null", 1);
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      const std::string exe = inst.Tree() + "/zonda";
-      execl(exe.c_str(), exe.c_str(), "--deck-a", track.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
     // Up when start-up has written its settings.
-    const bool up = WaitFor([&] { return inst.Settings().find("SkinNumber=") != std::string::npos; }, 30000);
-    QTest::qWait(500);
-    const std::string before = inst.Settings();
-    const bool songMemoryBefore = fs::exists(songMemory);
-    kill(pid, signal);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(up);
+    std::string before;
+    bool songMemoryBefore = false;
+    const int status = RunExecutableUntilSignal(inst, track, signal, 500, [&] {
+      before = inst.Settings();
+      songMemoryBefore = fs::exists(songMemory);
+    });
+    ASSERT_NE(status, -1) << "the program did not come up";
     EXPECT_EQ(before.find("MajorVersion="), std::string::npos) << "written only at exit";
     EXPECT_FALSE(songMemoryBefore) << "written only at exit";
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
