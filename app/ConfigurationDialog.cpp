@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "control/KeyNames.h"
 #include "control/ShortcutsFile.h"
@@ -381,6 +382,10 @@ void TConfiguration::ToggleLearnMode() {
     hooks_.SetLearner(learning_ ? std::function<void(uint16_t, uint8_t)>([this](uint16_t k, uint8_t m) { LearnKey(k, m); })
                                 : std::function<void(uint16_t, uint8_t)>());
   }
+  if (hooks_.SetMidiLearner) {
+    using Fn = std::function<void(int, int, int)>;
+    hooks_.SetMidiLearner(learning_ ? Fn([this](int s, int n, int v) { LearnMidi(s, n, v); }) : Fn());
+  }
 }
 
 void TConfiguration::LearnKey(uint16_t key, uint8_t modifiers) {
@@ -406,6 +411,28 @@ void TConfiguration::LearnKey(uint16_t key, uint8_t modifiers) {
     b.KeyModifiers = modifiers;
   }
   RefreshRow(row);
+}
+
+void TConfiguration::LearnMidi(int status, int number, int value) {
+  const int row = findChild<QTableWidget*>("ActionsShortcutsList")->currentRow();
+  if (row < 0) return;
+  const int kind = status & 0xF0, channel = status & 0x0F;
+  const int sliders = int(actions_.Sliders().size());
+  char text[48];
+  if (row < sliders && kind == 0xB0) {
+    TSliderAction& s = actions_.Slider(row);
+    s.MidiChannel = channel;
+    s.MidiController = number;
+    std::snprintf(text, sizeof text, "MIDI channel %d, controller %d", channel + 1, number);
+  } else if (row >= sliders && kind == 0x90 && value > 0) {
+    TButtonAction& b = actions_.Button(row - sliders);
+    b.MidiChannel = channel;
+    b.MidiNote = number;
+    std::snprintf(text, sizeof text, "MIDI channel %d, note %d", channel + 1, number);
+  } else {
+    return;  // a note off, or a message of the other kind
+  }
+  Label("WaitingLabel")->setText(text);
 }
 
 void TConfiguration::ResetShortcut() {

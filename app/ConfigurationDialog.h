@@ -49,6 +49,8 @@ struct TConfigurationHooks {
   std::function<std::string()> MidiStatus;
   // Learn mode: keys go to the given function (null: back to the actions).
   std::function<void(std::function<void(uint16_t, uint8_t)>)> SetLearner;
+  // Learn mode for MIDI: messages go to the given function (null: to the mapping).
+  std::function<void(std::function<void(int status, int number, int value)>)> SetMidiLearner;
 };
 
 class TConfiguration : public QDialog {
@@ -70,6 +72,9 @@ class TConfiguration : public QDialog {
   bool Learning() const { return learning_; }
   // A key pressed in learn mode, for the selected row of the shortcut table.
   void LearnKey(uint16_t key, uint8_t modifiers);
+  // A MIDI message in learn mode: a note on assigns its channel and note to
+  // a button row, a control change its channel and controller to a slider row.
+  void LearnMidi(int status, int number, int value);
   void ResetShortcut();
   void ResetAllShortcuts(bool ask = true);
   // The shortcut table's rows from the actions (sliders first, then buttons).

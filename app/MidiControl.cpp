@@ -27,6 +27,10 @@ TMidiControl::~TMidiControl() { Shutdown(); }
 
 void TMidiControl::Drain() {
   pending_.store(false);
+  if (Learn) {
+    while (auto e = input_.GetMidiEvent()) Learn(*e);
+    return;
+  }
   mapping_.HandleAll(input_, running_.load() != 0);
 }
 

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "control/MidiMapping.h"
@@ -35,6 +36,9 @@ class TMidiControl : public QObject {
   void LampTest();
   // All lamps off, both ports closed.
   void Shutdown();
+
+  // Learn mode: incoming messages go here instead of to the mapping.
+  std::function<void(const TMidiEvent&)> Learn;
 
   TMidiMapping& Mapping() { return mapping_; }
   TMidiInput& Input() { return input_; }

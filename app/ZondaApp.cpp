@@ -415,6 +415,14 @@ void TZondaApp::CreateConfiguration() {
   h.SetLearner = [this](std::function<void(uint16_t, uint8_t)> learn) {
     if (hook_) hook_->Learn = std::move(learn);
   };
+  h.SetMidiLearner = [this](std::function<void(int, int, int)> learn) {
+    if (!midi_) return;
+    if (learn) {
+      midi_->Learn = [learn](const TMidiEvent& e) { learn(e.Status, e.Data1, e.Data2); };
+    } else {
+      midi_->Learn = nullptr;
+    }
+  };
   std::vector<std::string> names;
   for (const TDataSkin& skin : skins_) names.push_back(skin.DisplayText);
   configuration_ = std::make_unique<TConfiguration>(config_, std::move(h), std::move(names), *actions_,

@@ -189,6 +189,18 @@ TEST(Configuration, LearnModeAssignsPressedKeysToTheSelectedRow) {
   EXPECT_EQ(t.Slider(pitch).DecreaseKey, 'C');
   EXPECT_EQ(t.Slider(pitch).IncreaseKey, 0);
 
+  // MIDI in learn mode: a note to a button row, a controller to a slider row.
+  select(sliders + play);
+  cfg.LearnMidi(0x80 | 2, 61, 0);  // a note off assigns nothing
+  EXPECT_EQ(t.Button(play).MidiNote, -1);
+  cfg.LearnMidi(0x90 | 2, 61, 100);
+  EXPECT_EQ(t.Button(play).MidiChannel, 2);
+  EXPECT_EQ(t.Button(play).MidiNote, 61);
+  select(pitch);
+  cfg.LearnMidi(0xB0 | 5, 21, 64);
+  EXPECT_EQ(t.Slider(pitch).MidiChannel, 5);
+  EXPECT_EQ(t.Slider(pitch).MidiController, 21);
+
   // OK ends learn mode and saves the shortcuts file.
   QTest::mouseClick(cfg.findChild<QPushButton*>("OK"), Qt::LeftButton);
   EXPECT_FALSE(cfg.Learning());
