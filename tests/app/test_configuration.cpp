@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <cstdlib>
 
 #include "app/ConfigurationDialog.h"
 #include "app/MainForm.h"
@@ -99,6 +100,16 @@ TEST(Configuration, ControlsApplyAtOnceDefaultsResetOkSaves) {
     EXPECT_EQ(cfg.Label("AutoDJTimeLabel")->text(), "4 seconds");
     EXPECT_EQ(t.Text(t.FindTextAction("auto_dj_time")).Text(), "4.0");
 
+    // ZONDA_SCREENSHOT_DIR: pictures of both pages for the README.
+    if (const char* shots = std::getenv("ZONDA_SCREENSHOT_DIR")) {
+      auto* pages = cfg.findChild<QTabWidget*>("CfgPageControl");
+      for (int page : {0, 1}) {
+        pages->setCurrentIndex(page);
+        QTest::qWait(50);
+        cfg.grab().save(QString(shots) + (page == 0 ? "/config-general.png" : "/config-midi.png"));
+      }
+      pages->setCurrentIndex(0);
+    }
     // The frame cannot close it while the program runs.
     cfg.close();
     EXPECT_TRUE(cfg.isVisible());
