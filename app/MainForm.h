@@ -151,6 +151,7 @@ class TMainForm : public TSkinWindow {
   // beat sync, beat difference, BPM read-outs and editing (MainFormSync.cpp)
   void SyncBUTT_Click(int d);
   void UpdateBeatDiff();
+  void ControllerLamps();
   void BPMReadouts();
   void SlowBPM(int d);
   void EditBPM(int d);

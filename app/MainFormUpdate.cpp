@@ -2,6 +2,7 @@
 // the periodic-update timer) and the hold tracking (every 25 ms, on the
 // hold-tracking timer's own thread).
 #include <QTime>
+#include <cstdlib>
 #include <cstdio>
 #include <span>
 
@@ -76,7 +77,8 @@ void TMainForm::PeriodicUpdate() {
     ++state_.TickCount;
   }
   ++state_.Ticks;
-  // 13. The song list's auto-repeat and drag scrolling.
+  // 13. The controller's deck lamps, then the song list's auto-repeat and drag scrolling.
+  ControllerLamps();
   lists_->Tick();
   // 14. Scratch buttons.
   if (state_.TickCount % 4 == 0) {
@@ -97,13 +99,7 @@ void TMainForm::PeriodicUpdate() {
     for (int d = 0; d < 2; ++d) {
       const bool lineIn = links_.Mixer && links_.Mixer->Channels[static_cast<size_t>(d)].LineIn.load();
       Text(state_.Deck[d].A.analogIn).SetText(lineIn && state_.Blink ? "ANALOG IN" : "");
-      if (links_.Lamp) {
-        // The controller: line input lamps 2 (A) and 1 (B); the jog lamp on
-        // while the jog holds the platter, blinking in scratch mode.
-        const TSoundSource& deck = *links_.Deck[static_cast<size_t>(d)];
-        links_.Lamp(d == 0 ? 2 : 1, lineIn);
-        links_.Lamp(d == 0 ? 19 : 11, deck.JogActive.load() || (deck.ScratchMode.load() && state_.Blink));
-      }
+      if (links_.Lamp) links_.Lamp(d == 0 ? 2 : 1, lineIn);  // the controller's line input lamps
       CueHoldTick(d);
     }
   }
@@ -128,6 +124,27 @@ void TMainForm::HoldTick() {
   const int32_t x = state_.CursorX.load();
   if (links_.Deck[0]) links_.Deck[0]->TrackHolds(x);
   if (links_.Deck[1]) links_.Deck[1]->TrackHolds(x);
+}
+
+// The controller's lamps of the decks and the headphones; "blinking" is on
+// one tick in three. Only changes reach the controller.
+void TMainForm::ControllerLamps() {
+  if (!links_.Lamp) return;
+  const bool blink = state_.TickCount % 3 == 0;
+  const int crossfader = Slider(state_.crossfader).Value();
+  for (int d = 0; d < 2; ++d) {
+    const TSoundSource& deck = *links_.Deck[static_cast<size_t>(d)];
+    // Loop lamp: blinking while loop-in is set, on while a loop plays.
+    links_.Lamp(d == 0 ? 21 : 13, deck.LoopInSet.load() ? blink : deck.LoopActive.load());
+    // Sync hint: blinking on the deck the crossfader favours while the beats are apart.
+    const bool apart = std::abs(state_.BeatDiff) >= 4;
+    const bool favoured = d == 0 ? crossfader >= 64 : crossfader <= 63;
+    links_.Lamp(d == 0 ? 20 : 12, apart && favoured && blink);
+    // Scratch lamp: on during a jog hold, blinking in scratch mode.
+    links_.Lamp(d == 0 ? 19 : 11, deck.JogActive.load() || (deck.ScratchMode.load() && blink));
+  }
+  // Headphone split lamp: on in split mode, blinking in master mode.
+  links_.Lamp(25, state_.Phones.split || (state_.Phones.master && blink));
 }
 
 }  // namespace zonda

@@ -4,6 +4,8 @@
 // and handlers that must do nothing on an empty deck.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -48,6 +50,7 @@ class DeckControls : public ::testing::Test {
     links.Config = &config_;
     links.EngineRunning = &running_;
     links.FormClose = [] {};
+    links.Lamp = [this](int lamp, bool on) { lamps_[size_t(lamp)] = on; };
     form_->AttachProgram(actions_, std::move(links));
   }
   void Tick(int n = 1) {
@@ -70,6 +73,7 @@ class DeckControls : public ::testing::Test {
   TKAVMixer mixer_{{&deckA_, &eqA_, {}}, {&deckB_, &eqB_, {}}, nullptr};
   TConfigValues config_;
   std::atomic<uint8_t> running_{1};
+  std::array<bool, 27> lamps_{};  // what the controller's lamps were last told
   std::unique_ptr<TMainForm> form_;
 };
 
@@ -363,9 +367,45 @@ TEST_F(DeckControls, MixerControlsReachTheMixer) {
   Button("phones_split").SetSelected(true);
   form_->phones_split_click();
   EXPECT_TRUE(mixer_.PhonesSplit.load());
+  Tick(1);
+  EXPECT_TRUE(lamps_[25]) << "split: the headphone lamp is on";
   Tick(9);  // held: master mode
   EXPECT_TRUE(mixer_.PhonesMaster.load());
   EXPECT_FALSE(mixer_.PhonesSplit.load());
+}
+
+TEST_F(DeckControls, ControllerLampsFollowKillsOnAirLoopsAndHeadphones) {
+  Button("decka_kill_low").SetSelected(true);
+  form_->KILL_Click(0, 0);
+  Button("deckb_kill_high").SetSelected(true);
+  form_->KILL_Click(1, 2);
+  EXPECT_TRUE(lamps_[24]) << "deck A low";
+  EXPECT_TRUE(lamps_[14]) << "deck B high";
+  Button("onair").SetSelected(true);
+  form_->SetOnAir();
+  EXPECT_TRUE(lamps_[7]);
+  // Loop-in set: the loop lamp blinks, on one tick in three.
+  deckA_.LoopInSet.store(true);
+  int on = 0;
+  for (int i = 0; i < 15; ++i) {
+    Tick();
+    on += lamps_[21];
+  }
+  EXPECT_EQ(on, 5);
+  deckA_.LoopInSet.store(false);
+  deckA_.LoopActive.store(true);
+  Tick();
+  EXPECT_TRUE(lamps_[21]) << "a playing loop: steady";
+  // Headphones in master mode: the split lamp blinks.
+  Button("phones_split").SetSelected(true);
+  form_->phones_split_click();
+  Tick(12);
+  on = 0;
+  for (int i = 0; i < 15; ++i) {
+    Tick();
+    on += lamps_[25];
+  }
+  EXPECT_EQ(on, 5);
 }
 
 TEST_F(DeckControls, TheSongsMemoryKeepsTheGainAndEqualiserTheDJSet) {
