@@ -27,11 +27,15 @@ std::string KeyName(uint16_t key) {
   static const char* const k33[] = {"Pg Up", "Pg Down", "End", "Home", "Left", "Up", "Right", "Down",
                                     "Select", "Print", "Execute", "Print Screen", "Insert", "Delete", "Help"};
   if (key >= 33 && key <= 47) return k33[key - 33];
-  if (key >= 96 && key <= 105) return std::to_string(key - 96) + " pad";
+  if (key >= 96 && key <= 105) return std::string(1, char('0' + (key - 96))) + " pad";
   static const char* const k106[] = {"Multiply (pad)", "Add (pad)", "Separator (pad)", "Subtract (pad)",
                                      "Decimal (pad)", "Divide (pad)"};
   if (key >= 106 && key <= 111) return k106[key - 106];
-  if (key >= 112 && key <= 135) return "F" + std::to_string(key - 111);
+  if (key >= 112 && key <= 135) {
+    std::string f = "F";
+    f += std::to_string(key - 111);
+    return f;
+  }
   static const char* const k160[] = {"LShift", "RShift", "LCtrl", "RCtrl", "LAlt", "RAlt"};
   if (key >= 160 && key <= 165) return k160[key - 160];
   static const char* const k246[] = {"Attn", "CrSel", "ExSel", "Erase EOF", "Play", "Zoom"};
