@@ -196,6 +196,18 @@ TEST_F(ID3v2Save, VersionsStayAndUneditedFramesStayByteForByte) {
   }
 }
 
+TEST_F(ID3v2Save, WhatFollowsAnUnreadableFrameIsWrittenBack) {
+  const std::string odd = "tst1" + Be(3, 4) + std::string(2, '\0') + "abc" + Frame3("TXXX", std::string("\0RG\0-1 dB", 10));
+  const std::string file = Write("odd.mp3", Tag(3, Frame3("TIT2", Text("Old")) + odd, 0, 50) + kAudio);
+  TTagEdit edit;
+  edit.Title = "New";
+  ASSERT_TRUE(SaveTagEdit(file, edit));
+  const std::string bytes = Bytes(file);
+  EXPECT_EQ(bytes.substr(10, 10 + 4), Frame3("TIT2", Text("New")));
+  EXPECT_EQ(bytes.substr(24, odd.size()), odd);
+  EXPECT_EQ(ReadTagFields(file).Title, "New");
+}
+
 TEST_F(ID3v2Save, UnsynchronisedTagsAreWrittenPlain) {
   const std::string pic(100, '\xFF');
   std::string unsynced;
