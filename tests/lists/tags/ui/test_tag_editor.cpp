@@ -181,6 +181,28 @@ TEST_F(TagEditor, AFileWithoutATagShowsItsNameAndUpdateWritesIt) {
   EXPECT_EQ(row_->DisplayName, "My track - my track");
 }
 
+TEST_F(TagEditor, AnMp3WithOnlyAnID3v1TagGetsAnID3v2TagAndKeepsTheOldOne) {
+  std::string v1 = "TAG" + std::string("V1 Title") + std::string(22, '\0') + std::string("V1 Artist") +
+                   std::string(21, '\0') + std::string("V1 Album") + std::string(22, '\0') + "1998" +
+                   std::string(31, '\0');  // genre 0
+  ASSERT_EQ(v1.size(), 128u);
+  const std::string mp3 = Write("v1.mp3", std::string(3000, '\x55') + v1);
+  OpenAndPaint(mp3);
+  EXPECT_EQ(dialog_.TitleEdit->text(), "V1 Title");
+  EXPECT_EQ(dialog_.AlbumEdit->text(), "V1 Album");
+  EXPECT_EQ(dialog_.GenreEdit->text(), "Blues");
+  Retype(dialog_.YearEdit, "1999");
+  QTest::mouseClick(dialog_.OK, Qt::LeftButton);
+  TID3v2 tag;
+  ASSERT_TRUE(tag.ReadFromFile(mp3));
+  EXPECT_TRUE(tag.Exists);
+  EXPECT_EQ(tag.Title, "V1 Title");
+  EXPECT_EQ(tag.Artist, "V1 Artist");
+  EXPECT_EQ(tag.Year, "1999");
+  const std::string bytes = Bytes(mp3);
+  EXPECT_EQ(bytes.substr(bytes.size() - 128), v1);
+}
+
 TEST_F(TagEditor, OnlyMp3AndOggOpenAndAVanishedFileClosesTheDialog) {
   EXPECT_FALSE(dialog_.Open(Write("song.flac", "fLaC")));
   EXPECT_FALSE(dialog_.Open(dir_.file("missing.mp3")));
