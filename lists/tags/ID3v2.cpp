@@ -273,8 +273,8 @@ void TID3v2::ReadFromBytes(std::string_view data, int64_t fileSize) {
                           static_cast<unsigned char>(s[2]) | static_cast<unsigned char>(s[3])) & 0x80;
       frameBytes = plain ? BigEndian(s, 4) : Synchsafe(s);
     }
+    if (frameBytes > body.size() - pos - headerBytes) break;  // a frame cut short ends the tag
     pos += headerBytes;
-    if (frameBytes > body.size() - pos) break;  // a frame cut short ends the tag
     TID3v2Frame frame;
     frame.Id = std::string(header.substr(0, idBytes));
     if (VersionID > 2) {

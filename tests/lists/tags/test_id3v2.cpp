@@ -206,6 +206,13 @@ TEST_F(ID3v2Save, WhatFollowsAnUnreadableFrameIsWrittenBack) {
   EXPECT_EQ(bytes.substr(10, 10 + 4), Frame3("TIT2", Text("New")));
   EXPECT_EQ(bytes.substr(24, odd.size()), odd);
   EXPECT_EQ(ReadTagFields(file).Title, "New");
+
+  // A frame cut short by the end of the tag is kept whole, header included.
+  const std::string cut = "TPE1" + Be(500, 4) + std::string(2, '\0') + "\0Partial";
+  const std::string cutFile = Write("cut.mp3", Tag(3, Frame3("TIT2", Text("Old")) + cut) + kAudio);
+  ASSERT_TRUE(SaveTagEdit(cutFile, edit));
+  const std::string cutBytes = Bytes(cutFile);
+  EXPECT_EQ(cutBytes.substr(24, cut.size()), cut);
 }
 
 TEST_F(ID3v2Save, UnsynchronisedTagsAreWrittenPlain) {
