@@ -101,7 +101,8 @@ run_tests() {
 }
 
 # The release installation, run briefly as a user would: zonda-engine mixes a
-# generated WAV and MP3 offline, zonda-decode decodes the MP3. Exit status,
+# generated WAV and MP3 offline, zonda-decode decodes the MP3, zonda-tags
+# writes and reads its tag. Exit status,
 # error output and output sizes are checked. The programs run from the tree
 # with build/smoke as their program folder (the tree's libraries linked in),
 # so the song memory and settings they write stay out of the user's files.
@@ -122,6 +123,9 @@ run_smoke() {
   smoke_run zonda-decode "$tree/zonda-decode" tone.mp3 decoded.wav
   # Whole MP3 frames: the encoder's delay and padding (under three frames) stay in.
   smoke_size decoded.wav $((44 + 4 * second)) $((44 + 4 * second + 3 * 1152 * 4))
+  smoke_run "zonda-tags --set" "$tree/zonda-tags" --set "title=Smoke tone" --set artist=Zonda tone.mp3
+  smoke_run zonda-tags "$tree/zonda-tags" tone.mp3
+  grep -qx "title=Smoke tone" smoke.out || { echo "smoke: zonda-tags did not read back the title" >&2; exit 1; }
   cd "$ROOT"
   echo "Smoke check of build/release/zonda passed."
 }
