@@ -102,7 +102,7 @@ run_tests() {
 
 # The release installation, run briefly as a user would: zonda-engine mixes a
 # generated WAV and MP3 offline, zonda-decode decodes the MP3, zonda-analyse
-# analyses it. Exit status,
+# analyses it, zonda-tags writes and reads its tag. Exit status,
 # error output and output sizes are checked. The programs run from the tree
 # with build/smoke as their program folder (the tree's libraries linked in),
 # so the song memory and settings they write stay out of the user's files.
@@ -125,6 +125,9 @@ run_smoke() {
   grep -q "tone.mp3" smoke.out || { echo "smoke: zonda-analyse printed no line for tone.mp3" >&2; exit 1; }
   # Whole MP3 frames: the encoder's delay and padding (under three frames) stay in.
   smoke_size decoded.wav $((44 + 4 * second)) $((44 + 4 * second + 3 * 1152 * 4))
+  smoke_run "zonda-tags --set" "$tree/zonda-tags" --set "title=Smoke tone" --set artist=Zonda tone.mp3
+  smoke_run zonda-tags "$tree/zonda-tags" tone.mp3
+  grep -qx "title=Smoke tone" smoke.out || { echo "smoke: zonda-tags did not read back the title" >&2; exit 1; }
   cd "$ROOT"
   echo "Smoke check of build/release/zonda passed."
 }

@@ -136,7 +136,7 @@ std::optional<TDecoded> DecodeFrame(const TID3v2Frame& f, int version, int slot)
   const auto payload = FramePayload(f, version);
   if (!payload || payload->empty()) return std::nullopt;
   const auto encoding = static_cast<uint8_t>((*payload)[0]);
-  if (encoding > 3 || (version < 4 && encoding > 1)) return std::nullopt;
+  if (encoding > 3) return std::nullopt;  // UTF-16BE and UTF-8 are read in any version, as taggers write them
   std::string_view rest = payload->substr(1);
   TDecoded d;
   if (slot == kCommentSlot || slot == kLinkSlot) {
@@ -273,8 +273,8 @@ void TID3v2::ReadFromBytes(std::string_view data, int64_t fileSize) {
                           static_cast<unsigned char>(s[2]) | static_cast<unsigned char>(s[3])) & 0x80;
       frameBytes = plain ? BigEndian(s, 4) : Synchsafe(s);
     }
+    if (frameBytes > body.size() - pos - headerBytes) break;  // a frame cut short ends the tag
     pos += headerBytes;
-    if (frameBytes > body.size() - pos) break;  // a frame cut short ends the tag
     TID3v2Frame frame;
     frame.Id = std::string(header.substr(0, idBytes));
     if (VersionID > 2) {
@@ -289,6 +289,11 @@ void TID3v2::ReadFromBytes(std::string_view data, int64_t fileSize) {
     frames_.push_back(std::move(frame));
     pos += frameBytes;
   }
+  // What follows the last frame that could be read, unless it is only padding,
+  // is kept as it is for a save to write back at the tag's end.
+  std::string_view rest = std::string_view(body).substr(std::min(pos, body.size()));
+  const std::size_t used = rest.find_last_not_of('\0');
+  unparsed_ = used == std::string_view::npos ? std::string() : std::string(rest.substr(0, used + 1));
   AssignFields();
 }
 
@@ -422,7 +427,7 @@ bool TID3v2::SaveToFile(const std::string& fileName) {
     if (version == 2 && f.Content.size() > 0xFFFFFF) return false;
     frames += FrameBytes(f, version);
   }
-  const int64_t needed = 10 + static_cast<int64_t>(frames.size());
+  const int64_t needed = 10 + static_cast<int64_t>(frames.size() + unparsed_.size());
   const int64_t padding = oldTotal >= needed ? oldTotal - needed : std::max<int64_t>(0, 4096 - needed);
   if (needed + padding - 10 > 0x0FFFFFFF) return false;
   std::string tag = "ID3";
@@ -432,6 +437,9 @@ bool TID3v2::SaveToFile(const std::string& fileName) {
   PutSynchsafe(tag, static_cast<uint32_t>(needed + padding - 10));
   tag += frames;
   tag.append(static_cast<std::size_t>(padding), '\0');
+  // At the very end, so readers stop where they stopped before: at the padding,
+  // at the same unreadable frame, or at a frame the tag's end still cuts short.
+  tag += unparsed_;
   const bool ok = ReplaceTagFile(fileName, [&](std::FILE* out) {
     return std::fwrite(tag.data(), 1, tag.size(), out) == tag.size() && CopyTagBytes(file.get(), oldTotal, -1, out);
   });

@@ -13,7 +13,8 @@
 //
 // Saving keeps every frame that was not edited exactly as read (pictures,
 // TXXX, lyrics, other comments, ...) in its place, replaces or removes the
-// edited ones, and keeps the tag's version; a file without a tag gets a
+// edited ones, writes back whatever followed the last readable frame at the
+// tag's end (after the padding), and keeps the tag's version; a file without a tag gets a
 // version 2.3 tag. Text that is not plain Latin-1 is written as UTF-16 with a
 // byte-order mark (UTF-8 in a 2.4 tag). The file is replaced through a "~"
 // file (TagFile.h); an ID3v1 tag at the end stays as it was.
@@ -85,6 +86,7 @@ class TID3v2 {
   std::vector<TID3v2Frame> frames_;
   std::bitset<kSlotCount> edited_;
   bool framesComplete_ = true;  // false: the tag could not be read whole, so it is never rewritten
+  std::string unparsed_;        // bytes after the last readable frame that are not padding
   std::string readFrom_;        // the file of the last read, whose frames are kept
 };
 

@@ -104,7 +104,7 @@ TEST(Installation, CmakeInstallMakesAWorkingTree) {
   const std::string install = "cmake --install '" + BuildDir() + "' --prefix '" + tree.string() + "' >'" +
                               dir.file("install.log") + "' 2>&1";
   ASSERT_EQ(test::Run(install), 0) << Slurp(dir.file("install.log"));
-  for (const char* file : {"zonda", "zonda-decode", "zonda-engine", "zonda-skinview", "libilvex.so", "libombrel.so",
+  for (const char* file : {"zonda", "zonda-decode", "zonda-engine", "zonda-skinview", "zonda-tags", "libilvex.so", "libombrel.so",
                            "libquelmo.so", "languages/english.xml", "languages/german.xml", "skins/zc2000_blue.xml",
                            "skins/zc2000_blue.bmp", "skins/orvel_green.xml", "skins/orvel_green.bmp"}) {
     EXPECT_TRUE(fs::is_regular_file(tree / file)) << file;

@@ -196,6 +196,32 @@ TEST_F(ID3v2Save, VersionsStayAndUneditedFramesStayByteForByte) {
   }
 }
 
+TEST_F(ID3v2Save, WhatFollowsAnUnreadableFrameIsWrittenBack) {
+  const std::string odd = "tst1" + Be(3, 4) + std::string(2, '\0') + "abc" + Frame3("TXXX", std::string("\0RG\0-1 dB", 9));
+  const std::string file = Write("odd.mp3", Tag(3, Frame3("TIT2", Text("Old")) + odd, 0, 50) + kAudio);
+  TTagEdit edit;
+  edit.Title = "New";
+  ASSERT_TRUE(SaveTagEdit(file, edit));
+  const std::string bytes = Bytes(file);
+  EXPECT_EQ(bytes.substr(10, 10 + 4), Frame3("TIT2", Text("New")));
+  const std::size_t tagEnd = 10 + 14 + odd.size() + 50;  // the same size as before
+  EXPECT_EQ(bytes.substr(tagEnd - odd.size(), odd.size()), odd);  // after the padding, where readers stopped before
+  EXPECT_EQ(bytes.substr(tagEnd), kAudio);
+  EXPECT_EQ(ReadTagFields(file).Title, "New");
+
+  // A frame cut short by the end of the tag is kept, header included, still cut short.
+  const std::string cut = "TPE1" + Be(500, 4) + std::string(2, '\0') + std::string("\0Partial", 8);
+  const std::string cutFile = Write("cut.mp3", Tag(3, Frame3("TIT2", Text("Old")) + cut) + kAudio);
+  ASSERT_TRUE(SaveTagEdit(cutFile, edit));
+  const std::string cutBytes = Bytes(cutFile);
+  EXPECT_EQ(cutBytes.substr(24, cut.size()), cut);
+  EXPECT_EQ(ReadTagFields(cutFile).Artist, "");
+  // A second save of the same size changes only the title.
+  edit.Title = "Two";
+  ASSERT_TRUE(SaveTagEdit(cutFile, edit));
+  EXPECT_EQ(Bytes(cutFile).substr(24), cutBytes.substr(24));
+}
+
 TEST_F(ID3v2Save, UnsynchronisedTagsAreWrittenPlain) {
   const std::string pic(100, '\xFF');
   std::string unsynced;

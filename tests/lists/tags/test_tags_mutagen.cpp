@@ -4,6 +4,7 @@
 // every other frame or comment is unchanged, and the audio decodes the same.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "lists/tags/ID3v2.h"
@@ -146,6 +147,37 @@ TEST_F(TagsAgainstMutagen, AnMp3WithoutATagGetsVersion23WithUtf16ForWideText) {
   ASSERT_FALSE(frames.empty());
   EXPECT_EQ(frames[0].Id, "TIT2");
   EXPECT_EQ(frames[0].Content.substr(0, 3), std::string("\x01\xFF\xFE", 3));  // UTF-16 with a byte-order mark
+}
+
+TEST_F(TagsAgainstMutagen, AVersion22TagStaysVersion22) {
+  // Mutagen does not write version 2.2: a hand-made tag with a picture in front of lame's audio.
+  const std::string lame = MakeMp3("lame.mp3");
+  const auto audio = test::ReadAll(lame);
+  const auto frame = [](const std::string& id, const std::string& content) {
+    const auto n = static_cast<uint32_t>(content.size());
+    return id + std::string{char(n >> 16), char(n >> 8), char(n)} + content;
+  };
+  const std::string body = frame("TT2", std::string("\0Old", 4)) + frame("TP1", std::string("\x01\xFF\xFE" "A\0", 5)) +
+                           frame("PIC", std::string("\0PNG\x03\0", 6) + std::string(500, '\x89')) +
+                           frame("COM", std::string("\0eng\0hi", 7)) + frame("TRK", std::string("\0" "3/12", 5));
+  const auto n = static_cast<uint32_t>(body.size());
+  const std::string tag = std::string("ID3\x02\0\0", 6) +
+                          std::string{char(n >> 21 & 0x7F), char(n >> 14 & 0x7F), char(n >> 7 & 0x7F), char(n & 0x7F)} + body;
+  const std::string mp3 = dir_.file("v22.mp3");
+  {
+    std::ofstream out(mp3, std::ios::binary);
+    out << tag;
+    out.write(reinterpret_cast<const char*>(audio.data()), static_cast<std::streamsize>(audio.size()));
+  }
+  const std::string before = Dump(mp3);
+  TTagEdit edit;
+  edit.Title = "Νέο";
+  ASSERT_TRUE(SaveTagEdit(mp3, edit));
+  ExpectSameExcept(before, Dump(mp3), "TIT2");
+  EXPECT_EQ(Get(mp3, "TIT2"), "Νέο");
+  const auto after = test::ReadAll(mp3);
+  EXPECT_EQ(after[3], 2);
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), after.end() - static_cast<std::ptrdiff_t>(audio.size())));
 }
 
 struct OggCase {
