@@ -27,6 +27,7 @@
 #include "app/MainForm.h"
 #include "decoding/DataProvider.h"
 #include "decoding/cda/DecoderCDA.h"
+#include "lists/tags/ui/TfileTAG.h"
 #include "engine/Mixer.h"
 #include "engine/PreviewMonitor.h"
 #include "engine/SongSettings.h"
@@ -712,7 +713,25 @@ void TMainFormLists::TagInfo() {
     QMessageBox::warning(&form_, "Zonda", "The TAG Editor works only for MP3 and OGG Vorbis files !");
     return;
   }
-  QMessageBox::information(&form_, "Zonda", QString::fromStdString(path));
+  if (!tagEditor_) {
+    tagEditor_ = std::make_unique<TfileTAG>(&form_);
+    tagEditor_->Texts = [this](const char* key, const char* fallback) { return Text(key, fallback); };
+    // The edited song's rows in the shown list take the new texts.
+    tagEditor_->RowUpdated = [this](const std::string& file, const TTagRowTexts& row) {
+      TLista& list = view_->Shown();
+      for (int r = 1; r <= list.RowCount(); ++r) {
+        if (std::string(list.GetCell(r, ColPath)) != file) continue;
+        list.SetCell(r, ColName, row.DisplayName);
+        list.SetCell(r, ColGenre, row.Genre);
+        list.SetCell(r, ColComment, row.Comment);
+        list.SetCell(r, ColAlbum, row.Album);
+      }
+      view_->Redraw();
+    };
+    tagEditor_->QuitConfirmed = [this] { return form_.ClosingConfirmed; };
+    tagEditor_->ApplyLanguage();
+  }
+  tagEditor_->Open(path);
 }
 
 // ---- lists and the browser ----

@@ -124,6 +124,7 @@ class TMainFormLists : public QObject {
   QLineEdit* search_;
   std::unique_ptr<TSKINTreeNode> browser_;
   std::unique_ptr<QMenu> rowMenu_;
+  std::unique_ptr<class TfileTAG> tagEditor_;  // made at the first "Tag Info"
   bool searchMode_ = false;
 };
 
