@@ -16,11 +16,16 @@ void TAutoDJ::SwitchOn() {
   decks_.SetCrossfader(NearerEnd(c));
   for (int d = 0; d < 2; ++d) {
     failures_[d] = 0;
-    if (decks_.Empty(d)) Load(d);
+    if (!Holds(d)) Load(d);
   }
   const int side = c < 64 ? 0 : 1;
-  startDeck_ = decks_.Empty(side) ? -1 : side;
+  startDeck_ = Holds(side) ? side : -1;
   Tick(false);
+}
+
+// An empty deck, and one whose load failed, hold nothing to play.
+bool TAutoDJ::Holds(int d) const {
+  return !decks_.Empty(d) && (decks_.Loaded(d) || decks_.Loading(d));
 }
 
 void TAutoDJ::SwitchOff() { on_ = false; }
@@ -89,9 +94,9 @@ void TAutoDJ::StartCrossfade() {
   const int32_t snapped = c > 63 ? 127 : 0;
   decks_.SetCrossfader(snapped);
   towardB_ = c < 64;
-  // The incoming deck is never left empty: either side is loaded here.
+  // The incoming deck is never left silent: either side is loaded here.
   const int incoming = towardB_ ? 1 : 0;
-  if (decks_.Empty(incoming)) Load(incoming);
+  if (!Holds(incoming)) Load(incoming);
   step_ = 140.0 / mixTime_;
   position_ = snapped;
   running_ = true;

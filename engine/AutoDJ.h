@@ -52,8 +52,9 @@ class TAutoDJ {
 
   // The "autodj" switch.
   bool On() const { return on_; }
-  // Switched on: snaps the crossfader to its nearer end, loads the empty decks
-  // and starts the deck on the crossfader's side once it has loaded.
+  // Switched on: snaps the crossfader to its nearer end, loads the decks that
+  // hold nothing (empty, or their load failed) and starts the deck on the
+  // crossfader's side once it has loaded.
   void SwitchOn();
   // Switched off: nothing stops; a running crossfade completes.
   void SwitchOff();
@@ -84,6 +85,7 @@ class TAutoDJ {
   int32_t Skipped() const { return skipped_; }
 
  private:
+  bool Holds(int d) const;
   void Load(int d);
   void WatchLoad(int d);
   void CrossfadeStep();

@@ -85,6 +85,13 @@ void RunTicks(TAutoDJ& dj, FakeDecks& f, int n, int64_t* tick) {
   }
 }
 
+// Three 3-minute songs, switched on, decks loaded and deck A playing.
+void SwitchedOnWithThreeSongs(TAutoDJ& dj, FakeDecks& f, int64_t* tick) {
+  f.list = {18000, 18000, 18000};
+  dj.SwitchOn();
+  RunTicks(dj, f, 5, tick);
+}
+
 TEST(AutoDJ, SwitchingOnLoadsBothDecksAndStartsTheCrossfaderSide) {
   struct Case {
     int32_t crossfader;
@@ -108,11 +115,9 @@ TEST(AutoDJ, SwitchingOnLoadsBothDecksAndStartsTheCrossfaderSide) {
 
 TEST(AutoDJ, TheCrossfadeStartsTwiceTheMixingTimeBeforeTheEnd) {
   FakeDecks f;
-  f.list = {18000, 18000, 18000};
   TAutoDJ dj(f);
-  dj.SwitchOn();
   int64_t tick = 1;
-  RunTicks(dj, f, 5, &tick);
+  SwitchedOnWithThreeSongs(dj, f, &tick);
   while (!dj.Running() && f.deck[0].remaining > 0) RunTicks(dj, f, 1, &tick);
   ASSERT_TRUE(dj.Running());
   EXPECT_TRUE(dj.TowardB());
@@ -181,11 +186,9 @@ TEST(AutoDJ, MixingTimeButtonsStopAtTheirLimits) {
 
 TEST(AutoDJ, TheUserMovingTheCrossfaderStopsTheCrossfade) {
   FakeDecks f;
-  f.list = {18000, 18000, 18000};
   TAutoDJ dj(f);
-  dj.SwitchOn();
   int64_t tick = 1;
-  RunTicks(dj, f, 5, &tick);
+  SwitchedOnWithThreeSongs(dj, f, &tick);
   dj.StartCrossfade();
   RunTicks(dj, f, 30, &tick);
   ASSERT_TRUE(dj.Running());
@@ -195,6 +198,18 @@ TEST(AutoDJ, TheUserMovingTheCrossfaderStopsTheCrossfade) {
   EXPECT_FALSE(dj.Running());
   EXPECT_EQ(f.crossfader, 50);
   EXPECT_TRUE(f.deck[1].playing);
+}
+
+TEST(AutoDJ, ADeckWhoseLoadFailedIsLoadedAgainWhenSwitchingOn) {
+  FakeDecks f;
+  TAutoDJ dj(f);
+  f.deck[0] = FakeDecks::Deck{false, false, false, false, 0, 0, 0, 0, 0};  // "FILE IS DAMAGED !"
+  f.list = {18000, 18000};
+  dj.SwitchOn();
+  int64_t tick = 1;
+  RunTicks(dj, f, 5, &tick);
+  EXPECT_TRUE(f.deck[0].playing);
+  EXPECT_TRUE(f.deck[1].loaded);
 }
 
 TEST(AutoDJ, EmptyListNextDoesNothing) {
