@@ -108,9 +108,19 @@ void TAutoDJ::CrossfadeStep() {
   position_ += towardB_ ? step_ : -step_;
   const int32_t value = static_cast<int32_t>(std::lround(position_));
   decks_.SetCrossfader(value);
-  if (decks_.Loaded(incoming) && !decks_.Loading(incoming) && !decks_.Playing(incoming)) decks_.Play(incoming);
   const bool firstThird = towardB_ ? value < 42 : value > 84;
-  if (BeatMatch && firstThird && std::abs(decks_.BeatDiff()) > 3) decks_.Sync(incoming);
+  const bool match = BeatMatch && firstThird;
+  if (decks_.Loaded(incoming) && !decks_.Loading(incoming) && !decks_.Playing(incoming)) {
+    // The beat difference means nothing while a deck stands: the incoming
+    // deck starts beat-matched (a match starts it), never beside the beat.
+    if (match) {
+      decks_.Sync(incoming);
+    } else {
+      decks_.Play(incoming);
+    }
+  } else if (match && std::abs(decks_.BeatDiff()) > 3) {
+    decks_.Sync(incoming);
+  }
   const bool done = towardB_ ? !(position_ < 127 - step_) : !(position_ > step_);
   if (!done) return;
   position_ = towardB_ ? 127 : 0;

@@ -32,7 +32,7 @@ class TAutoDJDecks {
   virtual void SetCrossfader(int32_t value) = 0;
   virtual bool ListEmpty() const = 0;      // the current list has no songs
   virtual bool LoadNext(int d) = 0;        // the list's next song into deck d; false: none
-  virtual void Sync(int d) = 0;            // beat-matches deck d to the other deck
+  virtual void Sync(int d) = 0;            // beat-matches deck d to the other deck and starts it
   virtual int32_t BeatDiff() const = 0;    // hundredths of a beat
   virtual void PitchReset(int d) = 0;      // the deck's pitch reset button
 };

@@ -487,6 +487,16 @@ TEST(Program, AutoDJSwitchMixesTheShownListBeatMatched) {
   ASSERT_EQ(z.Start(TStartOptions{}), -1);
   z.MainForm()->Lists().AddFiles(files);
   ASSERT_EQ(z.MainForm()->Lists().View().Shown().RowCount(), 3);
+  // The mixing-time buttons: 2.0 s is the lower limit, the read-out and the setting follow.
+  TTextAction& mixTime = z.Actions()->Text(z.Actions()->FindTextAction("auto_dj_time"));
+  EXPECT_EQ(mixTime.Text(), "2.0");
+  Click(z, "autodj_less");
+  EXPECT_EQ(mixTime.Text(), "2.0");
+  Click(z, "autodj_more");
+  EXPECT_EQ(mixTime.Text(), "2.5");
+  EXPECT_EQ(z.Config().AutoDjMixingTime, 25);
+  Click(z, "autodj_less");
+  EXPECT_EQ(mixTime.Text(), "2.0");
   const std::string file = inst.File("autodj.wav");
   ASSERT_TRUE(z.Recorder()->Start(file));
   Click(z, "autodj");

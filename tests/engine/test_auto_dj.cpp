@@ -124,7 +124,8 @@ TEST(AutoDJ, TheCrossfadeStartsTwiceTheMixingTimeBeforeTheEnd) {
   EXPECT_LT(f.deck[0].remaining, 2000);
   EXPECT_GE(f.deck[0].remaining, 2000 - 3);
   EXPECT_DOUBLE_EQ(dj.Step(), 1.4);
-  // Beat matching only in the first third, and only while the beats drift apart.
+  // Beat matching only in the first third, and only while the beats drift
+  // apart; the incoming deck starts matched.
   int steps = 0;
   while (dj.Running()) {
     const int32_t before = f.crossfader;
@@ -145,6 +146,21 @@ TEST(AutoDJ, TheCrossfadeStartsTwiceTheMixingTimeBeforeTheEnd) {
   // The faded-out deck takes the next song.
   EXPECT_TRUE(f.deck[0].loading);
   EXPECT_TRUE(f.list.empty());
+}
+
+TEST(AutoDJ, TheIncomingDeckStartsBeatMatchedWhenMatchingIsOn) {
+  for (const bool beatMatch : {true, false}) {
+    FakeDecks f;
+    TAutoDJ dj(f);
+    dj.BeatMatch = beatMatch;
+    int64_t tick = 1;
+    SwitchedOnWithThreeSongs(dj, f, &tick);
+    f.beatDiff = 0;  // a standing deck has no beat difference
+    dj.StartCrossfade();
+    dj.Tick(true);
+    EXPECT_TRUE(f.deck[1].playing);
+    EXPECT_EQ(f.deck[1].syncs, beatMatch ? 1 : 0);
+  }
 }
 
 TEST(AutoDJ, TriggerEdgeCases) {
