@@ -485,6 +485,14 @@ void TConfiguration::FillMidiPorts() {
   }
 }
 
+void TConfiguration::ShowMixTime() {
+  const bool was = showing_;
+  showing_ = true;
+  Slider("AutoDJTimeTrackBar")->setValue(config_.AutoDjMixingTime / 10);
+  showing_ = was;
+  RefreshCaptions();
+}
+
 void TConfiguration::RefreshCaptions() {
   Label("pitch_range_cap")->setText(QString::number(TConfigValues::PitchRangePermyriad(config_.PitchRange) / 100) + " %");
   Label("bend_range_cap")->setText(QString::number(config_.BendRange) + " %");

@@ -62,6 +62,8 @@ class TConfiguration : public QDialog {
   void ShowFor(QWidget* owner);
   // The controls show the settings (start-up, after Defaults).
   void ShowSettings();
+  // The mixing-time control and caption follow a change made elsewhere.
+  void ShowMixTime();
   // OK: saves, re-enables the owner, hides.
   void OkClick();
   // Defaults: every setting of the general page back to its default

@@ -13,11 +13,13 @@
 // are in app/MainForm*.cpp (zonda_app).
 #include <QMessageBox>
 #include <QScreen>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/EditBPMForm.h"
 #include "app/MainFormState.h"
+#include "engine/AutoDJ.h"
 #include "skin/ActionTables.h"
 #include "skin/ui/SkinChoice.h"
 #include "skin/ui/TSkinWindow.h"
@@ -157,6 +159,14 @@ class TMainForm : public TSkinWindow {
   void EditBPM(int d);
   // The BPM dialog (created at its first use).
   TEditBPMform& EditBPMform();
+  // Auto-DJ (MainFormAutoDJ.cpp): the "autodj" switch, "autodj_next", the
+  // mixing-time buttons; the trigger and the crossfade step run in the update.
+  void auto_DJ_on_Click();
+  void play1Click();
+  void MixTimeButton(bool more);  // "autodj_more" / "autodj_less"
+  TAutoDJ& AutoDJ();
+  // After a mixing-time button: the read-out and the configuration dialog follow.
+  std::function<void()> OnMixTimeChanged;
   // the lists (MainFormLists.cpp): song list, search box, browser and their commands
   TMainFormLists& Lists() { return *lists_; }
 
@@ -190,12 +200,18 @@ class TMainForm : public TSkinWindow {
   void CueHoldTick(int d);
   void BendTick(int d);
   void SlowResetTick(int d);
+  int64_t RemainingHundredths(int d);
+  void AutoDJTrigger(int d, int64_t r);
+  void AutoDJTick(bool step);
+  class TWindowDecks;
 
   std::unique_ptr<TEditBPMform> editBPMform_;
   TActionTables* actions_ = nullptr;
   TMainFormLinks links_;
   TMainFormState state_;
   std::unique_ptr<TMainFormLists> lists_;
+  std::unique_ptr<TAutoDJDecks> autoDjDecks_;
+  std::unique_ptr<TAutoDJ> autoDj_;
 };
 
 }  // namespace zonda

@@ -217,7 +217,21 @@ void TMainForm::FillDeckHandlers(TActionTables& t) {
     if (Attached()) CROSS_FADERChange();
   });
   t.FillHandler("CROSS_FADERTrack", [this](int) {
-    if (Attached()) CROSS_FADERChange();
+    if (!Attached()) return;
+    if (autoDj_) autoDj_->UserMove();
+    CROSS_FADERChange();
+  });
+  t.FillHandler("play1Click", [this](int) {
+    if (Attached()) play1Click();
+  });
+  t.FillHandler("auto_DJ_on_Click", [this](int) {
+    if (Attached()) auto_DJ_on_Click();
+  });
+  t.FillHandler("mix_time_moreClick", [this](int) {
+    if (Attached()) MixTimeButton(true);
+  });
+  t.FillHandler("mix_time_lessClick", [this](int) {
+    if (Attached()) MixTimeButton(false);
   });
   t.FillHandler("CUEPGMmixChange", [this](int) {
     if (Attached()) CUEPGMmixChange();

@@ -199,11 +199,19 @@ void TMainForm::Afis_TIME(int d) {
   const int64_t b = static_cast<int64_t>(std::floor(std::max(deck.Position.load(), 0.0) * 4.0));
   Text(ui.A.elapsed).SetText(TwoDigits(b / 10584000) + ":" + TwoDigits((b / 176400) % 60) + "." +
                             TwoDigits((b / 1764) % 100));
-  const int64_t r = deck.TotalBytes.load() / 1764 - b / 1764;
+  const int64_t r = RemainingHundredths(d);
+  AutoDJTrigger(d, r);
   deck.StopAtTrackEnd();
   const int64_t shown = std::max<int64_t>(r, 0);
   Text(ui.A.remained).SetText(TwoDigits(shown / 6000) + ":" + TwoDigits((shown / 100) % 60) + "." +
                              TwoDigits(shown % 100));
+}
+
+// Hundredths of a second left to play on deck d, as the time read-out shows them.
+int64_t TMainForm::RemainingHundredths(int d) {
+  TSoundSource& deck = Deck(d);
+  const int64_t b = static_cast<int64_t>(std::floor(std::max(deck.Position.load(), 0.0) * 4.0));
+  return deck.TotalBytes.load() / 1764 - b / 1764;
 }
 
 // The periodic update's load work: errors, the song name, and once per load

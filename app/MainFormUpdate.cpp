@@ -94,7 +94,9 @@ void TMainForm::PeriodicUpdate() {
   BendTick(1);
   SearchTick(0);
   SearchTick(1);
-  // 19. Line input texts and the CUE hold counters.
+  // 19. The Auto-DJ (its crossfade steps every third tick), line input texts
+  // and the CUE hold counters.
+  AutoDJTick(state_.TickCount % 3 == 0);
   if (state_.TickCount % 3 == 0) {
     for (int d = 0; d < 2; ++d) {
       const bool lineIn = links_.Mixer && links_.Mixer->Channels[static_cast<size_t>(d)].LineIn.load();

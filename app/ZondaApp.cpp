@@ -232,6 +232,11 @@ int TZondaApp::Start(const TStartOptions& options) {
   mixer_->Start();
   // 26. The Auto-DJ switch, as stored.
   actions_->Button(actions_->FindButtonAction("autodj")).SetSelected(config_.AutoDj);
+  form_->OnMixTimeChanged = [this] {
+    ApplyAutoDjTime();
+    if (configuration_) configuration_->ShowMixTime();
+  };
+  if (config_.AutoDj) form_->auto_DJ_on_Click();
   // Files named on the command line.
   if (!options.DeckAFile.empty()) form_->load_but_Click(0, options.DeckAFile);
   if (!options.DeckBFile.empty()) form_->load_but_Click(1, options.DeckBFile);

@@ -25,9 +25,11 @@
 
 #include "app/KeyboardHook.h"
 #include "app/MainForm.h"
+#include "app/MainFormLists.h"
 #include "app/SingleInstance.h"
 #include "app/ZondaApp.h"
 #include "lists/ListSet.h"
+#include "lists/ui/ListeQZ.h"
 #include "lists/SongListTemplate.h"
 #include "engine/Recorder.h"
 #include "engine/SoundSource.h"
@@ -433,6 +435,104 @@ TEST(Program, TheExecutableKeepsTheLibraryAndEmptiesHistoryAtExit) {
   EXPECT_EQ(after.ListAt(1).GetCell(2, ColName), "two.mp3");
   EXPECT_EQ(after.ListAt(2).RowCount(), 0);
   EXPECT_EQ(after.ListAt(2).Name, "History");
+}
+
+
+// The Auto-DJ switch pressed with the mouse in the running program on the
+// null device: it mixes the shown list by itself (mixing time 2.0 s), and the
+// recording shows each transition, the two kick trains (one per channel)
+// within 1/16 beat while both sound, and no pause in the music.
+TEST(Program, AutoDJSwitchMixesTheShownListBeatMatched) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst;
+  const double bpm[3] = {122.0, 128.0, 125.0};
+  QStringList files;
+  for (int i = 0; i < 3; ++i) {
+    const std::string f = inst.File("t" + std::to_string(i) + ".wav");
+    WriteDeckWav(f, KickTrack({.seconds = 14.0, .bpm = bpm[i], .firstBeatFrame = 2000.0 + 3000.0 * i,
+                               .channels = i % 2 == 0 ? 1 : 2}));
+    files << QString::fromStdString(f);
+  }
+  fs::create_directories(fs::path(inst.ConfigFile()).parent_path());
+  std::ofstream(inst.ConfigFile()) << "[General]\nKeyLockNew=0\nAutoDjMixingTime=20\n";
+  TDialogAnswerer answers(QMessageBox::Ok);
+  TZondaApp z;
+  ASSERT_EQ(z.Start(TStartOptions{}), -1);
+  z.MainForm()->Lists().AddFiles(files);
+  ASSERT_EQ(z.MainForm()->Lists().View().Shown().RowCount(), 3);
+  // The mixing-time buttons: 2.0 s is the lower limit, the read-out and the setting follow.
+  TTextAction& mixTime = z.Actions()->Text(z.Actions()->FindTextAction("auto_dj_time"));
+  EXPECT_EQ(mixTime.Text(), "2.0");
+  Click(z, "autodj_less");
+  EXPECT_EQ(mixTime.Text(), "2.0");
+  Click(z, "autodj_more");
+  EXPECT_EQ(mixTime.Text(), "2.5");
+  EXPECT_EQ(z.Config().AutoDjMixingTime, 25);
+  Click(z, "autodj_less");
+  EXPECT_EQ(mixTime.Text(), "2.0");
+  const std::string file = inst.File("autodj.wav");
+  ASSERT_TRUE(z.Recorder()->Start(file));
+  Click(z, "autodj");
+  TSoundSource& a = *z.Deck(0);
+  TSoundSource& b = *z.Deck(1);
+  ASSERT_TRUE(WaitFor([&] { return a.Playing.load(); }));
+  TSliderAction& crossfader = z.Actions()->Slider(z.Actions()->FindSliderAction("crossfader"));
+  EXPECT_EQ(crossfader.Value(), 0);
+  // Into deck B, then deck A takes the third song and comes back in.
+  ASSERT_TRUE(WaitFor([&] { return crossfader.Value() == 127 && b.Playing.load(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return a.FileName == files[2].toStdString() && a.LoadOk.load(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return crossfader.Value() == 0 && a.Playing.load(); }, 30000));
+  QTest::qWait(1000);
+  z.Recorder()->Stop();
+
+  const std::vector<uint8_t> data = ReadAll(file);
+  std::vector<int16_t> left, right;
+  for (size_t i = 44; i + 3 < data.size(); i += 4) {
+    left.push_back(static_cast<int16_t>(data[i] | (data[i + 1] << 8)));
+    right.push_back(static_cast<int16_t>(data[i + 2] | (data[i + 3] << 8)));
+  }
+  // Onsets at any level (a fading kick too): above 0.1 % of full scale.
+  auto onsets = [](const std::vector<int16_t>& ch) {
+    std::vector<int64_t> out;
+    int64_t last = -44100;
+    for (size_t i = 0; i < ch.size(); ++i) {
+      if (std::abs(int(ch[i])) < 40 || int64_t(i) - last < 8820) continue;
+      out.push_back(int64_t(i));
+      last = int64_t(i);
+    }
+    return out;
+  };
+  const auto l = onsets(left), r = onsets(right);
+  ASSERT_FALSE(l.empty());
+  ASSERT_FALSE(r.empty());
+  const double beat = BeatFramesOf(125.0);
+  // Incoming kicks while the outgoing train still sounds (one within half a beat).
+  auto worstWhileBoth = [&](const std::vector<int64_t>& in, const std::vector<int64_t>& out, int64_t from, int64_t to) {
+    double worst = 0;
+    int n = 0;
+    for (int64_t t : in) {
+      if (t < from || t > to) continue;
+      int64_t best = INT64_MAX;
+      for (int64_t u : out) best = std::min(best, std::abs(u - t));
+      if (best > beat / 2) continue;  // the outgoing train has faded out
+      worst = std::max(worst, double(best) / beat);
+      ++n;
+    }
+    return std::make_pair(worst, n);
+  };
+  const auto first = worstWhileBoth(r, l, 0, r.back());
+  const auto second = worstWhileBoth(l, r, r.front() + int64_t(4 * beat), INT64_MAX);
+  EXPECT_GE(first.second, 2);
+  EXPECT_GE(second.second, 2);
+  EXPECT_LT(first.first, 1.0 / 16);
+  EXPECT_LT(second.first, 1.0 / 16);
+  std::vector<int64_t> all = l;
+  all.insert(all.end(), r.begin(), r.end());
+  std::sort(all.begin(), all.end());
+  int64_t longest = 0;
+  for (size_t i = 1; i < all.size(); ++i) longest = std::max(longest, all[i] - all[i - 1]);
+  EXPECT_LT(double(longest), 1.5 * BeatFramesOf(122.0));
 }
 
 }  // namespace

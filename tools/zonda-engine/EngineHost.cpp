@@ -25,6 +25,8 @@ constexpr double kTickSeconds = 0.035;          // the periodic update's period
 constexpr int32_t kPreviewRefillTicks = 15;
 constexpr auto kWorkerWait = std::chrono::seconds(10);
 constexpr auto kLoadWait = std::chrono::seconds(120);
+// An Auto-DJ run ends when its list is played out, at the latest after 24 hours.
+constexpr int64_t kAutoDJLongestFrames = int64_t(24) * 3600 * kRate;
 
 // Set by RequestStop (a signal handler may call it).
 volatile std::sig_atomic_t gStopRequested = 0;
@@ -68,6 +70,126 @@ int16_t FromDevice(float v) {
 }  // namespace
 
 void TEngineHost::RequestStop() noexcept { gStopRequested = 1; }
+
+// The Auto-DJ's view of the host: the decks, the crossfader and the list of
+// files. Offline a load is waited for (bounded), so the render never outruns
+// it; in real time it completes while the ticks go on.
+class TEngineHost::THostDecks : public TAutoDJDecks {
+ public:
+  explicit THostDecks(TEngineHost& host) : h_(host) {}
+  bool Empty(int d) const override { return h_.Deck(d).FileName.empty() && !h_.Deck(d).LoadPending.load(); }
+  bool Loading(int d) const override { return h_.Deck(d).LoadPending.load(); }
+  bool Loaded(int d) const override { return h_.Deck(d).LoadOk.load() && !h_.Deck(d).LoadPending.load(); }
+  bool Playing(int d) const override { return h_.Deck(d).Playing.load(); }
+  int64_t Remaining(int d) const override {
+    const TSoundSource& deck = h_.Deck(d);
+    const int64_t b = static_cast<int64_t>(std::floor(std::max(deck.Position.load(), 0.0) * 4.0));
+    return deck.TotalBytes.load() / 1764 - b / 1764;
+  }
+  void Play(int d) override {
+    if (Loaded(d) && !Playing(d)) h_.Deck(d).PlayPause();
+  }
+  int32_t Crossfader() const override { return h_.crossfaderPosition_; }
+  void SetCrossfader(int32_t value) override {
+    h_.crossfaderPosition_ = value;
+    h_.ApplyCrossfader();
+  }
+  bool ListEmpty() const override { return h_.options_.autoDjFiles.empty(); }
+  bool LoadNext(int d) override {
+    const std::vector<std::string>& files = h_.options_.autoDjFiles;
+    if (h_.autoDjNext_ >= files.size()) return false;
+    TSoundSource& deck = h_.Deck(d);
+    if (deck.Playing.load()) deck.PlayPause();
+    const uint32_t before = deck.WorkerPasses.load();
+    if (!deck.Load(files[h_.autoDjNext_])) return false;
+    const std::string& file = files[h_.autoDjNext_++];
+    h_.slowReset_[d] = false;
+    deck.SetPitch(0);
+    std::printf("%.3f autodj load %s %s\n", h_.Seconds(), d == 0 ? "A" : "B", file.c_str());
+    std::fflush(stdout);
+    if (h_.offline_) {
+      WaitFor([&] { return !deck.LoadPending.load() && deck.WorkerPasses.load() > before; }, kLoadWait);
+      h_.WaitForAnalysis();
+    }
+    return true;
+  }
+  void Sync(int d) override {
+    h_.WaitForAnalysis();
+    const int other = 1 - d;
+    // As the window's SYNC: a slow pitch return on either deck ends here.
+    h_.slowReset_[0] = h_.slowReset_[1] = false;
+    SyncDeck(h_.Deck(d), h_.Deck(other), -h_.Deck(other).GetPitch(), kPitchRange,
+             [&](int32_t slider) { h_.Deck(d).SetPitch(-slider); });
+  }
+  int32_t BeatDiff() const override {
+    h_.WaitForAnalysis();
+    return zonda::BeatDiff(*h_.deckA_, *h_.deckB_);
+  }
+  // The window's pitch reset: a slow return to 0, or at once when one runs.
+  void PitchReset(int d) override {
+    if (h_.slowReset_[d]) {
+      h_.slowReset_[d] = false;
+      h_.Deck(d).SetPitch(0);
+    } else {
+      h_.slowReset_[d] = true;
+    }
+  }
+
+ private:
+  TEngineHost& h_;
+};
+
+double TEngineHost::Seconds() const { return static_cast<double>(ticks_) * kTickSeconds; }
+
+void TEngineHost::AutoDJTick() {
+  if (!autoDj_) return;
+  for (int32_t d = 0; d < 2; ++d) {
+    TDeckError& error = DeckError(Deck(d).IsDeckA);
+    if (error.Flag.exchange(false)) {
+      const int32_t code = error.Code.exchange(0);
+      std::printf("%.3f autodj skip %s %s (%s)\n", Seconds(), d == 0 ? "A" : "B",
+                  code == -1 ? "WRONG FILE FORMAT !" : "DAMAGED OR UNREADABLE FILE !", Deck(d).FileName.c_str());
+      std::fflush(stdout);
+    }
+    autoDj_->Trigger(d, autoDjDecks_->Remaining(d));
+    Deck(d).StopAtTrackEnd();
+  }
+  autoDj_->Tick(ticks_ % 3 == 0);
+  if (autoDj_->Running() != wasRunning_) {
+    wasRunning_ = autoDj_->Running();
+    const int from = autoDj_->TowardB() ? 0 : 1;
+    if (wasRunning_) {
+      std::printf("%.3f autodj crossfade %s to %s, %.2f s left\n", Seconds(), from == 0 ? "A" : "B",
+                  from == 0 ? "B" : "A", static_cast<double>(autoDjDecks_->Remaining(from)) / 100.0);
+    } else {
+      std::printf("%.3f autodj crossfader %d\n", Seconds(), crossfaderPosition_);
+    }
+    std::fflush(stdout);
+  }
+  // The slow pitch return: 0.1 % every 15 ticks, as the window's.
+  if (ticks_ % 15 == 0) {
+    for (int32_t d = 0; d < 2; ++d) {
+      if (!slowReset_[d]) continue;
+      const int32_t p = Deck(d).GetPitch();
+      if (std::abs(p) > 10) {
+        Deck(d).SetPitch(p > 0 ? p - 10 : p + 10);
+      } else {
+        Deck(d).SetPitch(0);
+        slowReset_[d] = false;
+      }
+    }
+  }
+}
+
+bool TEngineHost::AutoDJFinished() const {
+  if (!autoDj_) return false;
+  if (autoDj_->Running() || autoDjNext_ < options_.autoDjFiles.size()) return false;
+  for (int32_t d = 0; d < 2; ++d) {
+    const TSoundSource& deck = d == 0 ? *deckA_ : *deckB_;
+    if (deck.Playing.load() || deck.LoadPending.load()) return false;
+  }
+  return true;
+}
 
 TEngineHost::TEngineHost(const THostOptions& options)
     : options_(options),
@@ -397,6 +519,7 @@ void TEngineHost::WarnOfMissingAudio() {
 
 void TEngineHost::Tick() {
   ++ticks_;
+  AutoDJTick();
   if (options_.verbose) WarnOfMissingAudio();
   if (recorder_->Recording()) recorder_->Drain();
   if (ticks_ % kPreviewRefillTicks == 0) mixer_->RefillPreview();
@@ -477,6 +600,14 @@ void TEngineHost::ReadLineInputs(float* input, int32_t frames) {
   }
 }
 
+void TEngineHost::StartAutoDJ() {
+  if (options_.autoDjFiles.empty()) return;
+  autoDjDecks_ = std::make_unique<THostDecks>(*this);
+  autoDj_ = std::make_unique<TAutoDJ>(*autoDjDecks_);
+  autoDj_->SetMixTime(options_.autoDjMixTime);
+  autoDj_->SwitchOn();
+}
+
 int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   offline_ = true;
   readMeters_ = UsesMeters(script);
@@ -491,12 +622,13 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
   output_->SetupBlockSizes(block);
   ApplyStartupControls();
   mixer_->Start();
+  StartAutoDJ();
 
   const bool haveLines = lineInputs_[0] != nullptr || lineInputs_[1] != nullptr;
   std::vector<float> input(size_t(block) * 4, 0.0f);
   std::vector<float> device(size_t(block) * 4, 0.0f);
   std::vector<int16_t> pcm(size_t(block) * size_t(channels), 0);
-  const int64_t endFrame = std::llround(script.EndSeconds() * kRate);
+  const int64_t endFrame = autoDj_ ? kAutoDJLongestFrames : std::llround(script.EndSeconds() * kRate);
   const double tickFrames = kTickSeconds * kRate;
   double nextTick = tickFrames;
   int64_t frame = 0;
@@ -513,7 +645,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
       }
       Apply(c);
     }
-    if (ended || frame >= endFrame || gStopRequested) break;
+    if (ended || frame >= endFrame || gStopRequested || AutoDJFinished()) break;
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(block, endFrame - frame));
     WaitForDecks(n);
     if (haveLines) {  // without line files the line areas keep their silence
@@ -569,6 +701,7 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
                  output_->BlockSizes().DeviceFrames, output_->BlockSizes().SubBlocks);
   }
   mixer_->Start();
+  StartAutoDJ();
 
   using Clock = std::chrono::steady_clock;
   // The script's clock: wall time less the time commands spent waiting for a
@@ -576,11 +709,11 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
   // their distances instead of firing at once.
   auto start = Clock::now();
   auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
-  const double end = script.EndSeconds();
+  const double end = autoDj_ ? double(kAutoDJLongestFrames) / kRate : script.EndSeconds();
   double nextTick = kTickSeconds;
   size_t next = 0;
   bool ended = false;
-  while (!ended && !gStopRequested) {
+  while (!ended && !gStopRequested && !AutoDJFinished()) {
     const double t = elapsed();
     while (next < script.commands.size() && script.commands[next].timeSeconds <= t) {
       const TScriptCommand& c = script.commands[next++];

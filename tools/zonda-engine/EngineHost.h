@@ -22,10 +22,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "decoding/DataProvider.h"
 #include "dsp/FFTFilter.h"
 #include "engine/AudioOutput.h"
+#include "engine/AutoDJ.h"
 #include "engine/Mixer.h"
 #include "engine/MixerLaws.h"
 #include "engine/Recorder.h"
@@ -41,6 +43,10 @@ struct THostOptions {
   bool masterOnly = false;    // offline output: master only (2 channels) instead of 4
   bool verbose = false;       // report each command on stderr
   std::string lineFiles[2];   // offline: files played into line A / line B ("" = silent)
+  // The Auto-DJ mixes these files in order instead of a script (empty: off),
+  // with the mixing time in tenths of a second.
+  std::vector<std::string> autoDjFiles;
+  int32_t autoDjMixTime = 100;
 };
 
 class TEngineHost {
@@ -98,6 +104,15 @@ class TEngineHost {
   // What runs while a command waits for a deck: the periodic work in real time, nothing offline.
   std::function<void()> Meanwhile();
   TFFTFilter& Equaliser(int32_t d) { return d == 0 ? *eqA_ : *eqB_; }
+  // The Auto-DJ's share of a tick: triggers, steps, the slow pitch returns,
+  // the end-of-track stops and the load errors.
+  void AutoDJTick();
+  void StartAutoDJ();
+  double Seconds() const;  // the run's time, from its ticks
+  // The list is used up, nothing plays, loads or fades.
+  bool AutoDJFinished() const;
+  class THostDecks;
+  friend class THostDecks;
 
   THostOptions options_;
   std::unique_ptr<TSoundSource> deckA_, deckB_;
@@ -122,6 +137,11 @@ class TEngineHost {
   int64_t ticks_ = 0;
   int64_t framesRendered_ = 0;
   double decodeWaitSeconds_ = 0;  // offline: time spent waiting for the deck workers
+  std::unique_ptr<THostDecks> autoDjDecks_;
+  std::unique_ptr<TAutoDJ> autoDj_;
+  size_t autoDjNext_ = 0;            // the list's next file
+  bool slowReset_[2] = {false, false};
+  bool wasRunning_ = false;
   TStereoDb lastMaster_;
   double lastLevel_[2] = {-96.0, -96.0};
 };

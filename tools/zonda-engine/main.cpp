@@ -3,6 +3,7 @@
 // --help and tools/zonda-engine/EngineScript.h).
 #include <csignal>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "lists/M3UImport.h"
 #include "tools/zonda-engine/EngineHost.h"
 #include "tools/zonda-engine/EngineScript.h"
 
@@ -41,6 +43,11 @@ void PrintHelp() {
       "  --block FRAMES    device block, 64..2205 frames (offline default 512);\n"
       "                    offline, commands take effect at the first block that\n"
       "                    starts at or after their time\n"
+      "  --autodj LIST     instead of a script, the Auto-DJ mixes the play list LIST\n"
+      "                    (.m3u, .m3u8) unattended and beat-matched, in order, until\n"
+      "                    its last song has played out; a file that cannot be loaded\n"
+      "                    is skipped; each load, crossfade and skip is printed\n"
+      "  --mixtime S       the Auto-DJ's mixing time, 2 to 15 seconds (default 10)\n"
       "  --check           check the script and exit\n"
       "  --verbose         report every command and load on standard error\n"
       "  --help            this text\n"
@@ -64,7 +71,8 @@ int Usage(const std::string& message) {
 int main(int argc, char** argv) {
   zonda::host::THostOptions options;
   bool offline = false, check = false, haveDevice = false;
-  std::string device, outFile, scriptFile;
+  std::string device, outFile, scriptFile, autoDjList;
+  double mixTime = 10.0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](std::string& out) {
@@ -95,6 +103,16 @@ int main(int argc, char** argv) {
       if (!value(options.lineFiles[a == "--line-a" ? 0 : 1]) || options.lineFiles[a == "--line-a" ? 0 : 1].empty()) {
         return Usage(a + " needs a file name");
       }
+    } else if (a == "--autodj") {
+      if (!value(autoDjList) || autoDjList.empty()) return Usage("--autodj needs a play list");
+    } else if (a == "--mixtime") {
+      std::string v;
+      if (!value(v)) return Usage("--mixtime needs seconds");
+      char* end = nullptr;
+      mixTime = std::strtod(v.c_str(), &end);
+      if (v.empty() || *end != '\0' || !(mixTime >= 2.0 && mixTime <= 15.0)) {
+        return Usage("--mixtime takes 2 to 15 seconds");
+      }
     } else if (a == "--block") {
       std::string v;
       if (!value(v)) return Usage("--block needs a frame count");
@@ -116,6 +134,22 @@ int main(int argc, char** argv) {
   }
   if (!offline && (!options.lineFiles[0].empty() || !options.lineFiles[1].empty())) {
     return Usage("--line-a and --line-b belong to --offline (in real time the device's inputs are used)");
+  }
+
+  if (!autoDjList.empty()) {
+    if (!scriptFile.empty()) return Usage("--autodj replaces the script");
+    options.autoDjFiles = zonda::ReadPlaylistFiles(autoDjList);
+    if (options.autoDjFiles.empty()) {
+      std::fprintf(stderr, "zonda-engine: %s names no file that exists\n", autoDjList.c_str());
+      return 2;
+    }
+    options.autoDjMixTime = static_cast<int32_t>(std::lround(mixTime * 10.0));
+    if (check) return 0;
+    zonda::host::TEngineHost host(options);
+    std::signal(SIGINT, [](int) { zonda::host::TEngineHost::RequestStop(); });
+    std::signal(SIGTERM, [](int) { zonda::host::TEngineHost::RequestStop(); });
+    const zonda::host::TScript none;
+    return offline ? host.RunOffline(none, outFile) : host.RunRealTime(none, device);
   }
 
   std::string text, name, baseDir;
