@@ -16,6 +16,9 @@
 #include "app/ConfigValues.h"
 #include "app/MainForm.h"
 #include "app/MainFormLists.h"
+#include "lists/tags/TagEdit.h"
+#include "lists/tags/TagFields.h"
+#include "lists/tags/ui/TfileTAG.h"
 #include "dsp/FFTFilter.h"
 #include "engine/Mixer.h"
 #include "engine/SoundSource.h"
@@ -360,6 +363,34 @@ namespace zonda::test {
 
 // The default skin places the list, the search box and the browser; a filled
 // list is drawn inside its rectangle. ZONDA_SCREENSHOT=file.png keeps the picture.
+TEST_F(MainFormLists, TagInfoEditsTheSongsTagAndItsRow) {
+  ZONDA_REQUIRE_TOOLS("lame");
+  const std::string wav = Song("tagged.wav");
+  const std::string mp3 = (dir_.dir().path() / "music" / "tagged.mp3").string();
+  ASSERT_EQ(test::Run("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"), 0);
+  TTagEdit tags;
+  tags.Artist = "Ana";
+  tags.Title = "Old";
+  ASSERT_TRUE(SaveTagEdit(mp3, tags));
+  Lists().AddFiles({QString::fromStdString(mp3)});
+  ASSERT_EQ(Shown().RowCount(), 1);
+  EXPECT_EQ(std::string(Shown().GetCell(1, ColName)), "Ana - Old") << "rows show the tags";
+  Lists().ContextRow = 1;
+  Lists().TagInfo();
+  TfileTAG* editor = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* t = qobject_cast<TfileTAG*>(w)) editor = t;
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { QApplication::processEvents(); return editor->isVisible() && editor->Loaded(); }));
+  EXPECT_EQ(editor->TitleEdit->text(), "Old");
+  editor->TitleEdit->selectAll();
+  QTest::keyClicks(editor->TitleEdit, "New");
+  QTest::mouseClick(editor->OK, Qt::LeftButton);
+  EXPECT_EQ(ReadTagFields(mp3).Title, "New");
+  EXPECT_EQ(ReadTagFields(mp3).Artist, "Ana");
+  EXPECT_EQ(std::string(Shown().GetCell(1, ColName)), "Ana - New");
+}
+
 TEST_F(MainFormLists, DefaultSkinShowsTheFilledListBesideTheBrowser) {
   const char* bin = std::getenv("ZONDA_TEST_BIN");
   ASSERT_NE(bin, nullptr);
