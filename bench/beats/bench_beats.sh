@@ -15,7 +15,7 @@
 #    four-on-the-floor, breakbeat, swing, half-time, drumless intro, noise,
 #    silence gaps) through zonda-analyse (--slow below 120 BPM, the normal
 #    range from 120), aubio tempo and bpm. Acc1: within 4 % of the true
-#    tempo; Acc2: also counting x2, x1/2, x3, x1/3. Tracks inside the design's
+#    tempo; Acc2: also counting x2, x1/2, x3, x1/3. Tracks inside the analysis's
 #    ranges (75..119 slow, 120..149 normal) are reported apart from the others.
 # 2. Sync drift: pairs of kick tracks (deck A kicks on the left, deck B on the
 #    right), deck B playing, SYNC on deck A at 8 s, DRIFT_SECONDS of play
