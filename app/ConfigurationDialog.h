@@ -81,6 +81,8 @@ class TConfiguration : public QDialog {
   void ResetAllShortcuts(bool ask = true);
   // The shortcut table's rows from the actions (sliders first, then buttons).
   void FillShortcutTable();
+  // The latency and MIDI read-outs again (after an audio restart).
+  void RefreshReadouts() { RefreshCaptions(); }
   // Shutdown: from now on the window may close.
   void AllowClose() { closing_ = true; }
 

@@ -282,6 +282,7 @@ void TZondaApp::AudioRestart() {
   if (!output_ || closed_) return;
   output_->Restart(ilvex_, form_.get());
   latencyText_ = output_->LatencyTextShown();
+  if (configuration_) configuration_->RefreshReadouts();
 }
 
 void TZondaApp::ApplyPitchRange() {

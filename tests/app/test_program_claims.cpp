@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/ConfigurationDialog.h"
 #include "app/MainForm.h"
 #include "app/ZondaApp.h"
 #include "engine/IlvexLibrary.h"
@@ -113,6 +115,8 @@ TEST(ProgramClaims, BothDecksSoundAgainAfterAnAudioRestart) {
   ASSERT_TRUE(chosen) << "the settings window did not show its block size";
   ASSERT_TRUE(WaitFor([&] { return z.LatencyText() != latencyBefore; }, 5000)) << z.LatencyText();
   EXPECT_EQ(z.LatencyText(), "Latency: 23 ms at 44100 Hz sample rate");
+  EXPECT_EQ(z.Configuration()->Label("LatencyLabel")->text().toStdString(), z.LatencyText())
+      << "the configuration window shows the new latency";
 
   const double positionA = a.Position.load(), positionB = b.Position.load();
   const auto after = RecordLeft(z, inst.File("after.wav"), 800);
