@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include <unistd.h>
+
 #include "control/MidiMapping.h"
 #include "control/MidiPorts.h"
 #include "skin/ActionTables.h"
@@ -30,17 +32,20 @@ bool Within(Pred pred, int ms = 5000) {
 
 TEST(MidiJack, ControllerMessagesAndLampsThroughJack) {
   if (!std::getenv("ZONDA_JACK_RUNNING")) ZONDA_SKIP_OR_FAIL("no JACK server: ZONDA_JACK_RUNNING not set (./build.sh test starts one)");
-  // The test client: the controller's output and input ports.
-  RtMidiOut controllerOut(RtMidi::UNIX_JACK, "ZC-2000 test");
-  RtMidiIn controllerIn(RtMidi::UNIX_JACK, "ZC-2000 test");
-  controllerOut.openVirtualPort("ZC-2000 out");
-  controllerIn.openVirtualPort("ZC-2000 in");
+  // The test client: the controller's output and input ports. Their names
+  // are this run's own: a program started by another test on the same server
+  // opens any port named like the controller.
+  const std::string name = "midi-test-" + std::to_string(getpid());
+  RtMidiOut controllerOut(RtMidi::UNIX_JACK, name);
+  RtMidiIn controllerIn(RtMidi::UNIX_JACK, name);
+  controllerOut.openVirtualPort(name + " out");
+  controllerIn.openVirtualPort(name + " in");
   controllerIn.ignoreTypes(false, false, false);
 
   std::string inPort, outPort;
   ASSERT_TRUE(Within([&] {
-    inPort = FindMidiPort(ListMidiInputs(), "ZC-2000 out");
-    outPort = FindMidiPort(ListMidiOutputs(), "ZC-2000 in");
+    inPort = FindMidiPort(ListMidiInputs(), name + " out");
+    outPort = FindMidiPort(ListMidiOutputs(), name + " in");
     return !inPort.empty() && !outPort.empty();
   })) << "the test client's ports are not listed";
   EXPECT_EQ(inPort.rfind("jack:", 0), 0u);
@@ -95,7 +100,7 @@ TEST(MidiJack, ControllerMessagesAndLampsThroughJack) {
 
   // The port goes away: opening it again fails cleanly; it is not listed.
   controllerOut.closePort();
-  ASSERT_TRUE(Within([&] { return FindMidiPort(ListMidiInputs(), "ZC-2000 out").empty(); }));
+  ASSERT_TRUE(Within([&] { return FindMidiPort(ListMidiInputs(), name + " out").empty(); }));
   TMidiInput again;
   EXPECT_FALSE(again.Open(inPort));
 }
