@@ -51,12 +51,24 @@ void TMidiControl::Choose(const std::string& inputPort, const std::string& outpu
 }
 
 void TMidiControl::Poll() {
-  // A port that went away is closed; one that came back is opened again.
+  if (listing_.load()) return;  // the last lists are still being read
+  if (lister_.joinable()) lister_.join();
   // JACK is asked only for a JACK port chosen or in use.
   const bool jack = inputChoice_.rfind("jack:", 0) == 0 || outputChoice_.rfind("jack:", 0) == 0 ||
                     input_.PortName().rfind("jack:", 0) == 0;
-  const std::vector<std::string> inputs = ListMidiInputs(jack);
-  const std::vector<std::string> outputs = ListMidiOutputs(jack);
+  listing_.store(true);
+  lister_ = std::thread([this, jack] {
+    std::vector<std::string> inputs = ListMidiInputs(jack);
+    std::vector<std::string> outputs = ListMidiOutputs(jack);
+    QMetaObject::invokeMethod(
+        this, [this, inputs = std::move(inputs), outputs = std::move(outputs)] { ApplyPorts(inputs, outputs); },
+        Qt::QueuedConnection);
+    listing_.store(false);
+  });
+}
+
+void TMidiControl::ApplyPorts(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs) {
+  // A port that went away is closed; one that came back is opened again.
   if (input_.IsOpen() && !Listed(inputs, input_.PortName())) input_.Close();
   if (!input_.IsOpen()) {
     const std::string in = inputChoice_.empty() ? FindMidiPort(inputs, kControllerName) : inputChoice_;
@@ -76,6 +88,7 @@ void TMidiControl::LampTest() {
 
 void TMidiControl::Shutdown() {
   poll_.stop();
+  if (lister_.joinable()) lister_.join();
   if (output_.IsOpen()) mapping_.SetAllLamps(false);
   output_.Close();
   input_.Close();

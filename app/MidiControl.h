@@ -16,6 +16,8 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "control/MidiMapping.h"
 #include "control/MidiPorts.h"
@@ -47,7 +49,10 @@ class TMidiControl : public QObject {
   std::string StatusText() const;
 
  private:
+  // Every two seconds: the port lists are read on a thread of their own
+  // (asking JACK takes tens of milliseconds), then applied here.
   void Poll();
+  void ApplyPorts(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
   void Drain();
   std::string Wanted(bool input) const;
 
@@ -58,6 +63,8 @@ class TMidiControl : public QObject {
   std::string inputChoice_, outputChoice_;
   std::atomic<bool> pending_{false};
   QTimer poll_;
+  std::thread lister_;  // the port lists being read, joined before the next
+  std::atomic<bool> listing_{false};
 };
 
 }  // namespace zonda

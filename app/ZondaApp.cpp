@@ -341,6 +341,9 @@ void TZondaApp::ApplyMidiAssignments() {
     midi_->Mapping().AssignButton(k, config_.AssignButt[size_t(k)]);
   }
   midi_->Mapping().AutoSelectInputType = config_.AutoSelectAnalogInputAType;
+  // Lamps 6, 5, 4, 3 of buttons A-D show whether the effect slot switched by
+  // the assigned action is active; no effect slot runs, so they are off.
+  for (int k = 0; k < 4; ++k) midi_->Mapping().SetControllerLamp(6 - k, false);
 }
 
 void TZondaApp::CreateMidi() {
