@@ -46,8 +46,12 @@ void TMidiControl::Choose(const std::string& inputPort, const std::string& outpu
   input_.Close();
   output_.Close();
   const std::string in = Wanted(true), out = Wanted(false);
-  if (!in.empty()) input_.Open(in);
+  if (!in.empty()) OpenInput(in);
   if (!out.empty()) output_.Open(out);
+}
+
+void TMidiControl::OpenInput(const std::string& port) {
+  if (input_.Open(port) && InputOpened) InputOpened(port);
 }
 
 void TMidiControl::Poll() {
@@ -72,7 +76,7 @@ void TMidiControl::ApplyPorts(const std::vector<std::string>& inputs, const std:
   if (input_.IsOpen() && !Listed(inputs, input_.PortName())) input_.Close();
   if (!input_.IsOpen()) {
     const std::string in = inputChoice_.empty() ? FindMidiPort(inputs, kControllerName) : inputChoice_;
-    if (!in.empty() && Listed(inputs, in)) input_.Open(in);
+    if (!in.empty() && Listed(inputs, in)) OpenInput(in);
   }
   if (!output_.IsOpen()) {
     const std::string out = outputChoice_.empty() ? FindMidiPort(outputs, kControllerName) : outputChoice_;

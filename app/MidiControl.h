@@ -41,6 +41,9 @@ class TMidiControl : public QObject {
 
   // Learn mode: incoming messages go here instead of to the mapping.
   std::function<void(const TMidiEvent&)> Learn;
+  // After the input port opened (its name): the program loads what was
+  // learned on that port.
+  std::function<void(const std::string& port)> InputOpened;
 
   TMidiMapping& Mapping() { return mapping_; }
   TMidiInput& Input() { return input_; }
@@ -55,6 +58,7 @@ class TMidiControl : public QObject {
   void ApplyPorts(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
   void Drain();
   std::string Wanted(bool input) const;
+  void OpenInput(const std::string& port);
 
   TMidiMapping mapping_;
   TMidiInput input_;

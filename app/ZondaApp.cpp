@@ -334,6 +334,11 @@ void TZondaApp::ApplySettings() {
   form_->ApplyAllControls();
 }
 
+void TZondaApp::SavePortShortcuts() {
+  if (actions_ && midi_ && midi_->Input().IsOpen())
+    SaveShortcuts(*actions_, PortShortcutsFile(ProgramPath("/shortcuts"), midi_->Input().PortName()));
+}
+
 void TZondaApp::ApplyMidiAssignments() {
   if (!midi_) return;
   for (int k = 0; k < 4; ++k) {
@@ -372,6 +377,10 @@ void TZondaApp::CreateMidi() {
     return on;
   };
   midi_ = std::make_unique<TMidiControl>(*actions_, std::move(h), engineRunning_);
+  // What was learned on a port comes back when that port opens.
+  midi_->InputOpened = [this](const std::string& port) {
+    if (LoadShortcuts(*actions_, PortShortcutsFile(ProgramPath("/shortcuts"), port))) RefreshShortcutTexts(*actions_);
+  };
   ApplyMidiAssignments();
   midi_->Choose(config_.MidiInputPort, config_.MidiOutputPort);
   midi_->LampTest();
@@ -409,6 +418,7 @@ void TZondaApp::CreateConfiguration() {
       f->SaveConfiguration(*reg_);
       reg_->Flush();
       SaveShortcuts(*actions_, ProgramPath(kLastShortcuts));
+      SavePortShortcuts();
     }
   };
   h.Defaults = [this] {
@@ -465,6 +475,8 @@ void TZondaApp::FormClose() {
   updateTimer_.reset();
   if (hook_) qApp->removeEventFilter(hook_.get());
   // The controller's lamps go out and its ports close before the engine goes.
+  // What was learned on the MIDI input goes into that port's file first.
+  SavePortShortcuts();
   if (midi_) midi_->Shutdown();
   // No control may call into the engine from here on.
   if (form_) form_->DetachProgram();

@@ -113,6 +113,8 @@ class TZondaApp {
   void CreateConfiguration();
   void CreateMidi();
   void ApplyMidiAssignments();
+  // The shortcuts as learned on the open MIDI input, in that port's own file.
+  void SavePortShortcuts();
   void ApplyStartSkin();
   void Warn(const std::string& text);
 

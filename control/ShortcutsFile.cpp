@@ -1,5 +1,6 @@
 #include "control/ShortcutsFile.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +87,12 @@ bool SaveShortcuts(const TActionTables& actions, const std::string& fileName) {
   std::filesystem::rename(temp, fileName, ec);
   if (ec) std::filesystem::remove(temp, ec);
   return !ec;
+}
+
+std::string PortShortcutsFile(const std::string& folder, const std::string& port) {
+  std::string name = "port-";
+  for (char c : port) name += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '_';
+  return folder + "/" + name + ".xml";
 }
 
 bool LoadShortcuts(TActionTables& actions, const std::string& fileName) {

@@ -18,5 +18,9 @@ class TActionTables;
 bool SaveShortcuts(const TActionTables& actions, const std::string& fileName);
 // False when the file could not be read; names of no action are skipped.
 bool LoadShortcuts(TActionTables& actions, const std::string& fileName);
+// The file of what was learned on a MIDI port, in folder:
+// "port-<name>.xml" with every character but letters, digits, '-' and '_'
+// made '_'.
+std::string PortShortcutsFile(const std::string& folder, const std::string& port);
 
 }  // namespace zonda

@@ -161,6 +161,11 @@ TEST(ShortcutsFile, RoundTripAndLoadingByName) {
   EXPECT_EQ(c.Button(c.FindButtonAction("decka_play_pause")).KeyModifiers, 4);
   EXPECT_EQ(c.Button(c.FindButtonAction("deckb_play_pause")).Key, 80);
   EXPECT_FALSE(LoadShortcuts(c, dir.file("absent.xml")));
+
+  // What is learned on a port has that port's own file: any name becomes a safe file name.
+  EXPECT_EQ(PortShortcutsFile("/x/shortcuts", "jack:system:midi_capture_1"),
+            "/x/shortcuts/port-jack_system_midi_capture_1.xml");
+  EXPECT_EQ(PortShortcutsFile("/x", "alsa:../ZC-2000 MIDI 1 24:0"), "/x/port-alsa____ZC-2000_MIDI_1_24_0.xml");
 }
 
 }  // namespace
