@@ -340,7 +340,6 @@ void TConfiguration::ShowSettings() {
     knob->setCurrentIndex(std::max(0, knob->findText(QString::fromStdString(c.AssignKnob[size_t(k)]))));
     button->setCurrentIndex(std::max(0, button->findText(QString::fromStdString(c.AssignButt[size_t(k)]))));
   }
-  FillMidiPorts();
   FillShortcutTable();
   showing_ = false;
   RefreshCaptions();
@@ -523,6 +522,11 @@ void TConfiguration::ShowFor(QWidget* owner) {
   owner_ = owner;
   if (owner_) owner_->setEnabled(false);
   ShowSettings();
+  // The system's ports are asked for only when the window opens (asking
+  // JACK opens a client), not at start-up.
+  showing_ = true;
+  FillMidiPorts();
+  showing_ = false;
   show();
   raise();
   activateWindow();

@@ -32,7 +32,7 @@
 #include "engine/PreviewMonitor.h"
 #include "engine/SongSettings.h"
 #include "engine/SoundSource.h"
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "lists/ListExport.h"
 #include "lists/M3UImport.h"
 #include "lists/SongListTemplate.h"

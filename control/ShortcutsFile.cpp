@@ -2,9 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
+#include "platform/AtomicFile.h"
 #include "skin/ActionTables.h"
 #include "skin/XmlParser.h"
 
@@ -72,21 +71,7 @@ bool SaveShortcuts(const TActionTables& actions, const std::string& fileName) {
   }
   doc += "</shortcuts>\r\n";
   // A crash while writing must not leave a damaged file in place of the old one.
-  const std::string temp = fileName + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << doc;
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, fileName, ec);
-  if (ec) std::filesystem::remove(temp, ec);
-  return !ec;
+  return WriteFileAtomically(fileName, doc);
 }
 
 std::string PortShortcutsFile(const std::string& folder, const std::string& port) {

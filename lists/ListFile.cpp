@@ -3,7 +3,7 @@
 // 1 centre, 2 right) than in the model (0 left, 1 right, 2 centre).
 #include <algorithm>
 
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "lists/ListBytes.h"
 #include "lists/Lista.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "lists/ListIndex.h"
 
 namespace zonda {

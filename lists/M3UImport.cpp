@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "skin/TextCoding.h"
 
 namespace zonda {

@@ -17,7 +17,7 @@
 #include <random>
 #include <string>
 
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "lists/SongListTemplate.h"
 #include "lists/SongRows.h"
 #include "lists/ui/ListSearch.h"

@@ -2,6 +2,8 @@
 // The real program in tests: the one QApplication, a fresh copy of the
 // installation tree with a private settings folder, and waiting on Qt's
 // event loop.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
@@ -16,7 +18,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/MainForm.h"
+#include "app/ZondaApp.h"
 #include "platform/ProgramDir.h"
+#include "skin/ActionTables.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda::test {
@@ -70,6 +75,16 @@ inline bool WaitFor(Pred pred, int ms = 20000) {
     QTest::qWait(5);
   }
   return true;
+}
+
+// A left click in the middle of the skin button bound to button action
+// `name`; the test fails when the skin has no such button.
+inline void ClickSkinButton(TZondaApp& z, const char* name) {
+  TActionTables& t = *z.Actions();
+  const TButtonAction& a = t.Button(t.FindButtonAction(name));
+  ASSERT_TRUE(a.IsBound()) << name;
+  QWidget& w = *z.MainForm()->Skins().Buttons().at(static_cast<size_t>(a.ControlIndex()));
+  QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, w.height() / 2));
 }
 
 // The installed zonda executable started with a song on deck A (null audio

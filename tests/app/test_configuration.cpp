@@ -25,13 +25,6 @@
 namespace zonda::test {
 namespace {
 
-void ClickSkinButton(TZondaApp& z, const char* name) {
-  TActionTables& t = *z.Actions();
-  const TButtonAction& a = t.Button(t.FindButtonAction(name));
-  ASSERT_TRUE(a.IsBound()) << name;
-  QWidget& w = *z.MainForm()->Skins().Buttons().at(static_cast<size_t>(a.ControlIndex()));
-  QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, w.height() / 2));
-}
 
 void Tick(QCheckBox* box) {
   ASSERT_NE(box, nullptr);

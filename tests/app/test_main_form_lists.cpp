@@ -22,7 +22,7 @@
 #include "dsp/FFTFilter.h"
 #include "engine/Mixer.h"
 #include "engine/SoundSource.h"
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "lists/SongListTemplate.h"
 #include "lists/ui/ListeQZ.h"
 #include "skin/ActionTables.h"

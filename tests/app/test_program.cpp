@@ -69,17 +69,6 @@ class TDialogAnswerer {
 };
 
 
-QWidget& ButtonControl(TZondaApp& z, const char* name) {
-  TActionTables& t = *z.Actions();
-  const TButtonAction& a = t.Button(t.FindButtonAction(name));
-  EXPECT_TRUE(a.IsBound()) << name;
-  return *z.MainForm()->Skins().Buttons().at(static_cast<size_t>(a.ControlIndex()));
-}
-
-void Click(TZondaApp& z, const char* name) {
-  QWidget& w = ButtonControl(z, name);
-  QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, w.height() / 2));
-}
 
 // Positive-going zero crossings per second of the left channel.
 double FrequencyOf(const std::vector<int16_t>& pcm) {
@@ -139,7 +128,7 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
     ASSERT_TRUE(WaitFor([&] { return a.LoadAnnounced.load() && b.LoadAnnounced.load(); }));
 
     // Play deck A: 440 Hz in the master.
-    Click(z, "decka_play_pause");
+    ClickSkinButton(z, "decka_play_pause");
     EXPECT_TRUE(a.Playing.load());
     std::vector<int16_t> out = Record(z, inst.File("r1.wav"));
     ASSERT_GE(out.size(), 2 * kRecordFrames);
@@ -167,18 +156,18 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
     EXPECT_NEAR(FrequencyOf(out), 440 * 1.16, 10);
 
     // Hot cue 2: select the empty slot, CUE sets it where the deck plays.
-    Click(z, "decka_cue2");
-    Click(z, "decka_cue");
+    ClickSkinButton(z, "decka_cue2");
+    ClickSkinButton(z, "decka_cue");
     cueFrame = a.CueSlots[2].load();
     EXPECT_GT(cueFrame, 0);
     EXPECT_TRUE(z.Actions()->Button(z.Actions()->FindButtonAction("decka_cue2")).Lit());
     QTest::qWait(400);
-    Click(z, "decka_cue");  // a short press on a playing deck jumps back to the cue
+    ClickSkinButton(z, "decka_cue");  // a short press on a playing deck jumps back to the cue
     EXPECT_LT(std::abs(a.PositionFrame() - cueFrame), 44100 / 5);
     EXPECT_TRUE(a.Playing.load());
 
     // A one-beat loop keeps the position inside it.
-    Click(z, "decka_loop_1");
+    ClickSkinButton(z, "decka_loop_1");
     ASSERT_TRUE(a.LoopActive.load());
     const int32_t loopStart = a.LoopStart.load(), loopEnd = a.LoopEnd.load();
     // One beat at the chunk's analysed tempo (a steady tone has one too).
@@ -188,24 +177,24 @@ void PlayMixCueLoopPitchRestart(const char* audio) {
     EXPECT_LE(a.PositionFrame(), loopEnd + 4096);
 
     // Deck A stopped, deck B playing: 1000 Hz.
-    Click(z, "decka_play_pause");
-    Click(z, "deckb_play_pause");
+    ClickSkinButton(z, "decka_play_pause");
+    ClickSkinButton(z, "deckb_play_pause");
     out = Record(z, inst.File("r3.wav"));
     ASSERT_GE(out.size(), 2 * kRecordFrames);
     EXPECT_NEAR(FrequencyOf(out), 1000, 12);
 
-    Click(z, "random");
+    ClickSkinButton(z, "random");
     EXPECT_TRUE(z.Actions()->Button(z.Actions()->FindButtonAction("random")).Selected());
 
     // Cancelling the exit question keeps everything running.
     answers.SetAnswer(QMessageBox::Cancel);
-    Click(z, "close");
+    ClickSkinButton(z, "close");
     QTest::qWait(50);
     EXPECT_TRUE(z.MainForm()->isVisible());
     EXPECT_TRUE(z.EngineRunning());
     EXPECT_TRUE(b.Playing.load());
     answers.SetAnswer(QMessageBox::Ok);
-    Click(z, "close");
+    ClickSkinButton(z, "close");
     ASSERT_TRUE(WaitFor([&] { return !z.EngineRunning(); }, 5000));
     EXPECT_FALSE(z.MainForm()->isVisible());
     EXPECT_FALSE(answers.texts.empty());
@@ -378,11 +367,11 @@ TEST(Program, SyncButtonLinesUpTheKicksOfBothDecks) {
   TSoundSource& a = *z.Deck(0);
   TSoundSource& b = *z.Deck(1);
   ASSERT_TRUE(WaitFor([&] { return a.LoadAnnounced.load() && b.LoadAnnounced.load(); }));
-  Click(z, "deckb_play_pause");
+  ClickSkinButton(z, "deckb_play_pause");
   ASSERT_TRUE(WaitFor([&] {
     return a.ChunkAnalysed(0) && b.ChunkAnalysed(b.PositionFrame() / kChunkFrames) && b.PositionFrame() > 44100;
   }));
-  Click(z, "decka_sync");
+  ClickSkinButton(z, "decka_sync");
   EXPECT_TRUE(a.Playing.load());
   EXPECT_NEAR(a.GetPitch(), 266, 6) << "127.3 / 124";
 
@@ -466,16 +455,16 @@ TEST(Program, AutoDJSwitchMixesTheShownListBeatMatched) {
   // The mixing-time buttons: 2.0 s is the lower limit, the read-out and the setting follow.
   TTextAction& mixTime = z.Actions()->Text(z.Actions()->FindTextAction("auto_dj_time"));
   EXPECT_EQ(mixTime.Text(), "2.0");
-  Click(z, "autodj_less");
+  ClickSkinButton(z, "autodj_less");
   EXPECT_EQ(mixTime.Text(), "2.0");
-  Click(z, "autodj_more");
+  ClickSkinButton(z, "autodj_more");
   EXPECT_EQ(mixTime.Text(), "2.5");
   EXPECT_EQ(z.Config().AutoDjMixingTime, 25);
-  Click(z, "autodj_less");
+  ClickSkinButton(z, "autodj_less");
   EXPECT_EQ(mixTime.Text(), "2.0");
   const std::string file = inst.File("autodj.wav");
   ASSERT_TRUE(z.Recorder()->Start(file));
-  Click(z, "autodj");
+  ClickSkinButton(z, "autodj");
   TSoundSource& a = *z.Deck(0);
   TSoundSource& b = *z.Deck(1);
   ASSERT_TRUE(WaitFor([&] { return a.Playing.load(); }));

@@ -39,13 +39,6 @@ namespace fs = std::filesystem;
 
 
 
-void Click(TZondaApp& z, const char* name) {
-  TActionTables& t = *z.Actions();
-  const TButtonAction& a = t.Button(t.FindButtonAction(name));
-  ASSERT_TRUE(a.IsBound()) << name;
-  QWidget& w = *z.MainForm()->Skins().Buttons().at(static_cast<size_t>(a.ControlIndex()));
-  QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(w.width() / 2, w.height() / 2));
-}
 
 // The master's left channel recorded for `ms`, without the first 100 ms
 // (the first block may still hold what played before).
@@ -83,8 +76,8 @@ TEST(ProgramClaims, BothDecksSoundAgainAfterAnAudioRestart) {
   TSoundSource& a = *z.Deck(0);
   TSoundSource& b = *z.Deck(1);
   ASSERT_TRUE(WaitFor([&] { return a.LoadOk.load() && b.LoadOk.load() && a.LoadAnnounced.load() && b.LoadAnnounced.load(); }));
-  Click(z, "decka_play_pause");
-  Click(z, "deckb_play_pause");
+  ClickSkinButton(z, "decka_play_pause");
+  ClickSkinButton(z, "deckb_play_pause");
   ASSERT_TRUE(a.Playing.load() && b.Playing.load());
 
   const auto before = RecordLeft(z, inst.File("before.wav"), 800);

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "lists/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "lists/ListIndex.h"
 #include "lists/ListSet.h"
 #include "lists/SongListTemplate.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Whole-file reads and crash-safe whole-file writes for the list files.
+// Whole-file reads and crash-safe whole-file writes (list files, shortcut files).
 //
 // WriteFileAtomically writes to a temporary file in the same folder, flushes
 // it to the disk, then renames it over the target (and flushes the folder), so
