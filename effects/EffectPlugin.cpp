@@ -146,7 +146,7 @@ void TEffectPlugin::Loaded(TEffectKind kind, intptr_t instance, std::string name
 void TEffectPlugin::Silence() {
   // A running device fades the slot out within a block or two; a stopped one
   // never will, so the wait is bounded.
-  WaitUntil(quiet_, true, std::chrono::milliseconds(200));
+  WaitUntil(quiet_, true, std::chrono::milliseconds(120));
   silenced_.store(true, std::memory_order_seq_cst);
   WaitUntil(busy_, false, std::chrono::milliseconds(-1));
 }
