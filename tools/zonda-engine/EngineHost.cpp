@@ -13,6 +13,7 @@
 #include "dsp/CutoffKnob.h"
 #include "engine/BeatSync.h"
 #include "engine/IlvexLibrary.h"
+#include "platform/ProgramDir.h"
 #include "engine/PreviewMonitor.h"
 #include "tools/zonda-engine/WavWriter.h"
 
@@ -206,6 +207,12 @@ TEngineHost::TEngineHost(const THostOptions& options)
 TEngineHost::~TEngineHost() {
   if (mixer_) mixer_->StopMixing();
   output_.reset();
+  if (effects_) {
+    effects_->DetachFromMixer(*mixer_);
+    effects_->ReleaseEffectBridge();
+    effects_.reset();
+  }
+  if (effectsIlvex_) effectsIlvex_->VstDeinit();
   if (recorder_->Recording()) recorder_->Stop();
   mixer_.reset();
 }
@@ -463,9 +470,85 @@ void TEngineHost::Apply(const TScriptCommand& c) {
     case TCommandKind::BPM:
       if (loaded(c.deck)) Deck(c.deck).EditBPM(Deck(c.deck).SlowBPM.load(), static_cast<int32_t>(c.value), c.on);
       break;
+    case TCommandKind::Fx:
+      ApplyFx(c);
+      break;
     case TCommandKind::End:
       break;
   }
+}
+
+namespace {
+
+std::unique_ptr<TEffectSlots> MakeEffectSlots(IlvexLibrary* ilvex, bool report) {
+  auto fx = std::make_unique<TEffectSlots>();
+  fx->Host.EffectsFolder = ProgramPath("/effects");
+  fx->Host.Ilvex = ilvex;
+  if (fx->BindEffectBridge() == TEffectBridge::Incomplete && report)
+    std::fprintf(stderr, "zonda-engine: %s\n", kBridgeErrorText);
+  std::string error;
+  if (!fx->BuildDxList(ProgramPath("/exclude_plugins.txt"), &error) && report)
+    std::fprintf(stderr, "zonda-engine: %s No LADSPA effects are listed.\n", error.c_str());
+  if (!fx->BuildVstList(ProgramPath("/exclude_vst_plugins.txt"), &error) && report)
+    std::fprintf(stderr, "zonda-engine: %s No LV2 effects are listed.\n", error.c_str());
+  return fx;
+}
+
+std::unique_ptr<IlvexLibrary> LoadEffectsIlvex() {
+  auto ilvex = std::make_unique<IlvexLibrary>();
+  if (!ilvex->Load()) return nullptr;
+  ilvex->VstInit(nullptr);
+  return ilvex;
+}
+
+// A grouped entry's full name: the menu shows it under its group's caption.
+std::string FullName(const TPluginGrouping& e) {
+  return e.GroupSize > 1 && !e.GroupPrefix.empty() ? e.GroupPrefix + " " + e.Name : e.Name;
+}
+
+}  // namespace
+
+void TEngineHost::PrepareEffects(const TScript& script) {
+  bool used = false;
+  for (const TScriptCommand& c : script.commands) used = used || c.kind == TCommandKind::Fx;
+  if (!used || effects_) return;
+  effectsIlvex_ = LoadEffectsIlvex();
+  effects_ = MakeEffectSlots(effectsIlvex_.get(), true);
+  effects_->AttachToMixer(*mixer_);
+}
+
+void TEngineHost::ApplyFx(const TScriptCommand& c) {
+  if (!effects_ || !effects_->HasSlots()) return;
+  TEffectPlugin& slot = effects_->Slot(c.deck * kDeckEffectSlots + c.slot);
+  switch (c.fx) {
+    case TFxAction::Load:
+      slot.SetActive(false);
+      if (!slot.LoadPlugin(c.file)) Report(c, "effect '" + c.file + "' could not be loaded; the slot is empty");
+      else if (options_.verbose) Report(c, "slot " + std::to_string(slot.SlotNumber()) + ": " + slot.Name());
+      break;
+    case TFxAction::Switch:
+      if (slot.Empty() && c.on) Report(c, "the slot is empty, command ignored");
+      slot.SetActive(c.on);
+      break;
+    case TFxAction::DryWet:
+      slot.SetDryWetKnob(static_cast<int32_t>(c.value));
+      break;
+  }
+}
+
+int TEngineHost::ListEffects() {
+  for (const TNativeEffectFile& f : ListNativeEffects(ProgramPath("/effects")))
+    std::printf("%s\tnative\t%s\n", f.Path.c_str(), f.Name.c_str());
+  auto ilvex = LoadEffectsIlvex();
+  {
+    auto fx = MakeEffectSlots(ilvex.get(), true);
+    for (size_t i = 0; i < fx->DxList().size(); ++i)
+      std::printf("*%zu\tladspa\t%s\n", i, FullName(fx->DxList()[i]).c_str());
+    for (size_t i = 0; i < fx->VstList().size(); ++i)
+      std::printf("#%zu\tlv2\t%s\n", i, FullName(fx->VstList()[i]).c_str());
+  }
+  if (ilvex) ilvex->VstDeinit();
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 void TEngineHost::WaitForAnalysis() {
@@ -619,6 +702,7 @@ int TEngineHost::RunOffline(const TScript& script, const std::string& outFile) {
     return 1;
   }
   if (!OpenLineInputs()) return 1;
+  PrepareEffects(script);
   output_->SetupBlockSizes(block);
   ApplyStartupControls();
   mixer_->Start();
@@ -692,6 +776,7 @@ int TEngineHost::RunRealTime(const TScript& script, const std::string& device) {
     return 1;
   }
   ApplyStartupControls();
+  PrepareEffects(script);
   if (!output_->Open(ilvex, nullptr)) {
     std::fprintf(stderr, "zonda-engine: no audio device could be opened\n");
     return 1;

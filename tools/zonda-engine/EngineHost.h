@@ -32,6 +32,7 @@
 #include "engine/MixerLaws.h"
 #include "engine/Recorder.h"
 #include "engine/SoundSource.h"
+#include "effects/EffectSlots.h"
 #include "tools/zonda-engine/EngineScript.h"
 
 namespace zonda::host {
@@ -67,6 +68,10 @@ class TEngineHost {
   // tick, finishing the recording and the output file as an "end" would.
   static void RequestStop() noexcept;
 
+  // Prints one line per effect the slots can load: identifier, tab, kind
+  // (native, ladspa or lv2), tab, name. Returns the exit status.
+  static int ListEffects();
+
   // Frames rendered by the last run (offline) or played (real time).
   int64_t FramesRendered() const { return framesRendered_; }
 
@@ -94,6 +99,10 @@ class TEngineHost {
   // Offline: waits (bounded) until the chunks the next block plays are decoded.
   void WaitForDecks(int32_t frames);
   void Report(const TScriptCommand& c, const std::string& text) const;
+  // Binds the effect bridge, lists the bridged effects and hands the slots to
+  // the mixer; only runs that use effects pay for the enumeration.
+  void PrepareEffects(const TScript& script);
+  void ApplyFx(const TScriptCommand& c);
   // Offline: waits (bounded) until the chunks under both positions are analysed.
   void WaitForAnalysis();
   TSoundSource& Deck(int32_t d) { return d == 0 ? *deckA_ : *deckB_; }
@@ -120,6 +129,9 @@ class TEngineHost {
   std::unique_ptr<TRecorder> recorder_;
   std::unique_ptr<TKAVMixer> mixer_;
   std::unique_ptr<TAudioOutput> output_;
+  // The LV2 side of libilvex.so, for the effect slots (the audio side is opened per run).
+  std::unique_ptr<IlvexLibrary> effectsIlvex_;
+  std::unique_ptr<TEffectSlots> effects_;
   std::unique_ptr<TDataProvider> lineInputs_[2];
   int32_t linePositionBytes_[2] = {0, 0};
 

@@ -209,6 +209,24 @@ class LineParser {
         cmd.on = true;
       }
       return Done();
+    } else if (name == "fx") {
+      if (!deckCommand(TCommandKind::Fx)) return false;
+      double slot = 0;
+      if (!Number(slot, 1, 4, "an effect slot", true)) return false;
+      cmd.slot = static_cast<int32_t>(slot);
+      const std::string action = Lower(Next());
+      if (action == "load") {
+        cmd.fx = TFxAction::Load;
+        return EffectIdent(cmd.file);
+      } else if (action == "on" || action == "off") {
+        cmd.fx = TFxAction::Switch;
+        cmd.on = action == "on";
+        return Done();
+      } else if (action == "drywet") {
+        cmd.fx = TFxAction::DryWet;
+        return Number(cmd.value, 0, 100, "a dry/wet knob value", true) && Done();
+      }
+      return Fail("expected load, on, off or drywet" + Got(action));
     } else if (name == "end") {
       cmd.kind = TCommandKind::End;
       return Done();
@@ -282,6 +300,15 @@ class LineParser {
     if (p.is_relative() && !baseDir_.empty()) p = std::filesystem::path(baseDir_) / p;
     out = p.string();
     return true;
+  }
+  // "*N" (LADSPA list) and "#N" (LV2 list) as written; anything else is a file name.
+  bool EffectIdent(std::string& out) {
+    const std::string w = Peek();
+    if (!w.empty() && (w[0] == '*' || w[0] == '#')) {
+      out = Next();
+      return Done();
+    }
+    return File(out);
   }
   bool Done() {
     if (next_ < tokens_.size()) return Fail("unexpected '" + tokens_[next_].text + "'");
@@ -442,6 +469,15 @@ Beats
                         range allows) and is nudged onto its beat phase
   slowbpm A on|off      analyse the track in the slow range (75..124 BPM)
   bpm A 75..150 [lock]  store the track's BPM (lock: the analysis follows it)
+
+Effects (four slots per deck, before the deck's filter and equaliser)
+  fx A 1..4 load IDENT  load an effect into the slot: a native effect's .so
+                        (a name not found is looked up in the effects folder),
+                        *N for LADSPA effect N, #N for LV2 effect N (the
+                        numbers --list-effects prints); loading leaves it off
+  fx A 1..4 on|off      switch the slot on or off (faded over 5 ms)
+  fx A 1..4 drywet 0..100
+                        dry/wet knob: 100 wet (default), 1 and 0 fully dry
   end                   end the run here; without it the run ends at the time
                         of the last command
 )";

@@ -24,8 +24,11 @@ enum class TCommandKind : int32_t {
   Load, Play, Pause, Stop, Seek, Pitch, Direction, Brake, KeyLock, SongLoop,
   Volume, Gain, Eq, Kill, Filter, FilterMode, Crossfader, CrossfaderCurve, CrossfaderCut,
   Boost, Mute, CueMix, Phones, TalkOver, OnAir, LineIn,
-  RecordStart, RecordStop, Preview, PreviewSeek, PreviewOff, Meters, Report, Sync, SlowBPM, BPM, End,
+  RecordStart, RecordStop, Preview, PreviewSeek, PreviewOff, Meters, Report, Sync, SlowBPM, BPM, Fx, End,
 };
+
+// fx DECK SLOT load IDENT | on | off | drywet N
+enum class TFxAction : int32_t { Load, Switch, DryWet };
 
 enum class TPhonesMode : int32_t { Normal, Split, Master };
 
@@ -40,7 +43,9 @@ struct TScriptCommand {
   double value = 0;          // the numeric argument (pitch %, seconds, fader, knob ...)
   bool on = false;           // on/off arguments; direction: on = reverse; bpm: lock
   TPhonesMode phones = TPhonesMode::Normal;
-  std::string file;          // load, record start, preview
+  int32_t slot = 0;          // fx: the deck's effect slot 1..4
+  TFxAction fx = TFxAction::Switch;
+  std::string file;          // load, record start, preview; fx load: the effect's identifier
   std::string text;          // the command as written (after the time), for reports
 };
 

@@ -48,6 +48,8 @@ void PrintHelp() {
       "                    its last song has played out; a file that cannot be loaded\n"
       "                    is skipped; each load, crossfade and skip is printed\n"
       "  --mixtime S       the Auto-DJ's mixing time, 2 to 15 seconds (default 10)\n"
+      "  --list-effects    print the effects the slots can load, one a line:\n"
+      "                    identifier, tab, kind (native, ladspa or lv2), tab, name\n"
       "  --check           check the script and exit\n"
       "  --verbose         report every command and load on standard error\n"
       "  --help            this text\n"
@@ -87,6 +89,8 @@ int main(int argc, char** argv) {
       offline = true;
     } else if (a == "--master-only") {
       options.masterOnly = true;
+    } else if (a == "--list-effects") {
+      return zonda::host::TEngineHost::ListEffects();
     } else if (a == "--check") {
       check = true;
     } else if (a == "--verbose") {
