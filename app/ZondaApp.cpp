@@ -1,5 +1,7 @@
 #include "app/ZondaApp.h"
 
+#include "app/MainFormEffects.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -53,7 +55,9 @@ TZondaApp::~TZondaApp() {
   // A start-up that ended after the engine start leaves the hook installed.
   if (hook_) qApp->removeEventFilter(hook_.get());
   hook_.reset();
-  // Secondary windows, then the actions, then the settings store.
+  // Secondary windows, then the actions, then the settings store. The
+  // effect slots' menu and editor window refer to the main window: first.
+  effects_.reset();
   form_.reset();
   language_.reset();
   actions_.reset();
@@ -191,10 +195,16 @@ int TZondaApp::Start(const TStartOptions& options) {
     if (midi_) midi_->Mapping().SetControllerLamp(lamp, on);
   };
   form_->AttachProgram(*actions_, std::move(links));
+  // The effect slots (their controls' handlers run when the settings are applied).
+  ilvex_.VstInit(form_.get());
+  effects_ = std::make_unique<TMainFormEffects>(*actions_, *form_, &ilvex_);
+  effects_->SlotSwitched = [this](int32_t, bool) { ShowEffectLamps(); };
   // The lists (the main window's creation loads them).
   form_->Lists().LoadAllLists();
   // 22. Stored settings through their handlers, the skin and the language.
   config_.Read(*reg_);
+  effects_->Start(config_.PluginFileName);
+  effects_->AttachToMixer(*mixer_);
   // The learned keys and MIDI assignments, over the actions' own.
   LoadShortcuts(*actions_, ProgramPath(kLastShortcuts));
   RefreshShortcutTexts(*actions_);
@@ -224,7 +234,12 @@ int TZondaApp::Start(const TStartOptions& options) {
   // value, which an unprivileged thread can never lower again.
   sync_ = std::make_unique<TMainThreadDispatcher>();
   updateTimer_ = std::make_unique<TTimerThread>(
-      TThreadPriority::Normal, [this] { form_->PeriodicUpdate(); }, 35, true, sync_->Dispatcher(), "zonda-timer");
+      TThreadPriority::Normal,
+      [this] {
+        form_->PeriodicUpdate();
+        if (effects_) effects_->IdleAllEditors();
+      },
+      35, true, sync_->Dispatcher(), "zonda-timer");
   holdTimer_ = std::make_unique<TTimerThread>(
       TThreadPriority::Highest, [this] { form_->HoldTick(); }, 25, false, TTimerThread::Dispatcher{}, "zonda-hold");
   // 25. Sound from now on.
@@ -346,9 +361,21 @@ void TZondaApp::ApplyMidiAssignments() {
     midi_->Mapping().AssignButton(k, config_.AssignButt[size_t(k)]);
   }
   midi_->Mapping().AutoSelectInputType = config_.AutoSelectAnalogInputAType;
-  // Lamps 6, 5, 4, 3 of buttons A-D show whether the effect slot switched by
-  // the assigned action is active; no effect slot runs, so they are off.
-  for (int k = 0; k < 4; ++k) midi_->Mapping().SetControllerLamp(6 - k, false);
+  ShowEffectLamps();
+}
+
+void TZondaApp::ShowEffectLamps() {
+  if (!midi_) return;
+  for (int k = 0; k < 4; ++k) {
+    bool on = false;
+    const std::string& name = config_.AssignButt[size_t(k)];
+    const int button = actions_->FindButtonAction(name);
+    if (effects_ && effects_->Slots().HasSlots() && button >= 0 && name.find("_fx_on") != std::string::npos) {
+      const int slot = actions_->Button(button).Tag();
+      if (slot >= 1 && slot <= 8) on = effects_->Slots().Slot(slot).Active();
+    }
+    midi_->Mapping().SetControllerLamp(6 - k, on);
+  }
 }
 
 void TZondaApp::CreateMidi() {
@@ -415,6 +442,7 @@ void TZondaApp::CreateConfiguration() {
   h.Latency = [this] { return latencyText_; };
   h.Save = [this, f] {
     if (reg_ && engineRunning_.load() != 0) {
+      if (effects_) config_.PluginFileName = effects_->Idents();
       f->SaveConfiguration(*reg_);
       reg_->Flush();
       SaveShortcuts(*actions_, ProgramPath(kLastShortcuts));
@@ -485,6 +513,11 @@ void TZondaApp::FormClose() {
   gRunningApp = nullptr;
   if (output_) output_->Close(ilvex_);
   output_.reset();
+  // The effect slots, with no audio thread left to call them; they reopen next time.
+  if (effects_) {
+    config_.PluginFileName = effects_->Idents();
+    effects_->Release(mixer_.get());
+  }
   // 5. Mixer, deck B, deck A (each deck saves its song settings).
   mixer_.reset();
   deckB_.reset();

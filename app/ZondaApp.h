@@ -40,6 +40,7 @@ class TKAVMixer;
 class TKeyboardHook;
 class TLanguageTables;
 class TMainForm;
+class TMainFormEffects;
 class TMainThreadDispatcher;
 class TMidiControl;
 class TRecorder;
@@ -90,6 +91,7 @@ class TZondaApp {
   TActionTables* Actions() { return actions_.get(); }
   TConfiguration* Configuration() { return configuration_.get(); }
   TMidiControl* Midi() { return midi_.get(); }
+  TMainFormEffects* Effects() { return effects_.get(); }
   const TConfigValues& Config() const { return config_; }
   const std::string& LatencyText() const { return latencyText_; }
   bool EngineRunning() const { return engineRunning_.load() != 0; }
@@ -113,6 +115,8 @@ class TZondaApp {
   void CreateConfiguration();
   void CreateMidi();
   void ApplyMidiAssignments();
+  // Lamps 6, 5, 4, 3 follow the effect slots switched by assigned buttons A-D.
+  void ShowEffectLamps();
   // The shortcuts as learned on the open MIDI input, in that port's own file.
   void SavePortShortcuts();
   void ApplyStartSkin();
@@ -130,6 +134,7 @@ class TZondaApp {
   std::unique_ptr<TMainForm> form_;
   std::unique_ptr<TConfiguration> configuration_;
   std::unique_ptr<TMidiControl> midi_;
+  std::unique_ptr<TMainFormEffects> effects_;
   std::unique_ptr<TKeyboardHook> hook_;
   std::unique_ptr<TSoundSource> deckA_, deckB_;
   std::unique_ptr<TFFTFilter> eqA_, eqB_;
