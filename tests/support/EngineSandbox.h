@@ -41,8 +41,11 @@ inline std::string Slurp(const std::string& file) {
 class EngineSandbox {
  public:
   EngineSandbox() {
+    // The libraries, the effects and the effect exclusion lists of the tree.
     for (const auto& e : std::filesystem::directory_iterator(InstallationDir())) {
-      if (e.path().extension() == ".so") std::filesystem::create_symlink(e.path(), dir_.path() / e.path().filename());
+      const std::string name = e.path().filename().string();
+      if (e.path().extension() == ".so" || name == "effects" || name.rfind("exclude_", 0) == 0)
+        std::filesystem::create_symlink(e.path(), dir_.path() / e.path().filename());
     }
   }
   std::string file(const std::string& name) const { return dir_.file(name); }
