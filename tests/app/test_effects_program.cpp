@@ -96,6 +96,10 @@ TEST(EffectsProgram, ASlotLoadsFromItsMenuPlaysAndComesBackAfterARestart) {
 
     ClickSkinButton(z, "decka_fx_edit1");
     EXPECT_EQ(FixtureEdits(slot), 1);
+    // Loading into the switched-on slot leaves it off with its button released.
+    fx.LoadFXinBank(1, effect);
+    EXPECT_FALSE(slot.Active());
+    EXPECT_FALSE(t.Button(t.FindButtonAction("decka_fx_on1")).Selected());
     z.FormClose();
   }
   EXPECT_NE(inst.Settings().find("PluginFileName1=" + effect), std::string::npos) << inst.Settings();
