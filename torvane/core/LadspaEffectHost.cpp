@@ -19,6 +19,9 @@ void Diagnostic(const char* line) {
   std::fflush(stdout);
 }
 
+// Widgets exist only under a QApplication; without one no parent is touched.
+bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
 }  // namespace
 
 std::unique_ptr<TLadspaEffectHost> TLadspaEffectHost::Load(void* parent, const std::string& name,
@@ -51,7 +54,7 @@ TLadspaEffectHost::TLadspaEffectHost(void* parent, std::unique_ptr<TLadspaLibrar
                                      int32_t bufferFrames, int32_t sampleRate)
     : BufferFrames(bufferFrames),
       SampleRate(sampleRate),
-      Parent(static_cast<QWidget*>(parent)),
+      Parent(parent && HaveWidgets() ? static_cast<QWidget*>(parent) : nullptr),
       library_(std::move(library)),
       descriptor_(descriptor),
       shape_(std::move(shape)),
@@ -155,8 +158,7 @@ void TLadspaEffectHost::RunBlock(float* stereo, int32_t frames) noexcept {
 }
 
 int32_t TLadspaEffectHost::ShowProperties() {
-  if (!Running.load(std::memory_order_acquire) || !Parent || !qobject_cast<QApplication*>(QCoreApplication::instance()))
-    return TORVANE_E_FAIL;
+  if (!Running.load(std::memory_order_acquire) || !Parent || !HaveWidgets()) return TORVANE_E_FAIL;
   THostLockGuard hold(Lock);
   pages_.reset();
   pages_ = std::make_unique<TPropertyPages>(Parent.data(), shape_.Controls, ControlValues.data());

@@ -40,11 +40,12 @@ inline constexpr int32_t kMaxTorvaneSampleRate = 384000;
 class TLadspaEffectHost {
  public:
   // Main thread. `parent` is the QWidget* that will hold the property pages
-  // (may be null: then there are no pages). Null on failure, after the
-  // diagnostic line of the step that failed ("ERROR: SetFilter" for a plug-in
-  // that cannot be loaded or used, "ERROR: SetBufferSizeAndSampleRate" for a
-  // size outside 1..4000 frames or a bad rate, "ERROR: Play" when it cannot
-  // be instantiated); a malformed name fails without a line.
+  // (may be null, and is ignored without a QApplication: then there are no
+  // pages). Null on failure, after the diagnostic line of the step that
+  // failed: "ERROR: SetFilter" for a plug-in that cannot be loaded or used,
+  // "ERROR: SetBufferSizeAndSampleRate" for a size outside 1..4000 frames or
+  // a bad rate, "ERROR: Play" when it cannot be instantiated. A malformed
+  // name fails without a line.
   static std::unique_ptr<TLadspaEffectHost> Load(void* parent, const std::string& moniker, int32_t bufferFrames,
                                                  int32_t sampleRate);
   // Main thread: hides the pages, deactivates and frees the instances, closes the library.

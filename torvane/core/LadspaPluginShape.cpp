@@ -29,6 +29,7 @@ TControlPortInfo LadspaControlPort(const char* name, const LADSPA_PortRangeHint&
   const bool above = LADSPA_IS_HINT_BOUNDED_ABOVE(h) && std::isfinite(hint.UpperBound);
   float lower = below ? hint.LowerBound * scale : 0.0f;
   float upper = above ? hint.UpperBound * scale : lower;
+  if (below && above && upper < lower) std::swap(lower, upper);
 
   float value = 0.0f;
   switch (h & LADSPA_HINT_DEFAULT_MASK) {
@@ -52,7 +53,6 @@ TControlPortInfo LadspaControlPort(const char* name, const LADSPA_PortRangeHint&
       lower = std::min(0.0f, value);
       if (above && lower >= upper) lower = upper - 9.0f * std::max(1.0f, std::fabs(upper));
     }
-    if (above && upper < lower) std::swap(lower, upper);
     if (!above) upper = std::max(lower, value) + 9.0f * std::max({1.0f, std::fabs(value), std::fabs(lower)});
   }
   port.minimum = lower;
