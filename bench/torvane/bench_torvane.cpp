@@ -61,13 +61,16 @@ void BM_TorvaneLowPass(benchmark::State& state) {
   std::vector<int16_t> block(kBlockFrames * 2);
   for (auto _ : state) {
     for (int64_t b = 0; b < blocks; ++b) {
-      std::memcpy(block.data(), source.data() + (b % kSourceBlocks) * kBlockFrames * 2, block.size() * sizeof(int16_t));
+      const int16_t* from = source.data() + (b % kSourceBlocks) * kBlockFrames * 2;
+      std::memcpy(block.data(), from, block.size() * sizeof(int16_t));
       process(host, block.data(), kBlockFrames);
       benchmark::DoNotOptimize(block.data());
     }
   }
   const double audioSeconds = double(blocks) * kBlockFrames / kRateHz * double(state.iterations());
-  state.counters["cpu_share"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  // Processor seconds per second of audio: the inverse of a rate over CPU time.
+  state.counters["cpu_share"] =
+      benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["audio_s"] = double(blocks) * kBlockFrames / kRateHz;
   unload(host);
   dlclose(library);

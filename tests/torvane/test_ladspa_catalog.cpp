@@ -10,6 +10,7 @@
 #include "tests/torvane/KnownPlugins.h"
 #include "torvane/core/LadspaCatalog.h"
 #include "torvane/core/LadspaFolders.h"
+#include "torvane/core/LadspaLibrary.h"
 
 namespace zonda {
 namespace {
@@ -117,6 +118,28 @@ TEST(LadspaCatalog, MissingFoldersAndALibraryReachedTwiceAreListedOnce) {
   EXPECT_EQ(entries.size(), 2u);
   EXPECT_TRUE(ListLadspaPlugins({}).empty());
   EXPECT_TRUE(ListLadspaPlugins({dir.file("missing")}).empty());
+}
+
+TEST(LadspaCatalog, OddPluginsAreListedByWhatTheirPortsAllow) {
+  test::TempDir dir;
+  fs::copy_file(ZONDA_ODD_LADSPA, dir.path() / "odd.so");
+  const std::string odd = fs::canonical(dir.path() / "odd.so").string();
+  const std::vector<TLadspaPluginEntry> entries = ListLadspaPlugins({dir.file("")});
+  std::vector<std::pair<std::string, std::string>> listed;
+  for (const TLadspaPluginEntry& e : entries) listed.emplace_back(e.Moniker, e.FriendlyName);
+  const std::string prefix = "ladspa:" + odd + ":";
+  EXPECT_EQ(listed, (std::vector<std::pair<std::string, std::string>>{
+                        {prefix + "9001", "Odd Refusing"},      // refuses only when instantiated
+                        {prefix + "9002", "Odd Not A Number"},  // misbehaves only when run
+                        {prefix + "9003", "odd_label_only"},    // no Name: its Label
+                        {prefix + "9005", "Odd Half"}}));       // 9004 has no audio input
+}
+
+TEST(LadspaCatalog, ALibraryThatNeverEndsItsListIsCut) {
+  test::TempDir dir;
+  fs::copy_file(ZONDA_ENDLESS_LADSPA, dir.path() / "endless.so");
+  const std::vector<TLadspaPluginEntry> entries = ListLadspaPlugins({dir.file("")});
+  EXPECT_EQ(entries.size(), size_t(kMaxLadspaDescriptors) / 5 * 4);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // One loaded LADSPA effect on the audio path: what it does to the sound of
 // Debian's real plug-ins, the bridge's refusals, its lock, and that the audio
 // calls neither allocate nor lock.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -259,6 +262,66 @@ TEST(LadspaEffectHost, LoadsAndUnloadsAThousandTimes) {
     ASSERT_TRUE(host) << "load " << i;
     ASSERT_EQ(host->ProcessShortInt(block.data(), kBlock), 0);
   }
+}
+
+// The misbehaving plug-ins of odd.so, with the counts of their live instances and calls.
+class OddPlugins : public testing::Test {
+ protected:
+  void SetUp() override {
+    library_ = dlopen(ZONDA_ODD_LADSPA, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library_, nullptr) << dlerror();
+    counts_ = static_cast<int*>(dlsym(library_, "odd_counts"));
+    ASSERT_NE(counts_, nullptr);
+    std::fill(counts_, counts_ + 4, 0);
+  }
+  void TearDown() override {
+    if (library_) dlclose(library_);
+  }
+  static std::string Moniker(unsigned long id) {
+    return MakeLadspaMoniker(std::filesystem::canonical(ZONDA_ODD_LADSPA).string(), id);
+  }
+  int Live() const { return counts_[0]; }
+  int Activated() const { return counts_[1]; }
+  int Deactivated() const { return counts_[2]; }
+  int CleanedUp() const { return counts_[3]; }
+
+  void* library_ = nullptr;
+  int* counts_ = nullptr;
+};
+
+TEST_F(OddPlugins, UnloadDeactivatesAndCleansUpEveryInstance) {
+  auto host = TLadspaEffectHost::Load(nullptr, Moniker(9003), kBlock, 44100);  // paired mono
+  ASSERT_TRUE(host);
+  EXPECT_EQ(Live(), 2);
+  EXPECT_EQ(Activated(), 2);
+  host.reset();
+  EXPECT_EQ(Live(), 0);
+  EXPECT_EQ(Deactivated(), 2);
+  EXPECT_EQ(CleanedUp(), 2);
+}
+
+TEST_F(OddPlugins, AnInstanceRefusedFailsTheLoadAndFreesWhatWasMade) {
+  struct Case {
+    unsigned long id;
+    int cleanedUp;
+  };
+  for (const Case& c : {Case{9001, 0}, Case{9005, 1}}) {  // none made; the second of a pair refused
+    std::fill(counts_, counts_ + 4, 0);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(TLadspaEffectHost::Load(nullptr, Moniker(c.id), kBlock, 44100)) << c.id;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: Play\n") << c.id;
+    EXPECT_EQ(Live(), 0) << c.id;
+    EXPECT_EQ(Activated(), 0) << c.id;
+    EXPECT_EQ(CleanedUp(), c.cleanedUp) << c.id;
+  }
+}
+
+TEST_F(OddPlugins, NotANumberAndInfinityComeBackAsSilenceAndFullScale) {
+  auto host = TLadspaEffectHost::Load(nullptr, Moniker(9002), kBlock, 44100);
+  ASSERT_TRUE(host);
+  std::vector<int16_t> block = {100, 200, -300, -400};
+  ASSERT_EQ(host->ProcessShortInt(block.data(), 2), 0);
+  EXPECT_EQ(block, (std::vector<int16_t>{0, 32767, 0, 32767}));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 #include "tests/support/TestFiles.h"
 #include "tests/torvane/KnownPlugins.h"
@@ -173,6 +175,37 @@ TEST_F(PropertyPages, AParentGoneBeforeTheUnloadTakesItsPagesWithIt) {
   EXPECT_EQ(host->HideProperties(), 0);
   host.reset();
   QCoreApplication::processEvents();  // the size event of a parent that is gone is dropped
+}
+
+TEST_F(PropertyPages, TheAudioThreadRunsOnWhileThePagesComeAndGo) {
+  ZONDA_REQUIRE_PLUGIN(test::kTapEqualizer);
+  auto host = Load(test::kTapEqualizer);
+  ASSERT_TRUE(host);
+  window.show();
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0}, failures{0};
+  std::thread audio([&] {
+    std::vector<int16_t> block(2 * 256, 1000);
+    while (!stop.load()) {
+      if (host->ProcessShortInt(block.data(), 256) != 0) failures.fetch_add(1);
+      blocks.fetch_add(1);
+    }
+  });
+  for (int round = 0; round < 50; ++round) {
+    ASSERT_EQ(host->ShowProperties(), 0);
+    QTabWidget* tabs = host->Pages()->Tabs();
+    tabs->setCurrentIndex(round % 2);
+    ASSERT_EQ(host->ChangeTab(), 0);
+    auto* gain = tabs->widget(0)->findChild<QSlider*>("Band 1 Gain [dB]");
+    QTest::keyClick(gain, round % 2 ? Qt::Key_PageUp : Qt::Key_PageDown);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(host->HideProperties(), 0);
+  }
+  while (blocks.load() < 100) std::this_thread::yield();
+  stop = true;
+  audio.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(window.sizeEvents, 50);
 }
 
 TEST_F(PropertyPages, NoParentNoPages) {

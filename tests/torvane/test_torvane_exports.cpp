@@ -65,7 +65,10 @@ TEST_F(TorvaneExports, ShowsExactlyTheEightExports) {
   ZONDA_REQUIRE_TOOLS("nm");
   test::TempDir dir;
   const std::string list = dir.file("symbols.txt");
-  ASSERT_EQ(test::Run("nm -D --defined-only '" + ProgramPath("/libtorvane.so") + "' | awk '$2 ~ /^[TtDdBbRr]$/ {print $3}' | sort > " + list), 0);
+  // Defined code and data symbols of the dynamic table, by name.
+  ASSERT_EQ(test::Run("nm -D --defined-only '" + ProgramPath("/libtorvane.so") +
+                      "' | awk '$2 ~ /^[TtDdBbRr]$/ {print $3}' | sort > " + list),
+            0);
   std::ifstream in(list);
   std::vector<std::string> names;
   for (std::string name; std::getline(in, name);) names.push_back(name);

@@ -85,7 +85,9 @@ bool TLadspaEffectHost::Start() {
 }
 
 void TLadspaEffectHost::ConnectInstance(LADSPA_Handle instance, size_t index) {
-  const auto connect = [&](unsigned long port, LADSPA_Data* where) { descriptor_->connect_port(instance, port, where); };
+  const auto connect = [&](unsigned long port, LADSPA_Data* where) {
+    descriptor_->connect_port(instance, port, where);
+  };
   float* const in[2] = {audio_.data(), audio_.data() + BufferFrames};
   float* const out[2] = {audio_.data() + 2 * BufferFrames, audio_.data() + 3 * BufferFrames};
   if (shape_.Layout == TLadspaLayout::PairedMono) {
@@ -135,7 +137,8 @@ int32_t TLadspaEffectHost::ProcessShortInt(int16_t* stereo, int32_t frames) noex
 }
 
 void TLadspaEffectHost::RunBlock(float* stereo, int32_t frames) noexcept {
-  for (size_t c = 0; c < controlPorts_.size(); ++c) controlPorts_[c] = ControlValues[c].load(std::memory_order_relaxed);
+  for (size_t c = 0; c < controlPorts_.size(); ++c)
+    controlPorts_[c] = ControlValues[c].load(std::memory_order_relaxed);
   float* inL = audio_.data();
   float* inR = inL + BufferFrames;
   float* outL = inR + BufferFrames;
