@@ -1,7 +1,5 @@
 // The eight C exports of libtorvane.so (see Torvane.h), thin calls into the
 // core. A handle is the address of a TLadspaEffectHost; 0 is refused.
-#include <exception>
-
 #include "torvane/Torvane.h"
 #include "torvane/core/LadspaCatalog.h"
 #include "torvane/core/LadspaEffectHost.h"
@@ -23,7 +21,7 @@ TORVANE_EXPORT int32_t enumeratedirectshowfilters(TorvaneFilterCallback callback
       const std::u16string moniker = zonda::ToUtf16(entry.Moniker);
       callback(moniker.c_str(), entry.FriendlyName.c_str());
     }
-  } catch (const std::exception&) {
+  } catch (...) {  // nothing may cross the C boundary
     return TORVANE_E_FAIL;
   }
   return 0;
@@ -34,7 +32,7 @@ TORVANE_EXPORT intptr_t loadplugin(void* parentWindow, const char16_t* monikerDi
   try {
     auto host = TLadspaEffectHost::Load(parentWindow, zonda::FromUtf16(monikerDisplayName), bufferFrames, sampleRate);
     return reinterpret_cast<intptr_t>(host.release());
-  } catch (const std::exception&) {
+  } catch (...) {  // nothing may cross the C boundary
     return 0;
   }
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <cstdio>
+#include <utility>
 
 #include "torvane/Torvane.h"
 #include "torvane/core/LadspaMoniker.h"
@@ -162,9 +163,15 @@ void TLadspaEffectHost::RunBlock(float* stereo, int32_t frames) noexcept {
 
 int32_t TLadspaEffectHost::ShowProperties() {
   if (!Running.load(std::memory_order_acquire) || !Parent || !HaveWidgets()) return TORVANE_E_FAIL;
-  THostLockGuard hold(Lock);
-  pages_.reset();
-  pages_ = std::make_unique<TPropertyPages>(Parent.data(), shape_.Controls, ControlValues.data());
+  // Widgets are built and deleted outside the lock: holding it only for the
+  // swap keeps the audio thread from passing blocks through while Qt works.
+  auto pages = std::make_unique<TPropertyPages>(Parent.data(), shape_.Controls, ControlValues.data());
+  std::unique_ptr<TPropertyPages> old;
+  {
+    THostLockGuard hold(Lock);
+    old = std::exchange(pages_, std::move(pages));
+  }
+  old.reset();
   const QSize size = pages_->ClientSize();
   Parent->setProperty("torvaneClientSize", size);
   QCoreApplication::postEvent(Parent.data(), new QEvent(QEvent::Type(TORVANE_SIZE_EVENT)));
@@ -174,8 +181,11 @@ int32_t TLadspaEffectHost::ShowProperties() {
 
 int32_t TLadspaEffectHost::HideProperties() {
   if (!Running.load(std::memory_order_acquire)) return TORVANE_E_FAIL;
-  THostLockGuard hold(Lock);
-  pages_.reset();
+  std::unique_ptr<TPropertyPages> old;
+  {
+    THostLockGuard hold(Lock);
+    old = std::move(pages_);
+  }
   return 0;
 }
 

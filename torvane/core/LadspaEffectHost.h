@@ -14,7 +14,9 @@
 //          They only try Lock; a block that finds it taken passes through
 //          unprocessed (result 0).
 //   main   Load, ShowProperties, HideProperties, ChangeTab, destruction: they
-//          hold Lock, waiting for it when the audio thread has it.
+//          hold Lock, waiting for it when the audio thread has it. The pages'
+//          widgets are built and deleted outside it, so opening the editor
+//          holds it for a pointer swap, not for the time Qt takes.
 // Control values are atomics: the pages write them at any time, the audio
 // thread copies them into the plug-in's control ports at the start of each block.
 #include <ladspa.h>
