@@ -132,14 +132,17 @@ TEST(LadspaCatalog, OddPluginsAreListedByWhatTheirPortsAllow) {
                         {prefix + "9001", "Odd Refusing"},      // refuses only when instantiated
                         {prefix + "9002", "Odd Not A Number"},  // misbehaves only when run
                         {prefix + "9003", "odd_label_only"},    // no Name: its Label
-                        {prefix + "9005", "Odd Half"}}));       // 9004 has no audio input
+                        {prefix + "9005", "Odd Half"},          // 9004 has no audio input
+                        {prefix + "9006", "Odd Flush Probe"}}));
 }
 
 TEST(LadspaCatalog, ALibraryThatNeverEndsItsListIsCut) {
   test::TempDir dir;
   fs::copy_file(ZONDA_ENDLESS_LADSPA, dir.path() / "endless.so");
   const std::vector<TLadspaPluginEntry> entries = ListLadspaPlugins({dir.file("")});
-  EXPECT_EQ(entries.size(), size_t(kMaxLadspaDescriptors) / 5 * 4);
+  size_t usable = 0;  // six descriptors round and round; the fourth is a generator
+  for (unsigned long i = 0; i < kMaxLadspaDescriptors; ++i) usable += i % 6 != 3;
+  EXPECT_EQ(entries.size(), usable);
 }
 
 }  // namespace

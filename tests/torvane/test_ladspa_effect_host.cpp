@@ -17,6 +17,7 @@
 #include "tests/support/ToneAnalysis.h"
 #include "tests/torvane/KnownPlugins.h"
 #include "torvane/Torvane.h"
+#include "torvane/core/FlushDenormals.h"
 #include "torvane/core/LadspaEffectHost.h"
 
 namespace zonda {
@@ -323,6 +324,19 @@ TEST_F(OddPlugins, NotANumberAndInfinityComeBackAsSilenceAndFullScale) {
   ASSERT_EQ(host->ProcessShortInt(block.data(), 2), 0);
   EXPECT_EQ(block, (std::vector<int16_t>{0, 32767, 0, 32767}));
 }
+
+#if defined(__SSE__)
+TEST_F(OddPlugins, PluginsRunWithDenormalsFlushedAndTheCallersModeComesBack) {
+  auto host = TLadspaEffectHost::Load(nullptr, Moniker(9006), kBlock, 44100);
+  ASSERT_TRUE(host);
+  const unsigned int before = _mm_getcsr();
+  ASSERT_NE(before & TFlushDenormals::kFlushBits, TFlushDenormals::kFlushBits) << "the test thread already flushes";
+  std::vector<float> block(8, 0.0f);
+  ASSERT_EQ(host->Process(block.data(), 4), 0);
+  EXPECT_EQ(block, std::vector<float>(8, 1.0f));
+  EXPECT_EQ(_mm_getcsr(), before);
+}
+#endif
 
 }  // namespace
 }  // namespace zonda

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "torvane/Torvane.h"
+#include "torvane/core/FlushDenormals.h"
 #include "torvane/core/LadspaMoniker.h"
 #include "torvane/core/SampleConversion.h"
 
@@ -152,7 +153,10 @@ void TLadspaEffectHost::RunBlock(float* stereo, int32_t frames) noexcept {
       inR[i] = stereo[2 * i + 1];
     }
   }
-  for (LADSPA_Handle instance : instances_) descriptor_->run(instance, static_cast<unsigned long>(frames));
+  {
+    TFlushDenormals flush;
+    for (LADSPA_Handle instance : instances_) descriptor_->run(instance, static_cast<unsigned long>(frames));
+  }
   // A single output fills both channels.
   if (shape_.Layout == TLadspaLayout::StereoToMono) outR = outL;
   for (int32_t i = 0; i < frames; ++i) {
