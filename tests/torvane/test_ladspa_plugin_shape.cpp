@@ -2,6 +2,7 @@
 // plug-in names cross the bridge. Synthetic descriptors, no library loaded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -228,6 +229,16 @@ TEST(SampleConversion, ShortsAndFloatsAsTheBridgeConvertsThem) {
       {std::numeric_limits<float>::quiet_NaN(), 0},
   };
   for (const Case& c : cases) EXPECT_EQ(FloatToShort(c.in), c.out) << c.in;
+  // Every 16-bit value at several gains, and the halves between them, round as lround does.
+  for (int s = -32768; s <= 32767; ++s) {
+    for (const float gain : {1.0f, 0.5f, 0.999f, 1.001f}) {
+      const float f = ShortToFloat(int16_t(s)) * gain;
+      const long want = std::clamp(std::lround(f * 32767.0f), -32768l, 32767l);
+      ASSERT_EQ(FloatToShort(f), want) << s << " x " << gain;
+    }
+    const float half = (float(s) + 0.5f) / 32767.0f;
+    ASSERT_EQ(FloatToShort(half), std::clamp(std::lround(half * 32767.0f), -32768l, 32767l)) << s << ".5";
+  }
   EXPECT_EQ(ShortToFloat(-32768), -1.0f);
   EXPECT_EQ(ShortToFloat(16384), 0.5f);
 }

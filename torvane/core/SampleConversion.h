@@ -4,7 +4,6 @@
 // full scale 32767 through an unchanged signal comes back as 32766. A NaN from
 // a misbehaving plug-in becomes silence rather than an undefined conversion.
 // Pure functions, any thread, no allocation.
-#include <cmath>
 #include <cstdint>
 
 namespace zonda {
@@ -16,7 +15,9 @@ inline int16_t FloatToShort(float f) noexcept {
   if (!(v == v)) return 0;  // NaN
   if (v > 32767.0f) v = 32767.0f;
   if (v < -32768.0f) v = -32768.0f;
-  return int16_t(std::lround(v));
+  // Half away from zero, as lround, without the library call: v +- 0.5 is
+  // exact in double for every float in range, and the cast truncates.
+  return int16_t(v >= 0.0f ? int32_t(double(v) + 0.5) : int32_t(double(v) - 0.5));
 }
 
 }  // namespace zonda
