@@ -6,6 +6,18 @@
  * A plug-in is named by a text of the form "ladspa:<library path>:<unique id>"
  * (the moniker display name of the enumeration), passed as UTF-16.
  *
+ * The enumeration opens every *.so of the folders of LADSPA_PATH (or, when it
+ * is not set, /usr/lib/ladspa, /usr/local/lib/ladspa, the multiarch folder
+ * and ~/.ladspa) and lists the plug-ins that fit a stereo block: 2 audio
+ * inputs and 2 outputs; 1 and 1 (run as two instances, one per channel);
+ * 1 input and 2 outputs (fed (left + right) / 2); 2 inputs and 1 output
+ * (the output on both channels). The friendly name is the plug-in's Name.
+ *
+ * loadplugin accepts 1..TORVANE_MAX_BUFFER_FRAMES frames per block; a failed
+ * step writes "ERROR: SetFilter", "ERROR: SetBufferSizeAndSampleRate" or
+ * "ERROR: Play" on standard output and returns 0. Control inputs start at
+ * their LADSPA defaults.
+ *
  * Threads: processshortint/process run on the audio thread and never take a
  * mutex: the host's lock is an atomic flag the audio thread only tries (a
  * block that finds it taken passes through unprocessed) and the main thread
