@@ -78,8 +78,11 @@ TEST(ZondaEngineEffects, ListsEveryKindAndHonoursTheExclusionLists) {
   // Identifiers number each list from 0 in order.
   int ladspa = 0, lv2 = 0;
   for (const Effect& e : effects) {
-    if (e.kind == "ladspa") EXPECT_EQ(e.ident, "*" + std::to_string(ladspa++));
-    if (e.kind == "lv2") EXPECT_EQ(e.ident, "#" + std::to_string(lv2++));
+    if (e.kind == "ladspa") {
+      EXPECT_EQ(e.ident, "*" + std::to_string(ladspa++));
+    } else if (e.kind == "lv2") {
+      EXPECT_EQ(e.ident, "#" + std::to_string(lv2++));
+    }
   }
 }
 
