@@ -40,6 +40,10 @@ inline constexpr const char* kFil4Bundle = "fil4.lv2";
 inline constexpr const char* kFil4Stereo = "http://gareus.org/oss/lv2/fil4#stereo";
 inline constexpr const char* kFil4Mono = "http://gareus.org/oss/lv2/fil4#mono";
 
+// Steve Harris's mono to stereo splitter: 1 audio input, 2 outputs. Debian package swh-lv2.
+inline constexpr const char* kSplitBundle = "split-swh.lv2";
+inline constexpr const char* kSplit = "http://plugin.org.uk/swh-plugins/split";
+
 class Lv2Folder {
  public:
   Lv2Folder() = default;

@@ -212,6 +212,32 @@ TEST_F(Lv2HostTest, LowPassKeepsTheLowToneAndCutsTheHighOne) {
   }
 }
 
+// A plug-in with one input and two outputs hears the mean of left and right.
+TEST_F(Lv2HostTest, MonoInStereoOutHearsBothChannels) {
+  if (!folder_.Link(test::kSplitBundle)) ZONDA_SKIP_OR_FAIL("swh-lv2 is not installed (no split-swh.lv2 bundle)");
+  folder_.Use();
+  Lv2Host host;
+  ASSERT_EQ(IndexOf(host, test::kSplit), 0);
+  EXPECT_EQ(host.Plugins()[0].layout, Lv2StereoLayout::kMonoToStereo);
+  Lv2Effect* effect = host.Load(0);
+  ASSERT_NE(effect, nullptr) << host.LastError();
+  EXPECT_EQ(effect->Instances(), 1);
+  // The low tone on the left only, the high tone on the right only.
+  const int frames = 8192;
+  std::vector<float> block(size_t(frames) * 2);
+  for (int i = 0; i < frames; ++i) {
+    block[2 * size_t(i)] = float(0.5 * std::sin(2 * std::numbers::pi * kLowHz * i / kLv2SampleRate));
+    block[2 * size_t(i) + 1] = float(0.5 * std::sin(2 * std::numbers::pi * kHighHz * i / kLv2SampleRate));
+  }
+  RunInBlocks(*effect, block, 256);
+  const double half = test::FullScaleDb(0.25 * 32767);
+  for (int channel : {0, 1}) {
+    const std::vector<double> out = Channel(block, channel, 0);
+    EXPECT_NEAR(test::ToneDb(out, kLowHz), half, 0.5) << "channel " << channel;
+    EXPECT_NEAR(test::ToneDb(out, kHighHz), half, 0.5) << "channel " << channel;
+  }
+}
+
 TEST_F(Lv2HostTest, ProcessingNeitherAllocatesNorLocks) {
   REQUIRE_FIL4();
   Lv2Host host;
