@@ -119,9 +119,14 @@ int32_t FindUri(const char* path, const char*, int32_t index) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double audioSeconds = argc > 1 ? std::atof(argv[1]) : 60.0;
-  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-  if (argc > 3) g_uri = argv[3];
+  // Positional arguments only; options meant for Google Benchmark programs are passed over.
+  std::vector<const char*> args;
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--", 2) != 0) args.push_back(argv[i]);
+  double audioSeconds = args.size() > 0 ? std::atof(args[0]) : 60.0;
+  if (!(audioSeconds > 0.1)) audioSeconds = 60.0;
+  const int rounds = args.size() > 1 ? std::max(1, std::atoi(args[1])) : 3;
+  if (args.size() > 2) g_uri = args[2];
   const std::vector<float> source = TwoTones(int(audioSeconds * kLv2SampleRate));
 
   ::setenv("ZONDA_PROGRAM_DIR", ZONDA_BENCH_PROGRAM_DIR, 0);
