@@ -19,7 +19,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev fonts-dejavu-core
   portaudio19-dev libjack-jackd2-dev jackd2
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libvorbis-dev librtmidi-dev ladspa-sdk swh-plugins tap-plugins cmt liblilv-dev lv2-dev libcdio-paranoia-dev
+  libvorbis-dev librtmidi-dev ladspa-sdk swh-plugins tap-plugins cmt liblilv-dev lv2-dev lilv-utils x42-plugins
+  swh-lv2 invada-studio-plugins-lv2 lsp-plugins-lv2 libcdio-paranoia-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libsqlite3-dev
   lame mpg123 libmpg123-dev sox twolame ffmpeg vorbis-tools
   libtag1-dev libogg-dev python3-mutagen

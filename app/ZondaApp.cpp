@@ -90,8 +90,8 @@ const std::vector<TRequiredFile>& TZondaApp::RequiredFiles() {
   static const std::vector<TRequiredFile> files = {
       {"/zonda", true},
       {"/libilvex.so", true},
-      {"/libtorvane.so", false},
-      {"/exclude_plugins.txt", false},
+      {"/libtorvane.so", true},
+      {"/exclude_plugins.txt", true},
       {"/lists/default.lst", true},
       {"/lists/list1.lst", true},
       {"/lists/list2.lst", true},

@@ -3,7 +3,8 @@
  *
  * The program loads the library with dlopen and binds these exports by name
  * (engine/IlvexLibrary.h); nothing links against it. All exports use the C
- * calling convention and are called from the program's main thread.
+ * calling convention and are called from the program's main thread, except
+ * vst_process (the audio thread) and get_mpeg_first_frame_pos (deck workers).
  *
  * Audio: init_audio_io opens the device chosen in the library's own settings
  * (PortAudio on JACK or ALSA, or the "null" device, which runs the callbacks
@@ -26,7 +27,15 @@
  * then calls the callback registered with ilvex_set_restart_callback, passing the
  * window handle given to init_audio_io; the program then runs deinit/init.
  *
- * VST: plug-in hosting is not offered yet; the vst_* exports report no plug-ins.
+ * Effect plug-ins: the vst_* exports host LV2 plug-ins through lilv
+ * (platform/ilvex/lv2/Lv2Host.h). vst_enumerate_plugins lists those usable as a
+ * stereo effect, found in the standard LV2 folders or LV2_PATH, with the plug-in
+ * URI as path and its index stable for the run; vst_load instantiates one at
+ * 44100 Hz (0 when it cannot); vst_process runs a stereo interleaved float block
+ * in place on the audio thread (no allocation, no lock; any length, run in
+ * pieces of at most 4411 frames); vst_show_editor(instance, -1) opens a window
+ * generated from the plug-in's control ports, 0 hides it. vst_unload closes the
+ * editor and frees the instance; vst_deinit unloads whatever is still loaded.
  */
 #include <stdint.h>
 

@@ -9,12 +9,14 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "decoding/core/MpegFirstFrame.h"
 #include "platform/ilvex/Ilvex.h"
 #include "platform/ilvex/core/AudioIO.h"
 #include "platform/ilvex/core/ControlPanelDialog.h"
 #include "platform/ilvex/core/PortAudioCatalog.h"
+#include "platform/ilvex/lv2/Lv2Host.h"
 
 #define ILVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -116,12 +118,60 @@ ILVEX_EXPORT int32_t get_mpeg_first_frame_pos(const char* fileName) {
 
 ILVEX_EXPORT void ilvex_set_restart_callback(IlvexRestartCallback callback) { g_restart.store(callback); }
 
-// Plug-in hosting is not offered yet: no plug-ins, nothing loads.
-ILVEX_EXPORT void vst_init(void*) {}
-ILVEX_EXPORT void vst_deinit() {}
-ILVEX_EXPORT void vst_enumerate_plugins(IlvexPluginCallback) {}
-ILVEX_EXPORT intptr_t vst_load(int32_t) { return 0; }
-ILVEX_EXPORT void vst_unload(intptr_t) {}
-ILVEX_EXPORT void vst_process(intptr_t, float*, int32_t) {}
-ILVEX_EXPORT void vst_show_editor(intptr_t, int32_t) {}
+// LV2 effects stand behind the vst_* exports. The host is made on first use
+// and lives until vst_deinit; all of these but vst_process run on the main thread.
+namespace {
+
+std::unique_ptr<Lv2Host> g_lv2;
+
+Lv2Host* Lv2() {
+  if (!g_lv2) g_lv2 = std::make_unique<Lv2Host>();
+  return g_lv2.get();
+}
+
+}  // namespace
+
+ILVEX_EXPORT void vst_init(void*) try { Lv2(); } catch (const std::exception& e) {
+  std::fprintf(stderr, "ilvex: LV2 plug-ins are not available: %s\n", e.what());
+}
+
+ILVEX_EXPORT void vst_deinit() { g_lv2.reset(); }
+
+ILVEX_EXPORT void vst_enumerate_plugins(IlvexPluginCallback callback) try {
+  if (callback == nullptr) return;
+  const std::vector<Lv2PluginEntry>& plugins = Lv2()->Plugins();
+  for (size_t i = 0; i < plugins.size(); ++i)
+    if (callback(plugins[i].uri.c_str(), plugins[i].name.c_str(), int32_t(i)) != 0) break;
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "ilvex: listing LV2 plug-ins failed: %s\n", e.what());
+}
+
+ILVEX_EXPORT intptr_t vst_load(int32_t pluginIndex) try {
+  Lv2Host* host = Lv2();
+  Lv2Effect* effect = host->Load(pluginIndex);
+  if (effect == nullptr) std::fprintf(stderr, "ilvex: %s\n", host->LastError().c_str());
+  return reinterpret_cast<intptr_t>(effect);
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "ilvex: loading LV2 plug-in %d failed: %s\n", int(pluginIndex), e.what());
+  return 0;
+}
+
+ILVEX_EXPORT void vst_unload(intptr_t instance) {
+  if (g_lv2 && instance != 0) g_lv2->Unload(reinterpret_cast<Lv2Effect*>(instance));
+}
+
+// Audio thread. The handle is one vst_load gave and vst_unload has not taken back.
+ILVEX_EXPORT void vst_process(intptr_t instance, float* stereoInterleaved, int32_t frames) {
+  if (instance == 0 || stereoInterleaved == nullptr || frames <= 0) return;
+  reinterpret_cast<Lv2Effect*>(instance)->Process(stereoInterleaved, frames);
+}
+
+ILVEX_EXPORT void vst_show_editor(intptr_t instance, int32_t show) try {
+  if (!g_lv2) return;
+  if (Lv2Effect* effect = g_lv2->Find(instance)) g_lv2->ShowEditor(effect, show != 0);
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "ilvex: the LV2 editor failed: %s\n", e.what());
+}
+
+// The generated editor shows only inputs, which it writes itself: nothing to refresh.
 ILVEX_EXPORT void vst_gui_idle_refresh(intptr_t) {}

@@ -10,6 +10,7 @@
 #include "engine/IlvexLibrary.h"
 #include "platform/ProgramDir.h"
 #include "tests/platform/ilvex/IsolatedSettings.h"
+#include "tests/platform/ilvex/lv2/Lv2TestBundles.h"
 
 namespace zonda {
 namespace {
@@ -60,17 +61,21 @@ TEST_F(IlvexLibraryTest, BindsTheInstalledLibrary) {
   EXPECT_TRUE(lib.MissingExports().empty());
   EXPECT_TRUE(lib.SetRestartCallback(nullptr));
 
-  // No plug-in hosting yet: nothing listed, nothing loads, the rest is harmless.
-  lib.VstInit(nullptr);
-  g_pluginsListed = 0;
-  lib.VstEnumeratePlugins(&OnPlugin);
-  EXPECT_EQ(g_pluginsListed, 0);
-  EXPECT_EQ(lib.VstLoad(0), 0);
-  EXPECT_EQ(lib.VstLoad(5), 0);
-  float buffer[4] = {0.25f, -0.25f, 0.5f, -0.5f};
-  lib.VstProcess(0, buffer, 2);
-  EXPECT_EQ(buffer[0], 0.25f);
-  lib.VstDeinit();
+  // With no LV2 plug-ins installed: nothing listed, nothing loads, the rest is harmless.
+  {
+    test::Lv2Folder empty;
+    empty.Use();
+    lib.VstInit(nullptr);
+    g_pluginsListed = 0;
+    lib.VstEnumeratePlugins(&OnPlugin);
+    EXPECT_EQ(g_pluginsListed, 0);
+    EXPECT_EQ(lib.VstLoad(0), 0);
+    EXPECT_EQ(lib.VstLoad(5), 0);
+    float buffer[4] = {0.25f, -0.25f, 0.5f, -0.5f};
+    lib.VstProcess(0, buffer, 2);
+    EXPECT_EQ(buffer[0], 0.25f);
+    lib.VstDeinit();
+  }
 
   // The block size the settings ask for while no device is open.
   struct Case {
