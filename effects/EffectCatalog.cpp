@@ -70,6 +70,10 @@ void SortByName(std::vector<T>& list) {
 
 }  // namespace
 
+std::string FullPluginName(const TPluginGrouping& e) {
+  return e.GroupSize > 1 && e.PrefixLength > 0 ? e.GroupPrefix + " " + e.Name : e.Name;
+}
+
 std::vector<TDxPluginData> BuildDxList(const std::vector<TDxFilter>& filters, const std::string& exclusionText) {
   std::vector<TDxPluginData> list;
   for (const TDxFilter& f : filters) {

@@ -42,6 +42,10 @@ struct TVstPlugin {
   int32_t PluginIndex = 0;
 };
 
+// An entry's name as the plug-in gives it: a grouped entry's menu caption
+// follows its group's prefix ("Acme" > "Delay" is "Acme Delay").
+std::string FullPluginName(const TPluginGrouping& entry);
+
 std::vector<TDxPluginData> BuildDxList(const std::vector<TDxFilter>& filters, const std::string& exclusionText);
 std::vector<TVSTPluginData> BuildVstList(const std::vector<TVstPlugin>& plugins, const std::string& exclusionText);
 

@@ -66,6 +66,10 @@ TEST(EffectCatalog, KeepsTheMonikerAndPluginIndexOfEachEntry) {
   EXPECT_EQ(vst[0].GroupPrefix, "Zeta");
   EXPECT_EQ(vst[1].PluginIndex, 4);
   EXPECT_EQ(MenuText(BuildEffectMenuOf(vst)), "Zeta[Delay(0) Filter(1)]");
+  EXPECT_EQ(FullPluginName(vst[0]), "Zeta Delay");
+  const auto single = BuildVstList({{"urn:e", "Echo", 1}, {"urn:a", "Acme Delay", 2}}, "");
+  EXPECT_EQ(FullPluginName(single[0]), "Acme Delay");
+  EXPECT_EQ(FullPluginName(single[1]), "Echo");
 }
 
 TEST(EffectCatalog, AMissingExclusionFileIsAnError) {

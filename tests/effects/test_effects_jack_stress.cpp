@@ -36,12 +36,12 @@ std::string InstallDir() {
 
 int32_t IndexOf(const std::vector<TDxPluginData>& list, const std::string& name) {
   for (size_t i = 0; i < list.size(); ++i)
-    if (list[i].Name == name) return int32_t(i);
+    if (FullPluginName(list[i]) == name) return int32_t(i);
   return -1;
 }
 int32_t IndexOf(const std::vector<TVSTPluginData>& list, const std::string& name) {
   for (size_t i = 0; i < list.size(); ++i)
-    if (list[i].Name == name) return int32_t(i);
+    if (FullPluginName(list[i]) == name) return int32_t(i);
   return -1;
 }
 
@@ -71,8 +71,8 @@ TEST(EffectsJackStress, AThousandLoadsAndUnloadsWhileTheDeckPlays) {
   ASSERT_TRUE(fx.BuildDxList(install + "/exclude_plugins.txt", &error)) << error;
   ASSERT_TRUE(fx.BuildVstList(install + "/exclude_vst_plugins.txt", &error)) << error;
   const int32_t ladspa = IndexOf(fx.DxList(), "Simple Low Pass Filter");
-  const int32_t lv2 = IndexOf(fx.VstList(), "Glame Lowpass Filter");
-  if (ladspa < 0 || lv2 < 0) ZONDA_SKIP_OR_FAIL("cmt (LADSPA) or swh-lv2 (LV2) is not installed");
+  const int32_t lv2 = IndexOf(fx.VstList(), "Invada Low Pass Filter (stereo)");
+  if (ladspa < 0 || lv2 < 0) ZONDA_SKIP_OR_FAIL("cmt (LADSPA) or invada-studio-plugins-lv2 (LV2) is not installed");
   const std::string idents[] = {install + "/effects/echo.so", "*" + std::to_string(ladspa),
                                 "#" + std::to_string(lv2), install + "/effects/reverb.so"};
 

@@ -90,8 +90,8 @@ TEST(ZondaEngineEffects, ALowPassOfEachKindKeepsTheBassAndCutsTheTreble) {
   EngineSandbox box;
   const auto effects = ListEffects(box);
   const Effect* ladspa = Find(effects, "ladspa", "Simple Low Pass Filter");  // cmt, one pole at 440 Hz
-  const Effect* lv2 = Find(effects, "lv2", "Glame Lowpass Filter");           // swh-lv2, two poles at 2.4 kHz
-  if (ladspa == nullptr || lv2 == nullptr) ZONDA_SKIP_OR_FAIL("cmt (LADSPA) or swh-lv2 (LV2) is not installed");
+  const Effect* lv2 = Find(effects, "lv2", "Invada Low Pass Filter (stereo)");  // 1 kHz
+  if (ladspa == nullptr || lv2 == nullptr) ZONDA_SKIP_OR_FAIL("cmt (LADSPA) or invada-studio-plugins-lv2 (LV2) is not installed");
   test::WriteTones(box.file("tones.wav"), 3, {{100, 0.3}, {8000, 0.3}});
   const auto [low, high] = LowAndHigh(box, "", "dry.wav");
   EXPECT_NEAR(low, high, 1.0);

@@ -501,11 +501,6 @@ std::unique_ptr<IlvexLibrary> LoadEffectsIlvex() {
   return ilvex;
 }
 
-// A grouped entry's full name: the menu shows it under its group's caption.
-std::string FullName(const TPluginGrouping& e) {
-  return e.GroupSize > 1 && !e.GroupPrefix.empty() ? e.GroupPrefix + " " + e.Name : e.Name;
-}
-
 }  // namespace
 
 void TEngineHost::PrepareEffects(const TScript& script) {
@@ -543,9 +538,9 @@ int TEngineHost::ListEffects() {
   {
     auto fx = MakeEffectSlots(ilvex.get(), true);
     for (size_t i = 0; i < fx->DxList().size(); ++i)
-      std::printf("*%zu\tladspa\t%s\n", i, FullName(fx->DxList()[i]).c_str());
+      std::printf("*%zu\tladspa\t%s\n", i, FullPluginName(fx->DxList()[i]).c_str());
     for (size_t i = 0; i < fx->VstList().size(); ++i)
-      std::printf("#%zu\tlv2\t%s\n", i, FullName(fx->VstList()[i]).c_str());
+      std::printf("#%zu\tlv2\t%s\n", i, FullPluginName(fx->VstList()[i]).c_str());
   }
   if (ilvex) ilvex->VstDeinit();
   return std::fflush(stdout) == 0 ? 0 : 1;
