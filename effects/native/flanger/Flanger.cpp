@@ -1,0 +1,54 @@
+#include "effects/native/flanger/Flanger.h"
+
+#include "effects/native/Samples.h"
+
+namespace zonda::fx {
+
+const TParameterSpec TFlanger::kSpecs[4] = {
+    {"Rate", "Hz", 0.05f, 5.0f, 0.25f, TParameterScale::Logarithmic, {}},
+    {"Depth", "%", 0.0f, 1.0f, 0.8f, TParameterScale::Linear, {}},
+    {"Feedback", "%", 0.0f, 0.9f, 0.5f, TParameterScale::Linear, {}},
+    {"Mix", "%", 0.0f, 1.0f, 1.0f, TParameterScale::Linear, {}},
+};
+
+TFlanger::TFlanger()
+    : TNativeEffect(kSpecs),
+      left_(static_cast<int32_t>(kMinDelayFrames + kSweepFrames) + 2),
+      right_(static_cast<int32_t>(kMinDelayFrames + kSweepFrames) + 2),
+      depth_(kSpecs[kDepth].initial),
+      feedback_(kSpecs[kFeedback].initial),
+      mix_(kSpecs[kMix].initial) {}
+
+void TFlanger::Reset() noexcept {
+  left_.Clear();
+  right_.Clear();
+  lfo_.Reset();
+  depth_.Jump(Parameters().Value(kDepth));
+  feedback_.Jump(Parameters().Value(kFeedback));
+  mix_.Jump(Parameters().Value(kMix));
+}
+
+void TFlanger::Render(int16_t* block, int32_t frames, double) noexcept {
+  const double increment = Parameters().Value(kRate) / 44100.0;
+  depth_.SetTarget(Parameters().Value(kDepth));
+  feedback_.SetTarget(Parameters().Value(kFeedback));
+  mix_.SetTarget(Parameters().Value(kMix));
+  for (int32_t i = 0; i < frames; ++i) {
+    int16_t* frame = block + 2 * i;
+    const float depth = depth_.Next(), feedback = feedback_.Next(), mix = mix_.Next();
+    const float sweepL = 0.5f + 0.5f * lfo_.Sine();
+    const float sweepR = 0.5f + 0.5f * lfo_.SineAhead(0.25);
+    lfo_.Advance(increment);
+    const double sweep = kSweepFrames * depth;
+    const float delayedL = left_.ReadInterpolated(kMinDelayFrames + sweep * sweepL);
+    const float delayedR = right_.ReadInterpolated(kMinDelayFrames + sweep * sweepR);
+    const float inL = ToFloat(frame[0]), inR = ToFloat(frame[1]);
+    left_.Write(inL + feedback * delayedL);
+    right_.Write(inR + feedback * delayedR);
+    const float dry = 1.0f - 0.5f * mix, wet = 0.5f * mix;
+    frame[0] = ToInt16Saturated(dry * inL + wet * delayedL);
+    frame[1] = ToInt16Saturated(dry * inR + wet * delayedR);
+  }
+}
+
+}  // namespace zonda::fx

@@ -1,0 +1,72 @@
+#include "effects/native/phaser/Phaser.h"
+
+#include <cmath>
+
+#include "effects/native/Samples.h"
+
+namespace zonda::fx {
+namespace {
+
+// First-order all-pass (a + z^-1) / (1 + a z^-1) with its break at hz.
+float AllPassCoefficient(float hz) {
+  const float t = std::tan(3.14159265358979f * hz / kSampleRateHz);
+  return (t - 1.0f) / (t + 1.0f);
+}
+
+}  // namespace
+
+const TParameterSpec TPhaser::kSpecs[4] = {
+    {"Rate", "Hz", 0.05f, 5.0f, 0.4f, TParameterScale::Logarithmic, {}},
+    {"Depth", "%", 0.0f, 1.0f, 1.0f, TParameterScale::Linear, {}},
+    {"Feedback", "%", 0.0f, 0.9f, 0.5f, TParameterScale::Linear, {}},
+    {"Mix", "%", 0.0f, 1.0f, 1.0f, TParameterScale::Linear, {}},
+};
+
+TPhaser::TPhaser()
+    : TNativeEffect(kSpecs), feedback_(kSpecs[kFeedback].initial), mix_(kSpecs[kMix].initial) {}
+
+void TPhaser::Reset() noexcept {
+  channels_ = {};
+  lfo_.Reset();
+  frameCount_ = 0;
+  feedback_.Jump(Parameters().Value(kFeedback));
+  mix_.Jump(Parameters().Value(kMix));
+}
+
+float TPhaser::Phase(Channel& channel, float input, float coefficient, float feedback) noexcept {
+  float x = input + feedback * channel.last;
+  for (float& s : channel.state) {
+    const float y = coefficient * x + s;
+    s = x - coefficient * y;
+    x = y;
+  }
+  channel.last = x;
+  return x;
+}
+
+void TPhaser::Render(int16_t* block, int32_t frames, double) noexcept {
+  const double increment = Parameters().Value(kRate) / 44100.0;
+  const float depth = Parameters().Value(kDepth);
+  const float span = std::pow(kHighestHz / kLowestHz, depth);
+  feedback_.SetTarget(Parameters().Value(kFeedback));
+  mix_.SetTarget(Parameters().Value(kMix));
+  for (int32_t i = 0; i < frames; ++i) {
+    if (frameCount_++ % kCoefficientFrames == 0) {
+      const float sweepL = 0.5f + 0.5f * lfo_.Sine();
+      const float sweepR = 0.5f + 0.5f * lfo_.SineAhead(0.25);
+      coefficientL_ = AllPassCoefficient(kLowestHz * std::pow(span, sweepL));
+      coefficientR_ = AllPassCoefficient(kLowestHz * std::pow(span, sweepR));
+    }
+    lfo_.Advance(increment);
+    int16_t* frame = block + 2 * i;
+    const float feedback = feedback_.Next(), mix = mix_.Next();
+    const float inL = ToFloat(frame[0]), inR = ToFloat(frame[1]);
+    const float phasedL = Phase(channels_[0], inL, coefficientL_, feedback);
+    const float phasedR = Phase(channels_[1], inR, coefficientR_, feedback);
+    const float dry = 1.0f - 0.5f * mix, wet = 0.5f * mix;
+    frame[0] = ToInt16Saturated(dry * inL + wet * phasedL);
+    frame[1] = ToInt16Saturated(dry * inR + wet * phasedR);
+  }
+}
+
+}  // namespace zonda::fx
