@@ -20,7 +20,7 @@ class TLfo {
 
   void Advance(double incrementPerFrame) noexcept {
     phase_ += incrementPerFrame;
-    if (phase_ >= 1.0 || phase_ < 0.0) phase_ = Wrap(phase_);
+    if (!(phase_ >= 0.0 && phase_ < 1.0)) phase_ = Wrap(phase_);
   }
 
   // sin(2 pi phase), -1..1.

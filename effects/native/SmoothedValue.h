@@ -2,8 +2,9 @@
 // TSmoothedValue: a gain or amount that glides to its target frame by frame,
 // so a slider moved in the editor never steps the signal (no zipper noise).
 //
-// One-pole glide; within kSnap of the target the value becomes the target, so
-// a settled gain of 1 passes samples exactly and a settled 0 is silence.
+// One-pole glide; within kSnap of the target, or once a step no longer moves
+// the float, the value becomes the target, so a settled gain of 1 passes
+// samples exactly and a settled 0 is silence.
 //
 // Threads: audio thread only.
 namespace zonda::fx {
@@ -23,9 +24,15 @@ class TSmoothedValue {
   float Target() const noexcept { return target_; }
 
   float Next() noexcept {
-    const float d = target_ - value_;
-    value_ = (d < kSnap && d > -kSnap) ? target_ : value_ + d * coefficient_;
+    value_ = GlideTowards(value_, target_, coefficient_);
     return value_;
+  }
+
+  // One step of the glide from value towards target, as Next takes it.
+  static float GlideTowards(float value, float target, float coefficient) noexcept {
+    const float d = target - value;
+    const float next = value + d * coefficient;
+    return (d < kSnap && d > -kSnap) || next == value ? target : next;
   }
 
  private:

@@ -3,14 +3,13 @@
 #include <cmath>
 
 #include "effects/native/Samples.h"
+#include "effects/native/SmoothedValue.h"
 
 namespace zonda::fx {
 namespace {
 
 // Per-frame coefficient of a one-pole with the given time constant.
 float GlideCoefficient(float ms) { return 1.0f - std::exp(-1.0f / (ms * 0.001f * kSampleRateHz)); }
-
-constexpr float kSettled = 1e-5f;
 
 }  // namespace
 
@@ -52,9 +51,7 @@ void TGate::Render(int16_t* block, int32_t frames, double) noexcept {
         open_ = false;
       }
     }
-    const float target = open_ ? 1.0f : 0.0f;
-    const float d = target - gain_;
-    gain_ = (d < kSettled && d > -kSettled) ? target : gain_ + d * (open_ ? attack : release);
+    gain_ = TSmoothedValue::GlideTowards(gain_, open_ ? 1.0f : 0.0f, open_ ? attack : release);
     frame[0] = gain_ == 1.0f ? frame[0] : ToInt16Saturated(gain_ * inL);
     frame[1] = gain_ == 1.0f ? frame[1] : ToInt16Saturated(gain_ * inR);
   }
