@@ -17,7 +17,17 @@ TFlanger::TFlanger()
       right_(static_cast<int32_t>(kMinDelayFrames + kSweepFrames) + 2),
       depth_(kSpecs[kDepth].initial),
       feedback_(kSpecs[kFeedback].initial),
-      mix_(kSpecs[kMix].initial) {}
+      mix_(kSpecs[kMix].initial) {
+  StartSweep();
+}
+
+void TFlanger::StartSweep() noexcept {
+  const double sweep = kSweepFrames * depth_.Value();
+  delayL_ = kMinDelayFrames + sweep * (0.5 + 0.5 * lfo_.Sine());
+  delayR_ = kMinDelayFrames + sweep * (0.5 + 0.5 * lfo_.SineAhead(0.25));
+  stepL_ = stepR_ = 0.0;
+  segmentLeft_ = 0;
+}
 
 void TFlanger::Reset() noexcept {
   left_.Clear();
@@ -26,6 +36,7 @@ void TFlanger::Reset() noexcept {
   depth_.Jump(Parameters().Value(kDepth));
   feedback_.Jump(Parameters().Value(kFeedback));
   mix_.Jump(Parameters().Value(kMix));
+  StartSweep();
 }
 
 void TFlanger::Render(int16_t* block, int32_t frames, double) noexcept {
@@ -35,13 +46,21 @@ void TFlanger::Render(int16_t* block, int32_t frames, double) noexcept {
   mix_.SetTarget(Parameters().Value(kMix));
   for (int32_t i = 0; i < frames; ++i) {
     int16_t* frame = block + 2 * i;
-    const float depth = depth_.Next(), feedback = feedback_.Next(), mix = mix_.Next();
-    const float sweepL = 0.5f + 0.5f * lfo_.Sine();
-    const float sweepR = 0.5f + 0.5f * lfo_.SineAhead(0.25);
-    lfo_.Advance(increment);
-    const double sweep = kSweepFrames * depth;
-    const float delayedL = left_.ReadInterpolated(kMinDelayFrames + sweep * sweepL);
-    const float delayedR = right_.ReadInterpolated(kMinDelayFrames + sweep * sweepR);
+    if (segmentLeft_ == 0) {
+      // The next point of the sweep, kSegmentFrames ahead; the depth glides per segment.
+      for (int32_t k = 0; k < kSegmentFrames; ++k) depth_.Next();
+      lfo_.Advance(increment * kSegmentFrames);
+      const double sweep = kSweepFrames * depth_.Value();
+      stepL_ = (kMinDelayFrames + sweep * (0.5 + 0.5 * lfo_.Sine()) - delayL_) / kSegmentFrames;
+      stepR_ = (kMinDelayFrames + sweep * (0.5 + 0.5 * lfo_.SineAhead(0.25)) - delayR_) / kSegmentFrames;
+      segmentLeft_ = kSegmentFrames;
+    }
+    --segmentLeft_;
+    delayL_ += stepL_;
+    delayR_ += stepR_;
+    const float feedback = feedback_.Next(), mix = mix_.Next();
+    const float delayedL = left_.ReadInterpolated(delayL_);
+    const float delayedR = right_.ReadInterpolated(delayR_);
     const float inL = ToFloat(frame[0]), inR = ToFloat(frame[1]);
     left_.Write(inL + feedback * delayedL);
     right_.Write(inR + feedback * delayedR);

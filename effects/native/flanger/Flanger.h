@@ -6,6 +6,10 @@
 // half delayed; 0 is dry. The right channel's sweep runs a quarter turn
 // ahead of the left's, for width.
 //
+// The sweep is evaluated every kSegmentFrames frames of a running count and
+// the delays move in straight lines between those points: the same path to
+// within a hundredth of a frame, at a fraction of the cost.
+//
 // Threads: as TNativeEffect.
 #include "effects/native/DelayLine.h"
 #include "effects/native/Lfo.h"
@@ -21,6 +25,7 @@ class TFlanger : public TNativeEffect {
   static const TParameterSpec kSpecs[4];
   static constexpr double kMinDelayFrames = 0.0005 * 44100.0;
   static constexpr double kSweepFrames = 0.006 * 44100.0;
+  static constexpr int32_t kSegmentFrames = 16;
 
   TFlanger();
 
@@ -29,9 +34,15 @@ class TFlanger : public TNativeEffect {
   void Render(int16_t* block, int32_t frames, double tempoBpm) noexcept override;
 
  private:
+  // Delays at the sweep's present point, with no step pending.
+  void StartSweep() noexcept;
+
   TDelayLine left_;
   TDelayLine right_;
   TLfo lfo_;
+  int32_t segmentLeft_ = 0;  // frames until the next point of the sweep
+  double delayL_ = kMinDelayFrames, delayR_ = kMinDelayFrames;
+  double stepL_ = 0.0, stepR_ = 0.0;
   TSmoothedValue depth_;
   TSmoothedValue feedback_;
   TSmoothedValue mix_;

@@ -8,8 +8,11 @@ namespace zonda::fx {
 namespace {
 
 // First-order all-pass (a + z^-1) / (1 + a z^-1) with its break at hz.
+// tan(x) by its series to x^7: below 4 kHz (x < 0.29) within 1e-6.
 float AllPassCoefficient(float hz) {
-  const float t = std::tan(3.14159265358979f * hz / kSampleRateHz);
+  const float x = 3.14159265358979f * hz / kSampleRateHz;
+  const float x2 = x * x;
+  const float t = x * (1.0f + x2 * (1.0f / 3.0f + x2 * (2.0f / 15.0f + x2 * (17.0f / 315.0f))));
   return (t - 1.0f) / (t + 1.0f);
 }
 
@@ -47,15 +50,16 @@ float TPhaser::Phase(Channel& channel, float input, float coefficient, float fee
 void TPhaser::Render(int16_t* block, int32_t frames, double) noexcept {
   const double increment = Parameters().Value(kRate) / 44100.0;
   const float depth = Parameters().Value(kDepth);
-  const float span = std::pow(kHighestHz / kLowestHz, depth);
+  // The break frequency is kLowestHz x span^sweep = kLowestHz x e^(sweep x logSpan).
+  const float logSpan = depth * std::log(kHighestHz / kLowestHz);
   feedback_.SetTarget(Parameters().Value(kFeedback));
   mix_.SetTarget(Parameters().Value(kMix));
   for (int32_t i = 0; i < frames; ++i) {
     if (frameCount_++ % kCoefficientFrames == 0) {
       const float sweepL = 0.5f + 0.5f * lfo_.Sine();
       const float sweepR = 0.5f + 0.5f * lfo_.SineAhead(0.25);
-      coefficientL_ = AllPassCoefficient(kLowestHz * std::pow(span, sweepL));
-      coefficientR_ = AllPassCoefficient(kLowestHz * std::pow(span, sweepR));
+      coefficientL_ = AllPassCoefficient(kLowestHz * std::exp(sweepL * logSpan));
+      coefficientR_ = AllPassCoefficient(kLowestHz * std::exp(sweepR * logSpan));
     }
     lfo_.Advance(increment);
     int16_t* frame = block + 2 * i;

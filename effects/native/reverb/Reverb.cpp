@@ -1,5 +1,6 @@
 #include "effects/native/reverb/Reverb.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "effects/native/Samples.h"
@@ -11,9 +12,10 @@ namespace {
 // uncorrelated tails is about sqrt(8) louder than one.
 constexpr float kInputGain = 0.5f;
 constexpr float kOutputGain = 0.6f / 2.8284271f;
-constexpr std::array<float, TReverb::kLines> kLeftSigns = {1, -1, 1, -1, 1, -1, 1, -1};
-constexpr std::array<float, TReverb::kLines> kRightSigns = {1, 1, -1, -1, 1, 1, -1, -1};
-constexpr std::array<float, TReverb::kLines> kInputSigns = {1, 1, 1, 1, -1, -1, -1, -1};
+using Quad = TReverb::Quad;
+constexpr Quad kLeftSigns[2] = {{1, -1, 1, -1}, {1, -1, 1, -1}};
+constexpr Quad kRightSigns[2] = {{1, 1, -1, -1}, {1, 1, -1, -1}};
+constexpr Quad kInputSigns[2] = {{1, 1, 1, 1}, {-1, -1, -1, -1}};
 // Damping 1 still lets a line pass its lows: the pole stays below this.
 constexpr float kMaxDampingPole = 0.7f;
 
@@ -25,18 +27,22 @@ const TParameterSpec TReverb::kSpecs[3] = {
     {"Mix", "%", 0.0f, 1.0f, 0.3f, TParameterScale::Linear, {}},
 };
 
-TReverb::TReverb() : TNativeEffect(kSpecs), mix_(kSpecs[kMix].initial) {
-  lines_.reserve(kLines);
-  for (int32_t frames : kLineFrames) lines_.emplace_back(frames);
-  diffusers_.reserve(kDiffusers);
-  for (int32_t frames : kDiffuserFrames) diffusers_.emplace_back(frames);
+static_assert(TReverb::kLineFrames.back() < int32_t(TReverb::kLineRing));
+static_assert(TReverb::kDiffuserFrames[2] < int32_t(TReverb::kDiffuserRing));
+
+TReverb::TReverb()
+    : TNativeEffect(kSpecs),
+      lines_(size_t(kLines) * kLineStride, 0.0f),
+      diffusers_(size_t(kDiffusers) * kDiffuserRing, 0.0f),
+      mix_(kSpecs[kMix].initial) {
   UpdateLoopGains(kSpecs[kDecay].initial, kSpecs[kDamping].initial);
 }
 
 void TReverb::Reset() noexcept {
-  for (TDelayLine& line : lines_) line.Clear();
-  for (TDelayLine& diffuser : diffusers_) diffuser.Clear();
-  lowPass_ = {};
+  std::fill(lines_.begin(), lines_.end(), 0.0f);
+  std::fill(diffusers_.begin(), diffusers_.end(), 0.0f);
+  write_ = 0;
+  lowPass_[0] = lowPass_[1] = Quad{};
   mix_.Jump(Parameters().Value(kMix));
 }
 
@@ -47,7 +53,7 @@ void TReverb::UpdateLoopGains(float decaySeconds, float damping) noexcept {
   // -60 dB after decaySeconds: each pass through a line of n frames loses 60 n / (decay x rate) dB.
   for (int32_t i = 0; i < kLines; ++i) {
     const double passes = decaySeconds * 44100.0 / kLineFrames[static_cast<size_t>(i)];
-    loopGain_[static_cast<size_t>(i)] = static_cast<float>(std::pow(10.0, -3.0 / passes));
+    loopGain_[static_cast<size_t>(i / 4)][i % 4] = static_cast<float>(std::pow(10.0, -3.0 / passes));
   }
   damping_ = damping * kMaxDampingPole;
 }
@@ -55,31 +61,39 @@ void TReverb::UpdateLoopGains(float decaySeconds, float damping) noexcept {
 void TReverb::Render(int16_t* block, int32_t frames, double) noexcept {
   UpdateLoopGains(Parameters().Value(kDecay), Parameters().Value(kDamping));
   mix_.SetTarget(Parameters().Value(kMix));
+  const Quad damping = {damping_, damping_, damping_, damping_};
   for (int32_t i = 0; i < frames; ++i) {
     int16_t* frame = block + 2 * i;
     const float inL = ToFloat(frame[0]), inR = ToFloat(frame[1]);
+    const uint32_t w = write_++;
     float x = kInputGain * 0.5f * (inL + inR);
     for (size_t d = 0; d < kDiffusers; ++d) {
-      const float delayed = diffusers_[d].Read(kDiffuserFrames[d]);
-      const float w = x + kDiffusion * delayed;
-      diffusers_[d].Write(w);
-      x = delayed - kDiffusion * w;
+      float* ring = diffusers_.data() + d * kDiffuserRing;
+      const float delayed = ring[(w - uint32_t(kDiffuserFrames[d])) & (kDiffuserRing - 1)];
+      const float v = x + kDiffusion * delayed;
+      ring[w & (kDiffuserRing - 1)] = v;
+      x = delayed - kDiffusion * v;
     }
-    std::array<float, kLines> out;
-    float sum = 0.0f, wetL = 0.0f, wetR = 0.0f;
-    for (size_t n = 0; n < kLines; ++n) {
-      const float o = lines_[n].Read(kLineFrames[n]);
-      wetL += kLeftSigns[n] * o;
-      wetR += kRightSigns[n] * o;
-      lowPass_[n] = o + damping_ * (lowPass_[n] - o);
-      out[n] = loopGain_[n] * lowPass_[n];
-      sum += out[n];
+    // Lines 0..3 in the first quad, 4..7 in the second.
+    auto read = [&](size_t n) { return lines_[n * kLineStride + ((w - uint32_t(kLineFrames[n])) & (kLineRing - 1))]; };
+    const Quad o[2] = {{read(0), read(1), read(2), read(3)}, {read(4), read(5), read(6), read(7)}};
+    const Quad wetL = o[0] * kLeftSigns[0] + o[1] * kLeftSigns[1];
+    const Quad wetR = o[0] * kRightSigns[0] + o[1] * kRightSigns[1];
+    Quad out[2];
+    for (size_t q = 0; q < 2; ++q) {
+      lowPass_[q] = o[q] + damping * (lowPass_[q] - o[q]);
+      out[q] = loopGain_[q] * lowPass_[q];
     }
-    const float reflect = sum * (2.0f / kLines);
-    for (size_t n = 0; n < kLines; ++n) lines_[n].Write(out[n] - reflect + kInputSigns[n] * x);
+    const Quad sum = out[0] + out[1];
+    const float reflect = (sum[0] + sum[1] + sum[2] + sum[3]) * (2.0f / kLines);
+    const uint32_t at = w & (kLineRing - 1);
+    for (size_t q = 0; q < 2; ++q) {
+      const Quad into = out[q] - reflect + kInputSigns[q] * x;
+      for (size_t k = 0; k < 4; ++k) lines_[(4 * q + k) * kLineStride + at] = into[k];
+    }
     const float mix = mix_.Next() * kOutputGain;
-    frame[0] = ToInt16Saturated(inL + mix * wetL);
-    frame[1] = ToInt16Saturated(inR + mix * wetR);
+    frame[0] = ToInt16Saturated(inL + mix * (wetL[0] + wetL[1] + wetL[2] + wetL[3]));
+    frame[1] = ToInt16Saturated(inR + mix * (wetR[0] + wetR[1] + wetR[2] + wetR[3]));
   }
 }
 

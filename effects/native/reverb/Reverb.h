@@ -11,13 +11,15 @@
 //
 // Chosen over a comb-and-all-pass (Schroeder/Freeverb) design: sixteen combs
 // and eight all-passes per stereo frame cost about twice as much for a
-// similar density.
+// similar density. The lines share one block of memory and one write
+// position, so a frame's reads and writes are fixed offsets and the
+// arithmetic across the eight lines vectorises.
 //
 // Threads: as TNativeEffect. All delay lines are made in the constructor.
 #include <array>
+#include <cstdint>
 #include <vector>
 
-#include "effects/native/DelayLine.h"
 #include "effects/native/NativeEffect.h"
 #include "effects/native/SmoothedValue.h"
 
@@ -33,6 +35,15 @@ class TReverb : public TNativeEffect {
   static constexpr int32_t kDiffusers = 4;
   static constexpr std::array<int32_t, kDiffusers> kDiffuserFrames = {142, 107, 379, 277};
   static constexpr float kDiffusion = 0.7f;
+  // Ring sizes: powers of two above the longest line and diffuser. Rings lie
+  // kLineStride apart, a cache line more than their size, so the eight writes
+  // of a frame fall into different cache sets.
+  static constexpr uint32_t kLineRing = 4096;
+  static constexpr uint32_t kLineStride = kLineRing + 16;
+  static constexpr uint32_t kDiffuserRing = 512;
+
+  // Four lines side by side, one lane each.
+  using Quad = float __attribute__((vector_size(16)));
 
   TReverb();
 
@@ -43,10 +54,11 @@ class TReverb : public TNativeEffect {
  private:
   void UpdateLoopGains(float decaySeconds, float damping) noexcept;
 
-  std::vector<TDelayLine> lines_;
-  std::vector<TDelayLine> diffusers_;
-  std::array<float, kLines> lowPass_{};
-  std::array<float, kLines> loopGain_{};
+  std::vector<float> lines_;      // kLines rings of kLineRing frames, kLineStride apart
+  std::vector<float> diffusers_;  // kDiffusers rings of kDiffuserRing frames
+  uint32_t write_ = 0;            // the frame count, every ring's write position
+  Quad lowPass_[2] = {};   // each line's damping state, four lines to a quad
+  Quad loopGain_[2] = {};
   float damping_ = 0.0f;
   float gainsForDecay_ = -1.0f;
   float gainsForDamping_ = -1.0f;
