@@ -29,22 +29,12 @@ TPhaser::TPhaser()
     : TNativeEffect(kSpecs), feedback_(kSpecs[kFeedback].initial), mix_(kSpecs[kMix].initial) {}
 
 void TPhaser::Reset() noexcept {
-  channels_ = {};
+  state_ = {};
+  last_ = Lanes{};
   lfo_.Reset();
   frameCount_ = 0;
   feedback_.Jump(Parameters().Value(kFeedback));
   mix_.Jump(Parameters().Value(kMix));
-}
-
-float TPhaser::Phase(Channel& channel, float input, float coefficient, float feedback) noexcept {
-  float x = input + feedback * channel.last;
-  for (float& s : channel.state) {
-    const float y = coefficient * x + s;
-    s = x - coefficient * y;
-    x = y;
-  }
-  channel.last = x;
-  return x;
 }
 
 void TPhaser::Render(int16_t* block, int32_t frames, double) noexcept {
@@ -58,18 +48,23 @@ void TPhaser::Render(int16_t* block, int32_t frames, double) noexcept {
     if (frameCount_++ % kCoefficientFrames == 0) {
       const float sweepL = 0.5f + 0.5f * lfo_.Sine();
       const float sweepR = 0.5f + 0.5f * lfo_.SineAhead(0.25);
-      coefficientL_ = AllPassCoefficient(kLowestHz * std::exp(sweepL * logSpan));
-      coefficientR_ = AllPassCoefficient(kLowestHz * std::exp(sweepR * logSpan));
+      coefficient_[0] = AllPassCoefficient(kLowestHz * std::exp(sweepL * logSpan));
+      coefficient_[1] = AllPassCoefficient(kLowestHz * std::exp(sweepR * logSpan));
     }
     lfo_.Advance(increment);
     int16_t* frame = block + 2 * i;
     const float feedback = feedback_.Next(), mix = mix_.Next();
-    const float inL = ToFloat(frame[0]), inR = ToFloat(frame[1]);
-    const float phasedL = Phase(channels_[0], inL, coefficientL_, feedback);
-    const float phasedR = Phase(channels_[1], inR, coefficientR_, feedback);
-    const float dry = 1.0f - 0.5f * mix, wet = 0.5f * mix;
-    frame[0] = ToInt16Saturated(dry * inL + wet * phasedL);
-    frame[1] = ToInt16Saturated(dry * inR + wet * phasedR);
+    const Lanes in = {ToFloat(frame[0]), ToFloat(frame[1]), 0.0f, 0.0f};
+    Lanes x = in + feedback * last_;
+    for (Lanes& s : state_) {
+      const Lanes y = coefficient_ * x + s;
+      s = x - coefficient_ * y;
+      x = y;
+    }
+    last_ = x;
+    const Lanes out = (1.0f - 0.5f * mix) * in + (0.5f * mix) * x;
+    frame[0] = ToInt16Saturated(out[0]);
+    frame[1] = ToInt16Saturated(out[1]);
   }
 }
 

@@ -8,7 +8,9 @@
 // turn ahead.
 //
 // The break frequency is recomputed every kCoefficientFrames frames of a
-// running count (a tangent each time), not every frame.
+// running count, not every frame. Both channels run side by side in the
+// lanes of one vector: the chain is serial within a frame (and across
+// frames, through the feedback), so the two channels are the parallelism.
 //
 // Threads: as TNativeEffect.
 #include <array>
@@ -37,17 +39,14 @@ class TPhaser : public TNativeEffect {
   void Render(int16_t* block, int32_t frames, double tempoBpm) noexcept override;
 
  private:
-  struct Channel {
-    std::array<float, kStages> state{};
-    float last = 0.0f;  // the chain's previous output, for the feedback
-  };
-  float Phase(Channel& channel, float input, float coefficient, float feedback) noexcept;
+  // Lane 0 left, lane 1 right (lanes 2 and 3 idle).
+  using Lanes = float __attribute__((vector_size(16)));
 
-  std::array<Channel, 2> channels_{};
+  std::array<Lanes, kStages> state_{};
+  Lanes last_{};  // the chain's previous output, for the feedback
+  Lanes coefficient_{};
   TLfo lfo_;
   uint32_t frameCount_ = 0;
-  float coefficientL_ = 0.0f;
-  float coefficientR_ = 0.0f;
   TSmoothedValue feedback_;
   TSmoothedValue mix_;
 };
