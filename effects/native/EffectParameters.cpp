@@ -10,47 +10,47 @@ namespace {
 // Fine enough that every shown value of a continuous parameter is reachable.
 constexpr int32_t kContinuousSteps = 1000;
 
-bool IsWhole(const TParameterSpec& spec) noexcept {
-  return !spec.choices.empty() || spec.scale == TParameterScale::Steps;
+bool IsWhole(const TParameterInfo& info) noexcept {
+  return !info.choices.empty() || info.scale == TParameterScale::Steps;
 }
 
-float Minimum(const TParameterSpec& spec) noexcept { return spec.choices.empty() ? spec.minimum : 0.0f; }
-float Maximum(const TParameterSpec& spec) noexcept {
-  return spec.choices.empty() ? spec.maximum : static_cast<float>(spec.choices.size() - 1);
+float Minimum(const TParameterInfo& info) noexcept { return info.choices.empty() ? info.minimum : 0.0f; }
+float Maximum(const TParameterInfo& info) noexcept {
+  return info.choices.empty() ? info.maximum : static_cast<float>(info.choices.size() - 1);
 }
 
 }  // namespace
 
-float ClampParameterValue(const TParameterSpec& spec, float value) noexcept {
-  if (std::isnan(value)) value = spec.initial;
-  value = std::clamp(value, Minimum(spec), Maximum(spec));
-  return IsWhole(spec) ? std::round(value) : value;
+float ClampParameterValue(const TParameterInfo& info, float value) noexcept {
+  if (std::isnan(value)) value = info.initial;
+  value = std::clamp(value, Minimum(info), Maximum(info));
+  return IsWhole(info) ? std::round(value) : value;
 }
 
-int32_t SliderSteps(const TParameterSpec& spec) noexcept {
-  if (IsWhole(spec)) return std::max(1, static_cast<int32_t>(Maximum(spec) - Minimum(spec)));
+int32_t SliderSteps(const TParameterInfo& info) noexcept {
+  if (IsWhole(info)) return std::max(1, static_cast<int32_t>(Maximum(info) - Minimum(info)));
   return kContinuousSteps;
 }
 
-float ValueAtSliderPosition(const TParameterSpec& spec, int32_t position) noexcept {
-  const int32_t steps = SliderSteps(spec);
+float ValueAtSliderPosition(const TParameterInfo& info, int32_t position) noexcept {
+  const int32_t steps = SliderSteps(info);
   position = std::clamp(position, 0, steps);
-  const float lo = Minimum(spec), hi = Maximum(spec);
-  if (IsWhole(spec)) return ClampParameterValue(spec, lo + static_cast<float>(position));
+  const float lo = Minimum(info), hi = Maximum(info);
+  if (IsWhole(info)) return ClampParameterValue(info, lo + static_cast<float>(position));
   const double t = static_cast<double>(position) / steps;
-  if (spec.scale == TParameterScale::Logarithmic && lo > 0) {
-    return ClampParameterValue(spec, static_cast<float>(lo * std::pow(double(hi) / lo, t)));
+  if (info.scale == TParameterScale::Logarithmic && lo > 0) {
+    return ClampParameterValue(info, static_cast<float>(lo * std::pow(double(hi) / lo, t)));
   }
-  return ClampParameterValue(spec, static_cast<float>(lo + (double(hi) - lo) * t));
+  return ClampParameterValue(info, static_cast<float>(lo + (double(hi) - lo) * t));
 }
 
-int32_t SliderPositionOfValue(const TParameterSpec& spec, float value) noexcept {
-  value = ClampParameterValue(spec, value);
-  const float lo = Minimum(spec), hi = Maximum(spec);
-  if (IsWhole(spec)) return static_cast<int32_t>(value - lo);
+int32_t SliderPositionOfValue(const TParameterInfo& info, float value) noexcept {
+  value = ClampParameterValue(info, value);
+  const float lo = Minimum(info), hi = Maximum(info);
+  if (IsWhole(info)) return static_cast<int32_t>(value - lo);
   if (hi <= lo) return 0;
   double t;
-  if (spec.scale == TParameterScale::Logarithmic && lo > 0) {
+  if (info.scale == TParameterScale::Logarithmic && lo > 0) {
     t = std::log(double(value) / lo) / std::log(double(hi) / lo);
   } else {
     t = (double(value) - lo) / (double(hi) - lo);
@@ -58,14 +58,14 @@ int32_t SliderPositionOfValue(const TParameterSpec& spec, float value) noexcept 
   return std::clamp(static_cast<int32_t>(std::lround(t * kContinuousSteps)), 0, kContinuousSteps);
 }
 
-std::string FormatParameterValue(const TParameterSpec& spec, float value) {
-  value = ClampParameterValue(spec, value);
-  if (!spec.choices.empty()) return spec.choices[static_cast<size_t>(value)];
+std::string FormatParameterValue(const TParameterInfo& info, float value) {
+  value = ClampParameterValue(info, value);
+  if (!info.choices.empty()) return info.choices[static_cast<size_t>(value)];
   char text[64];
-  const std::string unit = spec.unit;
+  const std::string unit = info.unit;
   if (unit == "%") {
     std::snprintf(text, sizeof text, "%.0f %%", value * 100.0);
-  } else if (IsWhole(spec)) {
+  } else if (IsWhole(info)) {
     std::snprintf(text, sizeof text, "%.0f%s%s", value, unit.empty() ? "" : " ", unit.c_str());
   } else {
     // Three significant figures read well for Hz, ms, s and dB alike.
@@ -76,10 +76,10 @@ std::string FormatParameterValue(const TParameterSpec& spec, float value) {
   return text;
 }
 
-TEffectParameters::TEffectParameters(std::span<const TParameterSpec> specs) noexcept
-    : specs_(specs.first(std::min<size_t>(specs.size(), kMaxParameters))) {
-  for (size_t i = 0; i < specs_.size(); ++i) {
-    values_[i].store(ClampParameterValue(specs_[i], specs_[i].initial), std::memory_order_relaxed);
+TEffectParameters::TEffectParameters(std::span<const TParameterInfo> infos) noexcept
+    : infos_(infos.first(std::min<size_t>(infos.size(), kMaxParameters))) {
+  for (size_t i = 0; i < infos_.size(); ++i) {
+    values_[i].store(ClampParameterValue(infos_[i], infos_[i].initial), std::memory_order_relaxed);
   }
 }
 
@@ -90,7 +90,7 @@ float TEffectParameters::Value(int32_t index) const noexcept {
 
 void TEffectParameters::SetValue(int32_t index, float value) noexcept {
   if (index < 0 || index >= Count()) return;
-  values_[static_cast<size_t>(index)].store(ClampParameterValue(specs_[static_cast<size_t>(index)], value),
+  values_[static_cast<size_t>(index)].store(ClampParameterValue(infos_[static_cast<size_t>(index)], value),
                                             std::memory_order_relaxed);
 }
 

@@ -1,14 +1,14 @@
 #pragma once
-// The parameters of a native effect: a fixed table of specs (name, range,
+// The parameters of a native effect: a fixed table describing them (name, range,
 // scale, unit) and one std::atomic<float> value per parameter.
 //
 // The editor window is the only writer (main thread); "process" reads each
 // value once per call (audio thread). Values are kept inside their range and,
 // for whole-number and choice parameters, whole, so a reader never checks.
 //
-//   static constexpr TParameterSpec kSpecs[] = {
+//   static constexpr TParameterInfo kParameterInfo[] = {
 //       {"Feedback", "%", 0.0f, 0.95f, 0.45f, TParameterScale::Linear, {}}};
-//   TEffectParameters params(kSpecs);
+//   TEffectParameters params(kParameterInfo);
 //   params.SetValue(0, 0.7f);                 // main thread
 //   const float feedback = params.Value(0);   // audio thread
 #include <array>
@@ -25,7 +25,7 @@ enum class TParameterScale {
   Steps,        // whole numbers from minimum to maximum
 };
 
-struct TParameterSpec {
+struct TParameterInfo {
   const char* name;  // the label in the editor, and the slider's object name
   // Shown after the value: "%" shows a 0..1 value as a percentage; "" for none.
   const char* unit;
@@ -39,23 +39,23 @@ struct TParameterSpec {
 };
 
 // Main thread: positions of the editor's slider for a parameter, 0..SliderSteps.
-int32_t SliderSteps(const TParameterSpec& spec) noexcept;
-float ValueAtSliderPosition(const TParameterSpec& spec, int32_t position) noexcept;
-int32_t SliderPositionOfValue(const TParameterSpec& spec, float value) noexcept;
+int32_t SliderSteps(const TParameterInfo& info) noexcept;
+float ValueAtSliderPosition(const TParameterInfo& info, int32_t position) noexcept;
+int32_t SliderPositionOfValue(const TParameterInfo& info, float value) noexcept;
 // The value as the editor shows it: "45 %", "1/2 beat", "250 Hz", "-40.0 dB".
-std::string FormatParameterValue(const TParameterSpec& spec, float value);
-// A value brought inside the spec's range (whole for steps and choices); NaN gives the initial value.
-float ClampParameterValue(const TParameterSpec& spec, float value) noexcept;
+std::string FormatParameterValue(const TParameterInfo& info, float value);
+// A value brought inside the parameter's range (whole for steps and choices); NaN gives the initial value.
+float ClampParameterValue(const TParameterInfo& info, float value) noexcept;
 
 class TEffectParameters {
  public:
   static constexpr int32_t kMaxParameters = 8;
 
-  // Every value starts at its spec's initial value. Specs beyond kMaxParameters are ignored.
-  explicit TEffectParameters(std::span<const TParameterSpec> specs) noexcept;
+  // Every value starts at its initial value. Parameters beyond kMaxParameters are ignored.
+  explicit TEffectParameters(std::span<const TParameterInfo> infos) noexcept;
 
-  std::span<const TParameterSpec> Specs() const noexcept { return specs_; }
-  int32_t Count() const noexcept { return static_cast<int32_t>(specs_.size()); }
+  std::span<const TParameterInfo> Infos() const noexcept { return infos_; }
+  int32_t Count() const noexcept { return static_cast<int32_t>(infos_.size()); }
 
   // Any thread. An index out of range reads 0.
   float Value(int32_t index) const noexcept;
@@ -65,7 +65,7 @@ class TEffectParameters {
   void SetValue(int32_t index, float value) noexcept;
 
  private:
-  std::span<const TParameterSpec> specs_;
+  std::span<const TParameterInfo> infos_;
   std::array<std::atomic<float>, kMaxParameters> values_{};
 };
 

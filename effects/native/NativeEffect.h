@@ -23,7 +23,7 @@ namespace zonda::fx {
 
 class TNativeEffect {
  public:
-  explicit TNativeEffect(std::span<const TParameterSpec> specs) noexcept : parameters_(specs) {}
+  explicit TNativeEffect(std::span<const TParameterInfo> infos) noexcept : parameters_(infos) {}
   virtual ~TNativeEffect() = default;
   TNativeEffect(const TNativeEffect&) = delete;
   TNativeEffect& operator=(const TNativeEffect&) = delete;

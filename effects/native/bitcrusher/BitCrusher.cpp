@@ -2,12 +2,12 @@
 
 namespace zonda::fx {
 
-const TParameterSpec TBitCrusher::kSpecs[2] = {
+const TParameterInfo TBitCrusher::kParameterInfo[2] = {
     {"Bits", "bits", 1.0f, 16.0f, 8.0f, TParameterScale::Steps, {}},
     {"Downsample", "", 1.0f, 32.0f, 1.0f, TParameterScale::Steps, {}},
 };
 
-TBitCrusher::TBitCrusher() : TNativeEffect(kSpecs) {}
+TBitCrusher::TBitCrusher() : TNativeEffect(kParameterInfo) {}
 
 int16_t TBitCrusher::Crush(int16_t x, int32_t bits) noexcept {
   if (bits >= 16) return x;

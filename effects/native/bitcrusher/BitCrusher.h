@@ -16,7 +16,7 @@ class TBitCrusher : public TNativeEffect {
  public:
   static constexpr const char* kName = "Bit Crusher";
   enum Parameter { kBits, kDownsample };
-  static const TParameterSpec kSpecs[2];
+  static const TParameterInfo kParameterInfo[2];
 
   TBitCrusher();
 

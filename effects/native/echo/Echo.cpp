@@ -5,18 +5,18 @@
 
 namespace zonda::fx {
 
-const TParameterSpec TEcho::kSpecs[3] = {
+const TParameterInfo TEcho::kParameterInfo[3] = {
     {"Delay", "", 0, 0, kHalfBeatChoice, TParameterScale::Steps, kDelayBeatLabels},
     {"Feedback", "%", 0.0f, 0.95f, 0.45f, TParameterScale::Linear, {}},
     {"Mix", "%", 0.0f, 1.0f, 0.5f, TParameterScale::Linear, {}},
 };
 
 TEcho::TEcho()
-    : TNativeEffect(kSpecs),
+    : TNativeEffect(kParameterInfo),
       left_(TBeatDelayTime::kMaxDelayFrames),
       right_(TBeatDelayTime::kMaxDelayFrames),
-      feedback_(kSpecs[kFeedback].initial),
-      mix_(kSpecs[kMix].initial) {}
+      feedback_(kParameterInfo[kFeedback].initial),
+      mix_(kParameterInfo[kMix].initial) {}
 
 void TEcho::Reset() noexcept {
   left_.Clear();

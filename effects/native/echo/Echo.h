@@ -16,7 +16,7 @@ class TEcho : public TNativeEffect {
  public:
   static constexpr const char* kName = "Echo";
   enum Parameter { kDelay, kFeedback, kMix };
-  static const TParameterSpec kSpecs[3];
+  static const TParameterInfo kParameterInfo[3];
 
   TEcho();
 

@@ -15,14 +15,14 @@ constexpr std::array<double, 5> kPeriodBeats = {1, 2, 4, 8, 16};
 
 }  // namespace
 
-const TParameterSpec TFilterSweep::kSpecs[4] = {
+const TParameterInfo TFilterSweep::kParameterInfo[4] = {
     {"Period", "", 0, 0, 2.0f, TParameterScale::Steps, kPeriodLabels},
     {"Lowest", "Hz", 40.0f, 2000.0f, 250.0f, TParameterScale::Logarithmic, {}},
     {"Highest", "Hz", 500.0f, 18000.0f, 12000.0f, TParameterScale::Logarithmic, {}},
     {"Resonance", "%", 0.0f, 0.9f, 0.3f, TParameterScale::Linear, {}},
 };
 
-TFilterSweep::TFilterSweep() : TNativeEffect(kSpecs) {}
+TFilterSweep::TFilterSweep() : TNativeEffect(kParameterInfo) {}
 
 void TFilterSweep::Reset() noexcept {
   filter_.Reset();

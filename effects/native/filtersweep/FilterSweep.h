@@ -21,7 +21,7 @@ class TFilterSweep : public TNativeEffect {
  public:
   static constexpr const char* kName = "Filter Sweep";
   enum Parameter { kPeriod, kLowest, kHighest, kResonance };
-  static const TParameterSpec kSpecs[4];
+  static const TParameterInfo kParameterInfo[4];
   static constexpr int32_t kCoefficientFrames = 16;
 
   TFilterSweep();

@@ -4,7 +4,7 @@
 
 namespace zonda::fx {
 
-const TParameterSpec TFlanger::kSpecs[4] = {
+const TParameterInfo TFlanger::kParameterInfo[4] = {
     {"Rate", "Hz", 0.05f, 5.0f, 0.25f, TParameterScale::Logarithmic, {}},
     {"Depth", "%", 0.0f, 1.0f, 0.8f, TParameterScale::Linear, {}},
     {"Feedback", "%", 0.0f, 0.9f, 0.5f, TParameterScale::Linear, {}},
@@ -12,12 +12,12 @@ const TParameterSpec TFlanger::kSpecs[4] = {
 };
 
 TFlanger::TFlanger()
-    : TNativeEffect(kSpecs),
+    : TNativeEffect(kParameterInfo),
       left_(static_cast<int32_t>(kMinDelayFrames + kSweepFrames) + 2),
       right_(static_cast<int32_t>(kMinDelayFrames + kSweepFrames) + 2),
-      depth_(kSpecs[kDepth].initial),
-      feedback_(kSpecs[kFeedback].initial),
-      mix_(kSpecs[kMix].initial) {
+      depth_(kParameterInfo[kDepth].initial),
+      feedback_(kParameterInfo[kFeedback].initial),
+      mix_(kParameterInfo[kMix].initial) {
   StartSweep();
 }
 

@@ -22,7 +22,7 @@ class TFlanger : public TNativeEffect {
  public:
   static constexpr const char* kName = "Flanger";
   enum Parameter { kRate, kDepth, kFeedback, kMix };
-  static const TParameterSpec kSpecs[4];
+  static const TParameterInfo kParameterInfo[4];
   static constexpr double kMinDelayFrames = 0.0005 * 44100.0;
   static constexpr double kSweepFrames = 0.006 * 44100.0;
   static constexpr int32_t kSegmentFrames = 16;

@@ -13,13 +13,13 @@ float GlideCoefficient(float ms) { return 1.0f - std::exp(-1.0f / (ms * 0.001f *
 
 }  // namespace
 
-const TParameterSpec TGate::kSpecs[3] = {
+const TParameterInfo TGate::kParameterInfo[3] = {
     {"Threshold", "dB", -80.0f, 0.0f, -40.0f, TParameterScale::Linear, {}},
     {"Attack", "ms", 0.1f, 50.0f, 1.0f, TParameterScale::Logarithmic, {}},
     {"Release", "ms", 5.0f, 2000.0f, 150.0f, TParameterScale::Logarithmic, {}},
 };
 
-TGate::TGate() : TNativeEffect(kSpecs) {}
+TGate::TGate() : TNativeEffect(kParameterInfo) {}
 
 void TGate::Reset() noexcept {
   envelope_ = 0.0f;

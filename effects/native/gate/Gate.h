@@ -17,7 +17,7 @@ class TGate : public TNativeEffect {
  public:
   static constexpr const char* kName = "Gate";
   enum Parameter { kThreshold, kAttack, kRelease };
-  static const TParameterSpec kSpecs[3];
+  static const TParameterInfo kParameterInfo[3];
   static constexpr float kHysteresisDb = 4.0f;
   static constexpr float kHoldMs = 30.0f;
   // The envelope's fall: slow enough to bridge the troughs of a 40 Hz tone.

@@ -18,7 +18,7 @@ float AllPassCoefficient(float hz) {
 
 }  // namespace
 
-const TParameterSpec TPhaser::kSpecs[4] = {
+const TParameterInfo TPhaser::kParameterInfo[4] = {
     {"Rate", "Hz", 0.05f, 5.0f, 0.4f, TParameterScale::Logarithmic, {}},
     {"Depth", "%", 0.0f, 1.0f, 1.0f, TParameterScale::Linear, {}},
     {"Feedback", "%", 0.0f, 0.9f, 0.5f, TParameterScale::Linear, {}},
@@ -26,7 +26,7 @@ const TParameterSpec TPhaser::kSpecs[4] = {
 };
 
 TPhaser::TPhaser()
-    : TNativeEffect(kSpecs), feedback_(kSpecs[kFeedback].initial), mix_(kSpecs[kMix].initial) {}
+    : TNativeEffect(kParameterInfo), feedback_(kParameterInfo[kFeedback].initial), mix_(kParameterInfo[kMix].initial) {}
 
 void TPhaser::Reset() noexcept {
   state_ = {};

@@ -26,7 +26,7 @@ class TPhaser : public TNativeEffect {
  public:
   static constexpr const char* kName = "Phaser";
   enum Parameter { kRate, kDepth, kFeedback, kMix };
-  static const TParameterSpec kSpecs[4];
+  static const TParameterInfo kParameterInfo[4];
   static constexpr int32_t kStages = 4;
   static constexpr int32_t kCoefficientFrames = 16;
   static constexpr float kLowestHz = 200.0f;

@@ -17,7 +17,7 @@ class TPingPongDelay : public TNativeEffect {
  public:
   static constexpr const char* kName = "Ping-Pong Delay";
   enum Parameter { kDelay, kFeedback, kMix };
-  static const TParameterSpec kSpecs[3];
+  static const TParameterInfo kParameterInfo[3];
 
   TPingPongDelay();
 

@@ -21,7 +21,7 @@ constexpr float kMaxDampingPole = 0.7f;
 
 }  // namespace
 
-const TParameterSpec TReverb::kSpecs[3] = {
+const TParameterInfo TReverb::kParameterInfo[3] = {
     {"Decay", "s", 0.3f, 10.0f, 2.5f, TParameterScale::Logarithmic, {}},
     {"Damping", "%", 0.0f, 1.0f, 0.35f, TParameterScale::Linear, {}},
     {"Mix", "%", 0.0f, 1.0f, 0.3f, TParameterScale::Linear, {}},
@@ -31,11 +31,11 @@ static_assert(TReverb::kLineFrames.back() < int32_t(TReverb::kLineRing));
 static_assert(TReverb::kDiffuserFrames[2] < int32_t(TReverb::kDiffuserRing));
 
 TReverb::TReverb()
-    : TNativeEffect(kSpecs),
+    : TNativeEffect(kParameterInfo),
       lines_(size_t(kLines) * kLineStride, 0.0f),
       diffusers_(size_t(kDiffusers) * kDiffuserRing, 0.0f),
-      mix_(kSpecs[kMix].initial) {
-  UpdateLoopGains(kSpecs[kDecay].initial, kSpecs[kDamping].initial);
+      mix_(kParameterInfo[kMix].initial) {
+  UpdateLoopGains(kParameterInfo[kDecay].initial, kParameterInfo[kDamping].initial);
 }
 
 void TReverb::Reset() noexcept {

@@ -29,7 +29,7 @@ class TReverb : public TNativeEffect {
  public:
   static constexpr const char* kName = "Reverb";
   enum Parameter { kDecay, kDamping, kMix };
-  static const TParameterSpec kSpecs[3];
+  static const TParameterInfo kParameterInfo[3];
   static constexpr int32_t kLines = 8;
   static constexpr std::array<int32_t, kLines> kLineFrames = {1069, 1259, 1427, 1613, 1777, 1951, 2113, 2297};
   static constexpr int32_t kDiffusers = 4;

@@ -12,7 +12,7 @@ namespace zonda::fx {
 namespace {
 
 constexpr std::array<const char*, 3> kChoices = {"1/4 beat", "1/2 beat", "1 beat"};
-const TParameterSpec kSpecs[] = {
+const TParameterInfo kParameterInfo[] = {
     {"Mix", "%", 0.0f, 1.0f, 0.5f, TParameterScale::Linear, {}},
     {"Rate", "Hz", 0.05f, 5.0f, 0.25f, TParameterScale::Logarithmic, {}},
     {"Bits", "bits", 1.0f, 16.0f, 8.0f, TParameterScale::Steps, {}},
@@ -21,9 +21,9 @@ const TParameterSpec kSpecs[] = {
 };
 
 TEST(EffectParameters, StartAtTheirInitialValuesAndStayInRange) {
-  TEffectParameters p(kSpecs);
+  TEffectParameters p(kParameterInfo);
   ASSERT_EQ(p.Count(), 5);
-  for (int i = 0; i < p.Count(); ++i) EXPECT_EQ(p.Value(i), kSpecs[i].initial) << kSpecs[i].name;
+  for (int i = 0; i < p.Count(); ++i) EXPECT_EQ(p.Value(i), kParameterInfo[i].initial) << kParameterInfo[i].name;
 
   struct Case {
     int index;
@@ -37,7 +37,7 @@ TEST(EffectParameters, StartAtTheirInitialValuesAndStayInRange) {
   };
   for (const Case& c : cases) {
     p.SetValue(c.index, c.written);
-    EXPECT_EQ(p.Value(c.index), c.read) << kSpecs[c.index].name << " written " << c.written;
+    EXPECT_EQ(p.Value(c.index), c.read) << kParameterInfo[c.index].name << " written " << c.written;
   }
   p.SetValue(-1, 3.0f);
   p.SetValue(5, 3.0f);
@@ -46,20 +46,20 @@ TEST(EffectParameters, StartAtTheirInitialValuesAndStayInRange) {
 }
 
 TEST(EffectParameters, SliderPositionsMapBothWays) {
-  EXPECT_EQ(SliderSteps(kSpecs[2]), 15);
-  EXPECT_EQ(SliderSteps(kSpecs[3]), 2);
-  for (const TParameterSpec& spec : kSpecs) {
-    SCOPED_TRACE(spec.name);
-    const int steps = SliderSteps(spec);
-    EXPECT_EQ(ValueAtSliderPosition(spec, 0), spec.choices.empty() ? spec.minimum : 0.0f);
-    EXPECT_EQ(ValueAtSliderPosition(spec, -5), ValueAtSliderPosition(spec, 0));
-    EXPECT_EQ(ValueAtSliderPosition(spec, steps + 5), ValueAtSliderPosition(spec, steps));
+  EXPECT_EQ(SliderSteps(kParameterInfo[2]), 15);
+  EXPECT_EQ(SliderSteps(kParameterInfo[3]), 2);
+  for (const TParameterInfo& info : kParameterInfo) {
+    SCOPED_TRACE(info.name);
+    const int steps = SliderSteps(info);
+    EXPECT_EQ(ValueAtSliderPosition(info, 0), info.choices.empty() ? info.minimum : 0.0f);
+    EXPECT_EQ(ValueAtSliderPosition(info, -5), ValueAtSliderPosition(info, 0));
+    EXPECT_EQ(ValueAtSliderPosition(info, steps + 5), ValueAtSliderPosition(info, steps));
     for (int pos = 0; pos <= steps; pos += std::max(1, steps / 37)) {
-      EXPECT_EQ(SliderPositionOfValue(spec, ValueAtSliderPosition(spec, pos)), pos);
+      EXPECT_EQ(SliderPositionOfValue(info, ValueAtSliderPosition(info, pos)), pos);
     }
   }
   // A logarithmic slider's middle is the geometric mean: 0.5 Hz between 0.05 and 5.
-  EXPECT_NEAR(ValueAtSliderPosition(kSpecs[1], SliderSteps(kSpecs[1]) / 2), 0.5f, 1e-4f);
+  EXPECT_NEAR(ValueAtSliderPosition(kParameterInfo[1], SliderSteps(kParameterInfo[1]) / 2), 0.5f, 1e-4f);
 }
 
 TEST(EffectParameters, ValuesShowAsTheEditorShowsThem) {
@@ -70,7 +70,7 @@ TEST(EffectParameters, ValuesShowAsTheEditorShowsThem) {
   };
   const Case cases[] = {{0, 0.45f, "45 %"},  {1, 0.25f, "0.25 Hz"}, {1, 5.0f, "5.00 Hz"}, {2, 8.0f, "8 bits"},
                         {3, 1.0f, "1/2 beat"}, {3, 7.0f, "1 beat"}, {4, -40.0f, "-40.0 dB"}};
-  for (const Case& c : cases) EXPECT_EQ(FormatParameterValue(kSpecs[c.index], c.value), c.shown);
+  for (const Case& c : cases) EXPECT_EQ(FormatParameterValue(kParameterInfo[c.index], c.value), c.shown);
 }
 
 }  // namespace
