@@ -31,6 +31,7 @@ NR == 1 { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
   t = $(col["time_per_frame"])
   if (part[1] == "BM_Effect") { ours[part[2]] = t; share[part[2]] = $(col["core_pct"]); order[++n] = part[2] }
   if (part[1] == "BM_Sox") sox[part[2]] = t
+  if (part[1] == "BM_EffectStart") first[part[2]] = $(col["cpu_time"])
 }
 END {
   base = sox["none"]
@@ -42,4 +43,5 @@ END {
            (net > 0 ? ours[e] / net : 0), (share[e] < 0.1 ? "" : "   over 0.1 %")
   }
   printf "sox reading the file alone: %.2f ns per frame (taken off the sox figures)\n", base * 1e9
+  for (e in first) printf "first block after start, %s: %.0f us (clears its delay lines)\n", e, first[e]
 }' "$CSV"

@@ -41,17 +41,17 @@ void ProcessNativeEffect(intptr_t instance, int16_t* block, int32_t bytes, doubl
 
 #define ZONDA_FX_EXPORT extern "C" __attribute__((visibility("default")))
 
-#define ZONDA_NATIVE_EFFECT_EXPORTS(EffectClass)                                                            \
-  ZONDA_FX_EXPORT int32_t getdspversion(void) { return ZONDA_NATIVE_EFFECT_VERSION; }                       \
-  ZONDA_FX_EXPORT intptr_t create(void* mainWindow) {                                                       \
-    return ::zonda::fx::CreateNativeEffect<EffectClass>(mainWindow);                                        \
-  }                                                                                                         \
-  ZONDA_FX_EXPORT const char* getname(void) { return EffectClass::kName; }                                  \
-  ZONDA_FX_EXPORT void destroy(intptr_t instance) { ::zonda::fx::DestroyNativeEffect(instance); }           \
-  ZONDA_FX_EXPORT void edit(intptr_t instance) { ::zonda::fx::EditNativeEffect(instance); }                 \
-  ZONDA_FX_EXPORT void start(intptr_t instance) { ::zonda::fx::StartNativeEffect(instance); }               \
-  ZONDA_FX_EXPORT void stop(intptr_t instance) { ::zonda::fx::StopNativeEffect(instance); }                 \
-  ZONDA_FX_EXPORT void clear(void) {}                                                                       \
-  ZONDA_FX_EXPORT void process(intptr_t instance, int16_t* block, int32_t bytes, double tempoBpm) {         \
-    ::zonda::fx::ProcessNativeEffect(instance, block, bytes, tempoBpm);                                     \
+#define ZONDA_NATIVE_EFFECT_EXPORTS(EffectClass)                                                    \
+  ZONDA_FX_EXPORT int32_t getdspversion(void) { return ZONDA_NATIVE_EFFECT_VERSION; }               \
+  ZONDA_FX_EXPORT intptr_t create(void* mainWindow) {                                               \
+    return ::zonda::fx::CreateNativeEffect<EffectClass>(mainWindow);                                \
+  }                                                                                                 \
+  ZONDA_FX_EXPORT const char* getname(void) { return EffectClass::kName; }                          \
+  ZONDA_FX_EXPORT void destroy(intptr_t instance) { ::zonda::fx::DestroyNativeEffect(instance); }   \
+  ZONDA_FX_EXPORT void edit(intptr_t instance) { ::zonda::fx::EditNativeEffect(instance); }         \
+  ZONDA_FX_EXPORT void start(intptr_t instance) { ::zonda::fx::StartNativeEffect(instance); }       \
+  ZONDA_FX_EXPORT void stop(intptr_t instance) { ::zonda::fx::StopNativeEffect(instance); }         \
+  ZONDA_FX_EXPORT void clear(void) {}                                                               \
+  ZONDA_FX_EXPORT void process(intptr_t instance, int16_t* block, int32_t bytes, double tempoBpm) { \
+    ::zonda::fx::ProcessNativeEffect(instance, block, bytes, tempoBpm);                             \
   }

@@ -17,8 +17,7 @@ bool CanShowWidgets() {
 
 }  // namespace
 
-TNativeEffectInstance::TNativeEffectInstance(std::unique_ptr<TNativeEffect> effect, const char* name,
-                                             void* mainWindow)
+TNativeEffectInstance::TNativeEffectInstance(std::unique_ptr<TNativeEffect> effect, const char* name, void* mainWindow)
     : effect_(std::move(effect)), name_(name) {
   if (mainWindow != nullptr && CanShowWidgets()) parent_ = static_cast<QWidget*>(mainWindow);
 }

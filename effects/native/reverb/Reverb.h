@@ -57,7 +57,7 @@ class TReverb : public TNativeEffect {
   std::vector<float> lines_;      // kLines rings of kLineRing frames, kLineStride apart
   std::vector<float> diffusers_;  // kDiffusers rings of kDiffuserRing frames
   uint32_t write_ = 0;            // the frame count, every ring's write position
-  Quad lowPass_[2] = {};   // each line's damping state, four lines to a quad
+  Quad lowPass_[2] = {};          // each line's damping state, four lines to a quad
   Quad loopGain_[2] = {};
   float damping_ = 0.0f;
   float gainsForDecay_ = -1.0f;

@@ -29,9 +29,14 @@ struct TShippedEffect {
 };
 
 inline constexpr TShippedEffect kShippedEffects[] = {
-    {"echo.so", "Echo"},       {"pingpong.so", "Ping-Pong Delay"}, {"flanger.so", "Flanger"},
-    {"phaser.so", "Phaser"},   {"reverb.so", "Reverb"},            {"filtersweep.so", "Filter Sweep"},
-    {"bitcrusher.so", "Bit Crusher"}, {"gate.so", "Gate"},
+    {"echo.so", "Echo"},
+    {"pingpong.so", "Ping-Pong Delay"},
+    {"flanger.so", "Flanger"},
+    {"phaser.so", "Phaser"},
+    {"reverb.so", "Reverb"},
+    {"filtersweep.so", "Filter Sweep"},
+    {"bitcrusher.so", "Bit Crusher"},
+    {"gate.so", "Gate"},
 };
 
 // The effects folder of the installation tree; empty when ZONDA_PROGRAM_DIR is not set.

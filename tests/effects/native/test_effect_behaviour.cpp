@@ -43,7 +43,8 @@ std::vector<int32_t> NonZeroFrames(const std::vector<int16_t>& s, int channel, i
 // RMS level (dB of full scale) of consecutive windows of one channel.
 std::vector<double> WindowLevels(const std::vector<int16_t>& s, int channel, size_t window, size_t from = 0) {
   std::vector<double> levels;
-  for (size_t at = from; at + window <= s.size() / 2; at += window) levels.push_back(RmsDb(Channel(s, channel, at, window)));
+  for (size_t at = from; at + window <= s.size() / 2; at += window)
+    levels.push_back(RmsDb(Channel(s, channel, at, window)));
   return levels;
 }
 

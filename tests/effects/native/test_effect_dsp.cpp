@@ -59,9 +59,17 @@ TEST(BeatDelayTime, FollowsTheTempoWithAFallbackAndGlides) {
   struct Case {
     double beats, bpm, frames;
   };
-  const Case cases[] = {{0.5, 120, 11025},  {0.5, 100, 13230}, {0.5, 147, 9000},  {1, 60, 44100},
-                        {2, 40, 132300},    {0.25, 300, 2205}, {0.5, 0, 11025},   {0.5, -90, 11025},
-                        {0.5, 39.9, 11025}, {0.5, 300.1, 11025}, {0.5, std::numeric_limits<double>::quiet_NaN(), 11025},
+  const Case cases[] = {{0.5, 120, 11025},
+                        {0.5, 100, 13230},
+                        {0.5, 147, 9000},
+                        {1, 60, 44100},
+                        {2, 40, 132300},
+                        {0.25, 300, 2205},
+                        {0.5, 0, 11025},
+                        {0.5, -90, 11025},
+                        {0.5, 39.9, 11025},
+                        {0.5, 300.1, 11025},
+                        {0.5, std::numeric_limits<double>::quiet_NaN(), 11025},
                         {0.5, std::numeric_limits<double>::infinity(), 11025}};
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(TBeatDelayTime::TargetFrames(c.beats, c.bpm), c.frames) << c.bpm;
   EXPECT_EQ(TBeatDelayTime::kMaxDelayFrames, 132300);
@@ -117,10 +125,18 @@ TEST(Samples, ConvertAndSaturate) {
     float value;
     int16_t sample;
   };
-  const Case cases[] = {{0.0f, 0},           {0.5f, 16384},     {-1.0f, -32768},    {1.0f, 32767},
-                        {1.9f, 32767},       {-7.0f, -32768},   {1e30f, 32767},     {-1e30f, -32768},
+  const Case cases[] = {{0.0f, 0},
+                        {0.5f, 16384},
+                        {-1.0f, -32768},
+                        {1.0f, 32767},
+                        {1.9f, 32767},
+                        {-7.0f, -32768},
+                        {1e30f, 32767},
+                        {-1e30f, -32768},
                         {std::numeric_limits<float>::infinity(), 32767},
-                        {std::numeric_limits<float>::quiet_NaN(), 0}, {100.4f / 32768, 100}, {-100.6f / 32768, -101}};
+                        {std::numeric_limits<float>::quiet_NaN(), 0},
+                        {100.4f / 32768, 100},
+                        {-100.6f / 32768, -101}};
   for (const Case& c : cases) EXPECT_EQ(ToInt16Saturated(c.value), c.sample) << c.value;
   for (int s = -32768; s <= 32767; s += 97) EXPECT_EQ(ToInt16Saturated(ToFloat(int16_t(s))), s);
 }

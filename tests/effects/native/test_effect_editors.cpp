@@ -3,14 +3,14 @@
 // parameter; moving a slider changes what "process" does; "destroy" deletes
 // the window; and loading, editing, destroying and unloading a module many
 // times over leaves nothing behind (AddressSanitizer watches).
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QSlider>
 #include <QTest>
 #include <QWidget>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -71,7 +71,8 @@ TEST_F(EffectEditors, EditOpensOneWindowPerInstanceWithASliderPerParameter) {
       QSlider* slider = editor->findChild<QSlider*>(name);
       ASSERT_NE(slider, nullptr) << name;
       bool labelled = false;
-      for (QLabel* label : editor->findChildren<QLabel*>()) labelled |= label->buddy() == slider && label->text() == name;
+      for (QLabel* label : editor->findChildren<QLabel*>())
+        labelled |= label->buddy() == slider && label->text() == name;
       EXPECT_TRUE(labelled) << name;
     }
     editor->close();
@@ -90,11 +91,11 @@ TEST_F(EffectEditors, MovingASliderChangesWhatProcessDoes) {
     bool dryAfter;  // true: the signal then passes unchanged; false: the output merely differs
   };
   const Case cases[] = {
-      {"echo.so", "Mix", Qt::Key_Home, true},          {"pingpong.so", "Mix", Qt::Key_Home, true},
-      {"flanger.so", "Mix", Qt::Key_Home, true},       {"phaser.so", "Mix", Qt::Key_Home, true},
-      {"reverb.so", "Mix", Qt::Key_Home, true},        {"filtersweep.so", "Lowest", Qt::Key_End, false},
-      {"bitcrusher.so", "Bits", Qt::Key_End, true},    {"bitcrusher.so", "Downsample", Qt::Key_End, false},
-      {"gate.so", "Threshold", Qt::Key_Home, false},   {"echo.so", "Delay", Qt::Key_End, false},
+      {"echo.so", "Mix", Qt::Key_Home, true},        {"pingpong.so", "Mix", Qt::Key_Home, true},
+      {"flanger.so", "Mix", Qt::Key_Home, true},     {"phaser.so", "Mix", Qt::Key_Home, true},
+      {"reverb.so", "Mix", Qt::Key_Home, true},      {"filtersweep.so", "Lowest", Qt::Key_End, false},
+      {"bitcrusher.so", "Bits", Qt::Key_End, true},  {"bitcrusher.so", "Downsample", Qt::Key_End, false},
+      {"gate.so", "Threshold", Qt::Key_Home, false}, {"echo.so", "Delay", Qt::Key_End, false},
   };
   // A quiet tone with a click: every effect changes it at its initial settings.
   std::vector<int16_t> input = Tone(2 * 44100, 440, 200);

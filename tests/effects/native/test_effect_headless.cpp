@@ -1,7 +1,8 @@
 // The shipped effects in a headless host (no QApplication, as zonda-engine
 // runs them): "edit" does nothing, everything else works.
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include "tests/effects/native/EffectModule.h"
 #include "tests/support/Require.h"

@@ -30,10 +30,10 @@ TEST(EffectParameters, StartAtTheirInitialValuesAndStayInRange) {
     float written, read;
   };
   const Case cases[] = {
-      {0, 2.0f, 1.0f},     {0, -1.0f, 0.0f},   {0, std::numeric_limits<float>::quiet_NaN(), 0.5f},
-      {1, 100.0f, 5.0f},   {1, 0.0f, 0.05f},   {2, 7.6f, 8.0f},
-      {2, 40.0f, 16.0f},   {3, 2.4f, 2.0f},    {3, 9.0f, 2.0f},
-      {3, -3.0f, 0.0f},    {4, 12.0f, 0.0f},   {4, std::numeric_limits<float>::infinity(), 0.0f},
+      {0, 2.0f, 1.0f},   {0, -1.0f, 0.0f}, {0, std::numeric_limits<float>::quiet_NaN(), 0.5f},
+      {1, 100.0f, 5.0f}, {1, 0.0f, 0.05f}, {2, 7.6f, 8.0f},
+      {2, 40.0f, 16.0f}, {3, 2.4f, 2.0f},  {3, 9.0f, 2.0f},
+      {3, -3.0f, 0.0f},  {4, 12.0f, 0.0f}, {4, std::numeric_limits<float>::infinity(), 0.0f},
   };
   for (const Case& c : cases) {
     p.SetValue(c.index, c.written);
@@ -68,8 +68,8 @@ TEST(EffectParameters, ValuesShowAsTheEditorShowsThem) {
     float value;
     const char* shown;
   };
-  const Case cases[] = {{0, 0.45f, "45 %"},  {1, 0.25f, "0.25 Hz"}, {1, 5.0f, "5.00 Hz"}, {2, 8.0f, "8 bits"},
-                        {3, 1.0f, "1/2 beat"}, {3, 7.0f, "1 beat"}, {4, -40.0f, "-40.0 dB"}};
+  const Case cases[] = {{0, 0.45f, "45 %"},    {1, 0.25f, "0.25 Hz"}, {1, 5.0f, "5.00 Hz"},   {2, 8.0f, "8 bits"},
+                        {3, 1.0f, "1/2 beat"}, {3, 7.0f, "1 beat"},   {4, -40.0f, "-40.0 dB"}};
   for (const Case& c : cases) EXPECT_EQ(FormatParameterValue(kParameterInfo[c.index], c.value), c.shown);
 }
 

@@ -184,11 +184,10 @@ TEST_P(NativeEffects, BadArgumentsDoNothing) {
   EXPECT_EQ(odd.back(), last);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, NativeEffects, ::testing::ValuesIn(kShippedEffects),
-                         [](const auto& info) {
-                           std::string name = info.param.file;
-                           return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(Shipped, NativeEffects, ::testing::ValuesIn(kShippedEffects), [](const auto& info) {
+  std::string name = info.param.file;
+  return name.substr(0, name.find('.'));
+});
 
 }  // namespace
 }  // namespace zonda::test
