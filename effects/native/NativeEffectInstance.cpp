@@ -23,7 +23,7 @@ TNativeEffectInstance::TNativeEffectInstance(std::unique_ptr<TNativeEffect> effe
 }
 
 TNativeEffectInstance::~TNativeEffectInstance() {
-  // Without the application the window cannot be deleted safely; it went with it.
+  // Once the application is gone no widget may be touched: the window is left to the process's end.
   if (editor_ && QCoreApplication::instance() != nullptr) {
     editor_->close();
     delete editor_.data();

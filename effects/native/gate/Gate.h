@@ -20,7 +20,8 @@ class TGate : public TNativeEffect {
   static const TParameterInfo kParameterInfo[3];
   static constexpr float kHysteresisDb = 4.0f;
   static constexpr float kHoldMs = 30.0f;
-  // The envelope's fall: slow enough to bridge the troughs of a 40 Hz tone.
+  // The envelope's fall. With the hold it bridges the troughs of a tone down
+  // to 40 Hz (peaks every 12.5 ms), so a steady tone never chatters.
   static constexpr float kEnvelopeMs = 10.0f;
 
   TGate();
