@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::array<const char*, 5> kPeriodLabels = {"1 beat", "2 beats", "4 beats", "8 beats", "16 beats"};
 constexpr std::array<double, 5> kPeriodBeats = {1, 2, 4, 8, 16};
+static_assert(kPeriodLabels.size() == kPeriodBeats.size());
 
 }  // namespace
 

@@ -12,7 +12,9 @@
 #include <QTest>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 #include "tests/effects/native/EffectModule.h"
 #include "tests/skin/ui/QtApp.h"
@@ -128,6 +130,42 @@ TEST_F(EffectEditors, MovingASliderChangesWhatProcessDoes) {
     } else {
       EXPECT_NE(after, before);
     }
+  }
+}
+
+TEST_F(EffectEditors, SlidersAndStartWhileTheAudioThreadProcesses) {
+  // The host's threads as they run: "process" on an audio thread of its own
+  // while the main thread moves every slider end to end and switches the
+  // slot off and on.
+  for (const TShippedEffect& effect : kShippedEffects) {
+    SCOPED_TRACE(effect.file);
+    TEffectModule module;
+    ASSERT_TRUE(module.Open(effect.file)) << module.error;
+    TEffectInstance fx(module);
+    std::atomic<bool> running{true};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+      std::vector<int16_t> block = Noise(256, 30000, 4);
+      while (running.load()) {
+        module.process(fx.handle(), block.data(), 256 * 4, 100.0 + blocks.load() % 50);
+        blocks.fetch_add(1);
+      }
+    });
+    module.edit(fx.handle());
+    QWidget* editor = WindowTitled(effect.name);
+    ASSERT_NE(editor, nullptr);
+    for (QSlider* slider : editor->findChildren<QSlider*>()) {
+      for (Qt::Key key : {Qt::Key_End, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_PageUp}) {
+        QTest::keyClick(slider, key);
+        module.stop(fx.handle());
+        module.start(fx.handle());
+        const int seen = blocks.load();
+        while (blocks.load() < seen + 2) std::this_thread::yield();
+      }
+    }
+    running.store(false);
+    audio.join();
+    EXPECT_GT(blocks.load(), 0);
   }
 }
 
