@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QSlider>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
@@ -96,14 +97,54 @@ TEST(EffectsProgram, ASlotLoadsFromItsMenuPlaysAndComesBackAfterARestart) {
 
     ClickSkinButton(z, "decka_fx_edit1");
     EXPECT_EQ(FixtureEdits(slot), 1);
+    // A LADSPA effect from the menu: its property pages open in the "Edit Plugin"
+    // window, which disables the main window until Escape closes it.
+    int dx = -1;
+    for (size_t i = 0; i < fx.Slots().DxList().size(); ++i)
+      if (FullPluginName(fx.Slots().DxList()[i]) == "Simple Low Pass Filter") dx = int(i);
+    ASSERT_GE(dx, 0) << "cmt's LADSPA plug-ins are not installed";
+    QMenu* ladspaMenu = nullptr;
+    for (QAction* a : fx.PluginPopupMenu().actions())
+      if (a->menu() != nullptr && a->text() == "Load LADSPA plugin") ladspaMenu = a->menu();
+    ASSERT_NE(ladspaMenu, nullptr);
+    EXPECT_TRUE(ladspaMenu->isEnabled());
+    QAction* lowPass = nullptr;
+    for (QAction* group : ladspaMenu->actions())
+      if (group->menu() != nullptr && group->text() == "Simple")
+        for (QAction* item : group->menu()->actions())
+          if (item->text() == "Low Pass Filter") lowPass = item;
+    ASSERT_NE(lowPass, nullptr) << "no Simple > Low Pass Filter in the LADSPA menu";
+    ClickSkinButton(z, "decka_fx_load2");
+    ASSERT_EQ(fx.MenuSlot(), 2);
+    lowPass->trigger();
+    fx.PluginPopupMenu().hide();
+    TEffectPlugin& slot2 = fx.Slots().Slot(2);
+    EXPECT_EQ(slot2.Kind(), TEffectKind::Ladspa);
+    EXPECT_EQ(slot2.Ident(), "*" + std::to_string(dx));
+    EXPECT_EQ(t.Text(t.FindTextAction("decka_fx_name2")).Text(), "Low Pass Filter");
+    ClickSkinButton(z, "decka_fx_edit2");
+    TEditPluginForm& editor = fx.EditPluginForm();
+    ASSERT_TRUE(WaitFor([&] { return editor.isVisible(); }, 5000));
+    EXPECT_TRUE(slot2.EditorOpen());
+    EXPECT_FALSE(z.MainForm()->isEnabled());
+    EXPECT_NE(editor.findChild<QSlider*>(), nullptr) << "no generated control in the pages";
+    if (const char* dir = std::getenv("ZONDA_SCREENSHOT_DIR")) editor.grab().save(QString(dir) + "/edit-plugin.png");
+    QTest::keyClick(&editor, Qt::Key_Escape);
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_FALSE(slot2.EditorOpen());
+    EXPECT_TRUE(z.MainForm()->isEnabled());
+
     // Loading into the switched-on slot leaves it off with its button released.
     fx.LoadFXinBank(1, effect);
     EXPECT_FALSE(slot.Active());
     EXPECT_FALSE(t.Button(t.FindButtonAction("decka_fx_on1")).Selected());
+    EXPECT_EQ(z.Effects()->Slots().Slot(2).Kind(), TEffectKind::Ladspa);
+    EXPECT_EQ(t.Text(t.FindTextAction("decka_fx_name2")).Text(), "Low Pass Filter");
     z.FormClose();
   }
   EXPECT_NE(inst.Settings().find("PluginFileName1=" + effect), std::string::npos) << inst.Settings();
-  EXPECT_NE(inst.Settings().find("PluginFileName2=-"), std::string::npos);
+  EXPECT_NE(inst.Settings().find("PluginFileName2=*"), std::string::npos);
+  EXPECT_NE(inst.Settings().find("PluginFileName3=-"), std::string::npos);
   {
     TZondaApp z;
     ASSERT_EQ(z.Start({}), -1);
@@ -113,6 +154,8 @@ TEST(EffectsProgram, ASlotLoadsFromItsMenuPlaysAndComesBackAfterARestart) {
     TActionTables& t = *z.Actions();
     EXPECT_EQ(t.Text(t.FindTextAction("decka_fx_name1")).Text(), "Fixture Inverter");
     EXPECT_FALSE(t.Button(t.FindButtonAction("decka_fx_on1")).Selected());
+    EXPECT_EQ(z.Effects()->Slots().Slot(2).Kind(), TEffectKind::Ladspa);
+    EXPECT_EQ(t.Text(t.FindTextAction("decka_fx_name2")).Text(), "Low Pass Filter");
     z.FormClose();
   }
 }
