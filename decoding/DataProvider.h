@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "decoding/core/AudioDecoder.h"
 #include "decoding/core/WaveFormat.h"
@@ -23,6 +24,7 @@
 namespace zonda {
 
 class TDirectShowFileReader;
+class TSoxrConverter;
 
 enum class TDecoderKind : uint8_t { None, MP3, WAV, CDA, OGG, DirectShow, QuickTime };
 
@@ -55,6 +57,9 @@ class TDataProvider {
   TDecoderKind Kind() const { return kind_; }
   const WAVEFORMATEX& SourceFormat() const { return sourceFormat_; }
   bool NeedsConversion() const { return needsConversion_; }
+  // The conversion to 44.1 kHz goes through libsoxr (the setting asked for it
+  // when the file was opened; SoxrConversion.h), else through the design's own.
+  bool ConvertsWithSoxr() const { return soxr_ != nullptr; }
 
  private:
   TAudioDecoder* ActiveDecoder() const;
@@ -63,6 +68,7 @@ class TDataProvider {
   // ".CDA" names: opened and read without the shared decoder lock.
   bool OpenCDA(const std::string& fileName);
   void CloseUnlocked();
+  int32_t ReadSoxr(TAudioDecoder& decoder, int32_t positionBytes, void* buffer, int32_t countBytes);
 
   // One decoder object per kind, kept for the provider's life. A null member is
   // a kind that is not available; its files fail to open with LastError -1.
@@ -81,6 +87,10 @@ class TDataProvider {
   int32_t pcmLength_ = 0;
   int32_t lastError_ = 0;
   int32_t nextDirectShowPosition_ = 0;
+  // The high-quality converter, for a file opened with it; its scratch.
+  std::unique_ptr<TSoxrConverter> soxr_;
+  std::vector<uint8_t> soxrRaw_;
+  std::vector<int16_t> soxrStereo_;
 };
 
 }  // namespace zonda

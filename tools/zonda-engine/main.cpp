@@ -48,6 +48,11 @@ void PrintHelp() {
       "                    its last song has played out; a file that cannot be loaded\n"
       "                    is skipped; each load, crossfade and skip is printed\n"
       "  --mixtime S       the Auto-DJ's mixing time, 2 to 15 seconds (default 10)\n"
+      "  --keylock-engine E  the key lock engine of both decks: splice (the design's\n"
+      "                    own, default), rubberband (Rubber Band R3, cleanest) or\n"
+      "                    rubberband-r2 (Rubber Band R2, cheaper)\n"
+      "  --resampler R     conversion of files not at 44.1 kHz: linear (the design's\n"
+      "                    own, default) or soxr (libsoxr, very high quality)\n"
       "  --check           check the script and exit\n"
       "  --verbose         report every command and load on standard error\n"
       "  --help            this text\n"
@@ -112,6 +117,28 @@ int main(int argc, char** argv) {
       mixTime = std::strtod(v.c_str(), &end);
       if (v.empty() || *end != '\0' || !(mixTime >= 2.0 && mixTime <= 15.0)) {
         return Usage("--mixtime takes 2 to 15 seconds");
+      }
+    } else if (a == "--keylock-engine") {
+      std::string v;
+      if (!value(v)) return Usage("--keylock-engine needs splice, rubberband or rubberband-r2");
+      if (v == "splice") {
+        options.keyLockEngine = 0;
+      } else if (v == "rubberband" || v == "rubberband-r3") {
+        options.keyLockEngine = 1;
+      } else if (v == "rubberband-r2") {
+        options.keyLockEngine = 2;
+      } else {
+        return Usage("--keylock-engine takes splice, rubberband or rubberband-r2");
+      }
+    } else if (a == "--resampler") {
+      std::string v;
+      if (!value(v)) return Usage("--resampler needs linear or soxr");
+      if (v == "linear") {
+        options.resampler = 0;
+      } else if (v == "soxr") {
+        options.resampler = 1;
+      } else {
+        return Usage("--resampler takes linear or soxr");
       }
     } else if (a == "--block") {
       std::string v;
