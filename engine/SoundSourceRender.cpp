@@ -371,7 +371,7 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   const int32_t engineSetting = KeyLockEngine.load(std::memory_order_relaxed);
   const bool wantFiner = engineSetting == static_cast<int32_t>(TKeyLockEngine::RubberBand);
   const int32_t dirNow = speed < 0.0 ? -1 : 1;
-  const bool rbWanted = keyLock && playing && engineSetting > 0 && engineSetting <= 2 &&
+  const bool rbWanted = keyLock && engineSetting > 0 && engineSetting <= 2 &&
                         VoicesReady_[static_cast<size_t>(engineSetting - 1)].load(std::memory_order_acquire) &&
                         std::fabs(speed) >= 0.05;
   auto voiceFits = [&](const TRubberBandVoice* v) noexcept {
@@ -435,7 +435,8 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     }
     TRubberBandVoice* w = kr.Warming;
     w->SetSpeed(speed);
-    const bool primed = w->Prime(kRubberBandPrimeBudget, feed);
+    // A paused deck keeps its voices as they are; they go on when it plays.
+    const bool primed = playing && w->Prime(kRubberBandPrimeBudget, feed);
     if (primed && w->WarmElapsed >= kRubberBandWarmFrames) {
       // Take-over: late by `extra` frames, the voice skips them.
       const int32_t extra = w->WarmElapsed - kRubberBandWarmFrames;

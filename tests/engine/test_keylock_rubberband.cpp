@@ -319,6 +319,28 @@ TEST(RubberBandKeyLock, SwitchingEnginesAndKeyLockNeverClicks) {
   EXPECT_GT(MaxSecondDifference(seek), 10.0 * smooth);
 }
 
+TEST(RubberBandKeyLock, APauseKeepsTheVoice) {
+  const auto tone = test::MakeFrames(300000, [](int32_t k, int16_t& l, int16_t& r) {
+    l = r = static_cast<int16_t>(std::lround(12000 * std::sin(k * 0.05)));
+  });
+  test::TRenderDeck t(tone);
+  TSoundSource& d = t.deck();
+  d.SetKeyLockEngine(TKeyLockEngine::RubberBand);
+  d.SetKeyLock(true);
+  t.PlayAt(1000.0, 1.04);
+  t.Render(22050);
+  ASSERT_EQ(d.RenderedPath(), 2);
+  const double paused = d.Position.load();
+  d.Playing.store(false);
+  t.Render(4096);
+  EXPECT_EQ(d.Position.load(), paused);
+  d.StartAtSpeed(1.04);
+  d.Playing.store(true);
+  t.Render(256);
+  EXPECT_EQ(d.RenderedPath(), 2) << "the voice goes on where it stopped, no new start";
+  EXPECT_NEAR(d.Position.load(), paused + 256 * 1.04, 1e-6);
+}
+
 TEST(RubberBandKeyLock, TheAudioPathNeitherAllocatesNorLocks) {
   const auto tone = test::MakeFrames(600000, [](int32_t k, int16_t& l, int16_t& r) {
     l = static_cast<int16_t>(std::lround(12000 * std::sin(k * 0.031)));
