@@ -2,7 +2,9 @@
 // TDataProvider: the decoder front. A deck and the preview player each own one.
 // It picks a decoder by file extension (QuickTime first where it can open the
 // file), validates the format and answers random-access reads of deck PCM
-// (44100 Hz, stereo, 16-bit) at byte positions, converting on the fly.
+// (44100 Hz, stereo, 16-bit) at byte positions, converting on the fly: by the
+// design's own converter (PCMConversion.h), or by libsoxr when DeckResampler()
+// asks for it at Open (SoxrConversion.h; not for the sequential file reader).
 //
 //   TDataProvider p;
 //   if (!p.Open("/music/a.wav")) report(p.LastError());   // -1 bad file, -2 already open
