@@ -447,6 +447,19 @@ class TSoundSource {
     TKeyLockSplice FadeSplice{};
     TRubberBandVoice* FadeVoice = nullptr;
     double StoredPos = 0.0;           // the position this renderer stored last
+    // A pitch change reaches a voice's output only after its start delay: the
+    // position advances at the speed of LiveDelay output frames ago.
+    struct TSpeedChange {
+      int64_t At = 0;                 // LiveClock at which Speed applies
+      double Speed = 0.0;
+    };
+    std::array<TSpeedChange, 32> SpeedQueue{};
+    int32_t QueueHead = 0;
+    int32_t QueueCount = 0;
+    double LiveSpeed = 0.0;           // the speed the voice's output plays at now
+    double QueuedSpeed = 0.0;         // the last speed queued
+    int64_t LiveClock = 0;            // output frames since the voice took over
+    int32_t LiveDelay = 0;
   };
   TKeyLockRender KeyLockRender_{};
   // Two voices per Rubber Band engine (index 2 x (engine - 1) + k), created

@@ -447,6 +447,10 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
       w->Live = true;
       kr.Live = w;
       kr.Warming = nullptr;
+      kr.QueueCount = 0;
+      kr.LiveSpeed = kr.QueuedSpeed = speed;
+      kr.LiveClock = 0;
+      kr.LiveDelay = w->StartDelay();
     } else if (w->WarmElapsed > 16 * kRubberBandWarmFrames) {
       kr.Warming = nullptr;  // never primed: try again
     }
@@ -454,6 +458,18 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   if (kr.Live) {
     path = 2;
     kr.Live->SetSpeed(speed);
+    if (speed != kr.QueuedSpeed) {
+      // The new ratio is heard LiveDelay frames from now (a full queue applies at once).
+      if (kr.QueueCount == static_cast<int32_t>(kr.SpeedQueue.size())) {
+        kr.LiveSpeed = kr.SpeedQueue[static_cast<size_t>(kr.QueueHead)].Speed;
+        kr.QueueHead = (kr.QueueHead + 1) % static_cast<int32_t>(kr.SpeedQueue.size());
+        --kr.QueueCount;
+      }
+      const int32_t tail = (kr.QueueHead + kr.QueueCount) % static_cast<int32_t>(kr.SpeedQueue.size());
+      kr.SpeedQueue[static_cast<size_t>(tail)] = {kr.LiveClock + kr.LiveDelay, speed};
+      ++kr.QueueCount;
+      kr.QueuedSpeed = speed;
+    }
   }
   // A switch of path (engine, key lock on or off): crossfade from what played.
   if (prevPath >= 0 && (path != prevPath || (path == 2 && leaving != nullptr))) {
@@ -556,9 +572,15 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     }
 
     // Advance.
-    if (path == 2)
-      pos += speed;
-    else if (keyLock)
+    if (path == 2) {
+      while (kr.QueueCount > 0 && kr.LiveClock >= kr.SpeedQueue[static_cast<size_t>(kr.QueueHead)].At) {
+        kr.LiveSpeed = kr.SpeedQueue[static_cast<size_t>(kr.QueueHead)].Speed;
+        kr.QueueHead = (kr.QueueHead + 1) % static_cast<int32_t>(kr.SpeedQueue.size());
+        --kr.QueueCount;
+      }
+      pos += kr.LiveSpeed;
+      ++kr.LiveClock;
+    } else if (keyLock)
       splice.Step(speed, pos, correlate);
     else
       pos += ss;

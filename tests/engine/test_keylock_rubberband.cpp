@@ -319,6 +319,42 @@ TEST(RubberBandKeyLock, SwitchingEnginesAndKeyLockNeverClicks) {
   EXPECT_GT(MaxSecondDifference(seek), 10.0 * smooth);
 }
 
+TEST(RubberBandKeyLock, APitchChangeKeepsThePositionTrue) {
+  // The pitch moved while a voice plays: the stretcher follows the new ratio
+  // and the position goes on at the new speed; the marks still sound where
+  // the position says.
+  std::vector<int32_t> marks;
+  for (int32_t m = 30000; m < 600000; m += 30000) marks.push_back(m);
+  test::TRenderDeck t(MarkedTrack(700000, marks));
+  TSoundSource& d = t.deck();
+  for (TKeyLockEngine engine : {TKeyLockEngine::RubberBand, TKeyLockEngine::RubberBandR2}) {
+    d.SetKeyLockEngine(engine);
+    d.SetKeyLock(true);
+    t.PlayAt(10000.0, 1.0);
+    std::vector<double> before, after;
+    RenderWithPositions(t, 44100 * 2, before);
+    ASSERT_EQ(d.RenderedPath(), 2);
+    d.StartAtSpeed(1.08);  // the pitch fader jumps by 8 %
+    const auto out = RenderWithPositions(t, 44100 * 6, after);
+    EXPECT_EQ(d.RenderedPath(), 2) << "the same voice plays on";
+    const auto onsets = Onsets(out);
+    double worst = 0.0;
+    int checked = 0;
+    for (int32_t m : marks) {
+      const double expected = WhenPositionPasses(after, m, 1.08);
+      if (expected < 0) continue;
+      double best = 1e9;
+      for (int32_t o : onsets) best = std::min(best, std::fabs(o - expected));
+      worst = std::max(worst, best);
+      ++checked;
+    }
+    std::printf("%s after a pitch change 0 -> +8 %%: %d marks, worst onset %.0f frames from the position\n",
+                EngineName(engine), checked, worst);
+    EXPECT_GE(checked, 6);
+    EXPECT_LE(worst, engine == TKeyLockEngine::RubberBand ? 66.0 : 132.0) << EngineName(engine);
+  }
+}
+
 TEST(RubberBandKeyLock, APauseKeepsTheVoice) {
   const auto tone = test::MakeFrames(300000, [](int32_t k, int16_t& l, int16_t& r) {
     l = r = static_cast<int16_t>(std::lround(12000 * std::sin(k * 0.05)));
