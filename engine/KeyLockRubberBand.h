@@ -17,7 +17,10 @@
 // output frame is the source at P + k x speed: the renderer's position
 // advances by exactly `speed` per output frame, as the splice engine's does
 // on average, and the position read-outs, the beat phase, cue points and
-// loops stay true to what is heard. The warm-up is spread over a few blocks
+// loops stay true to what is heard. A change of speed while a voice plays is
+// heard only after the stretcher's start delay, so the position takes it on
+// that many output frames later (TSoundSource::TKeyLockRender::SpeedQueue).
+// The warm-up is spread over a few blocks
 // (at most kRubberBandPrimeBudget input frames per block) while the splice
 // engine plays; the voice takes over at a block edge with a crossfade.
 //
