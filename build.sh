@@ -24,6 +24,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libsqlite3-dev
   lame mpg123 libmpg123-dev sox twolame ffmpeg vorbis-tools
   libtag1-dev libogg-dev python3-mutagen
+  librubberband-dev rubberband-cli libsoxr-dev
 )
 
 install_deps() {

@@ -41,6 +41,10 @@ void TConfigValues::Read(TRegQZ& reg) {
   AutoDj = reg.ReadBool("AutoDj", d.AutoDj);
   MidiInputPort = reg.ReadString("MidiInputPort", d.MidiInputPort);
   MidiOutputPort = reg.ReadString("MidiOutputPort", d.MidiOutputPort);
+  KeyLockEngine = reg.ReadInteger("KeyLockEngine", d.KeyLockEngine);
+  if (KeyLockEngine < 0 || KeyLockEngine > 2) KeyLockEngine = d.KeyLockEngine;
+  SampleRateConverter = reg.ReadInteger("SampleRateConverter", d.SampleRateConverter);
+  if (SampleRateConverter < 0 || SampleRateConverter > 1) SampleRateConverter = d.SampleRateConverter;
 }
 
 void TConfigValues::Write(TRegQZ& reg, int32_t lastListSelected) const {
@@ -73,6 +77,8 @@ void TConfigValues::Write(TRegQZ& reg, int32_t lastListSelected) const {
   for (int i = 0; i < 8; ++i) reg.WriteString("PluginFileName" + std::to_string(i + 1), PluginFileName[i]);
   reg.WriteString("MidiInputPort", MidiInputPort);
   reg.WriteString("MidiOutputPort", MidiOutputPort);
+  reg.WriteInteger("KeyLockEngine", KeyLockEngine);
+  reg.WriteInteger("SampleRateConverter", SampleRateConverter);
 }
 
 int32_t TConfigValues::PitchRangePermyriad(int32_t position) {

@@ -49,6 +49,11 @@ struct TConfigValues {
   bool AutoDj = false;
   // The MIDI ports ("<api>:<port>"); empty: the controller's own when present.
   std::string MidiInputPort, MidiOutputPort;
+  // Sound quality: the key lock engine (0 the splice, built in; 1
+  // Rubber Band R3; 2 Rubber Band R2) and the converter of sources not at
+  // 44.1 kHz (0 built in; 1 libsoxr). Out-of-range values read as 0.
+  int32_t KeyLockEngine = 0;
+  int32_t SampleRateConverter = 0;
 
   // Reads every key in the store's order (missing ones are created).
   void Read(TRegQZ& reg);

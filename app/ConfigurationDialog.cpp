@@ -206,6 +206,31 @@ QWidget* TConfiguration::GeneralPage() {
   });
   grid->addWidget(skins, row++, 1, 1, 2);
 
+  // Sound quality: the key lock engine and the converter to 44.1 kHz.
+  const struct {
+    const char* name;
+    const char* label;
+    std::vector<const char*> items;
+    int32_t TConfigValues::*field;
+  } choices[] = {
+      {"KeyLockEngineCombo", "Key lock engine:",
+       {"Splice (light)", "Rubber Band R3 (finest)", "Rubber Band R2 (cheaper)"}, &TConfigValues::KeyLockEngine},
+      {"SampleRateConverterCombo", "Sample-rate converter:", {"Linear (light)", "SoX resampler (high quality)"},
+       &TConfigValues::SampleRateConverter},
+  };
+  for (const auto& c : choices) {
+    grid->addWidget(MakeLabel(page, nullptr, c.label), row, 0);
+    auto* box = new QComboBox(page);
+    box->setObjectName(c.name);
+    for (const char* item : c.items) box->addItem(item);
+    connect(box, &QComboBox::currentIndexChanged, this, [this, field = c.field](int index) {
+      if (showing_ || index < 0) return;
+      config_.*field = index;
+      Run(hooks_.DeckOptions);
+    });
+    grid->addWidget(box, row++, 1, 1, 2);
+  }
+
   grid->addWidget(MakeLabel(page, "LatencyLabel"), row, 0);
   auto* panel = new QPushButton("ZC2000 Config", page);
   panel->setObjectName("ASIOConfig");
@@ -316,6 +341,8 @@ void TConfiguration::ShowSettings() {
   showing_ = true;
   const TConfigValues& c = config_;
   Check("master_tempo")->setChecked(c.KeyLockNew);
+  Combo("KeyLockEngineCombo")->setCurrentIndex(c.KeyLockEngine);
+  Combo("SampleRateConverterCombo")->setCurrentIndex(c.SampleRateConverter);
   Slider("pitch_range")->setValue(c.PitchRange);
   Slider("bend_range")->setValue(c.BendRange);
   Slider("AutoDJTimeTrackBar")->setValue(c.AutoDjMixingTime / 10);
@@ -553,6 +580,8 @@ void TConfiguration::SetDefaultsClick() {
   c.AssignKnob = defaults.AssignKnob;
   c.AssignButt = defaults.AssignButt;
   c.CutoffFilterMode = 0;
+  c.KeyLockEngine = defaults.KeyLockEngine;
+  c.SampleRateConverter = defaults.SampleRateConverter;
   for (const auto& hook : {hooks_.Hints, hooks_.StandardWave, hooks_.KeyLock, hooks_.PitchRange, hooks_.AutoDjTime,
                            hooks_.Crossfader, hooks_.DeckOptions})
     Run(hook);
@@ -576,7 +605,8 @@ void ShowAboutBox(QWidget* parent) {
                      "<b>Zonda</b> " ZONDA_VERSION_TEXT
                      "<br>Two-deck DJ mixing.<br><br>"
                      "Built with Qt 6 (LGPL 3), PortAudio (MIT) and JACK (LGPL 2.1), FFmpeg (LGPL 2.1), "
-                     "libvorbis and libogg (BSD), libcdio and libcdio-paranoia (GPL 3), RtMidi (MIT).");
+                     "libvorbis and libogg (BSD), libcdio and libcdio-paranoia (GPL 3), RtMidi (MIT), "
+                     "Rubber Band Library (GPL 2 or later) and libsoxr (LGPL 2.1).");
 }
 
 }  // namespace zonda

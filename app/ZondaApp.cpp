@@ -21,6 +21,7 @@
 #include "app/SingleInstance.h"
 #include "control/KeyNames.h"
 #include "control/ShortcutsFile.h"
+#include "decoding/SoxrConversion.h"
 #include "dsp/FFTFilter.h"
 #include "engine/AudioOutput.h"
 #include "engine/Mixer.h"
@@ -324,7 +325,10 @@ void TZondaApp::ApplyCutoffMode() {
 }
 
 void TZondaApp::ApplyDeckOptions() {
+  // The converter applies to the files opened from now on.
+  SetDeckResampler(static_cast<TResampler>(config_.SampleRateConverter));
   for (TSoundSource* deck : {deckA_.get(), deckB_.get()}) {
+    deck->SetKeyLockEngine(static_cast<TKeyLockEngine>(config_.KeyLockEngine));
     deck->SetKeyLock(config_.KeyLockNew);
     deck->SetCueLogic(config_.CueLogic());
     deck->SetLoopOptions(config_.ReloopAfterExitLoop, config_.AutoSnapLoopToBeat);

@@ -11,6 +11,7 @@
 #include "decoding/DecoderWAV.h"
 #include "decoding/cda/DecoderCDA.h"
 #include "decoding/PCMConversion.h"
+#include "decoding/SoxrConversion.h"
 #include "decoding/core/AudioReadError.h"
 #include "decoding/core/DecoderLock.h"
 #include "decoding/ext/DecoderOGG.h"
@@ -191,6 +192,12 @@ bool TDataProvider::Open(const std::string& fileName) {
 
   needsConversion_ = sourceFormat_.nSamplesPerSec != kDeckRateHz || sourceFormat_.wBitsPerSample != 16 ||
                      sourceFormat_.nChannels != 2;
+  if (needsConversion_ && sourceFormat_.nSamplesPerSec != kDeckRateHz && kind_ != TDecoderKind::DirectShow &&
+      DeckResampler() == TResampler::Soxr) {
+    soxr_ = std::make_unique<TSoxrConverter>();
+    if (!soxr_->Open(sourceFormat_.nSamplesPerSec, pcmLength_ / std::max<int32_t>(1, sourceFormat_.nBlockAlign)))
+      soxr_.reset();
+  }
   if (needsConversion_) {
     sourceFormat_.wFormatTag = kWaveFormatPCM;
     pcmLength_ = static_cast<int32_t>(
@@ -209,6 +216,7 @@ void TDataProvider::CloseUnlocked() {
   }
   kind_ = TDecoderKind::None;
   needsConversion_ = false;
+  soxr_.reset();
 }
 
 void TDataProvider::Close() {
@@ -277,6 +285,7 @@ int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t coun
   TAudioDecoder* decoder = ActiveDecoder();
   if (decoder == nullptr && kind_ != TDecoderKind::DirectShow) return 0;
   if (!needsConversion_) return decoder->ReadAt(positionBytes, buffer, countBytes);
+  if (soxr_ && decoder) return ReadSoxr(*decoder, positionBytes, buffer, countBytes);
 
   const uint32_t avg = sourceFormat_.nAvgBytesPerSec;
   const int64_t align = std::max<int64_t>(1, sourceFormat_.nBlockAlign);
@@ -318,6 +327,25 @@ int32_t TDataProvider::ReadPCM(int32_t positionBytes, void* buffer, int32_t coun
   // silence (a click at every chunk edge).
   for (int64_t at = written; written >= 4 && at + 4 <= delivered; at += 4) std::memcpy(out + at, out + written - 4, 4);
   return static_cast<int32_t>(delivered);
+}
+
+int32_t TDataProvider::ReadSoxr(TAudioDecoder& decoder, int32_t positionBytes, void* buffer, int32_t countBytes) {
+  const int64_t total = pcmLength_ / 4;
+  const int64_t a = positionBytes / 4;
+  const int64_t b = std::min<int64_t>(total, a + countBytes / 4);
+  if (b <= a) return 0;
+  int64_t first = 0, end = 0;
+  soxr_->SourceSpan(a, b, first, end);
+  const int64_t align = std::max<int64_t>(1, sourceFormat_.nBlockAlign);
+  const int64_t wanted = (end - first) * align;
+  if (first * align > INT32_MAX || wanted > INT32_MAX) return 0;
+  soxrRaw_.resize(static_cast<size_t>(std::max<int64_t>(wanted, 1)));
+  int32_t got = 0;
+  if (wanted > 0) got = decoder.ReadAt(static_cast<int32_t>(first * align), soxrRaw_.data(), static_cast<int32_t>(wanted));
+  const int64_t frames = std::max<int32_t>(got, 0) / align;
+  soxrStereo_.resize(static_cast<size_t>(std::max<int64_t>(frames, 1)) * 2);
+  ToStereo16(sourceFormat_, soxrRaw_.data(), frames, soxrStereo_.data());
+  return static_cast<int32_t>(4 * soxr_->Convert(soxrStereo_.data(), first, frames, a, b, static_cast<int16_t*>(buffer)));
 }
 
 }  // namespace zonda

@@ -2,7 +2,9 @@
 // TDataProvider: the decoder front. A deck and the preview player each own one.
 // It picks a decoder by file extension (QuickTime first where it can open the
 // file), validates the format and answers random-access reads of deck PCM
-// (44100 Hz, stereo, 16-bit) at byte positions, converting on the fly.
+// (44100 Hz, stereo, 16-bit) at byte positions, converting on the fly: by the
+// built-in linear converter (PCMConversion.h), or by libsoxr when DeckResampler()
+// asks for it at Open (SoxrConversion.h; not for the sequential file reader).
 //
 //   TDataProvider p;
 //   if (!p.Open("/music/a.wav")) report(p.LastError());   // -1 bad file, -2 already open
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "decoding/core/AudioDecoder.h"
 #include "decoding/core/WaveFormat.h"
@@ -23,6 +26,7 @@
 namespace zonda {
 
 class TDirectShowFileReader;
+class TSoxrConverter;
 
 enum class TDecoderKind : uint8_t { None, MP3, WAV, CDA, OGG, DirectShow, QuickTime };
 
@@ -55,6 +59,9 @@ class TDataProvider {
   TDecoderKind Kind() const { return kind_; }
   const WAVEFORMATEX& SourceFormat() const { return sourceFormat_; }
   bool NeedsConversion() const { return needsConversion_; }
+  // The conversion to 44.1 kHz goes through libsoxr (the setting asked for it
+  // when the file was opened; SoxrConversion.h), else through the built-in one.
+  bool ConvertsWithSoxr() const { return soxr_ != nullptr; }
 
  private:
   TAudioDecoder* ActiveDecoder() const;
@@ -63,6 +70,7 @@ class TDataProvider {
   // ".CDA" names: opened and read without the shared decoder lock.
   bool OpenCDA(const std::string& fileName);
   void CloseUnlocked();
+  int32_t ReadSoxr(TAudioDecoder& decoder, int32_t positionBytes, void* buffer, int32_t countBytes);
 
   // One decoder object per kind, kept for the provider's life. A null member is
   // a kind that is not available; its files fail to open with LastError -1.
@@ -81,6 +89,10 @@ class TDataProvider {
   int32_t pcmLength_ = 0;
   int32_t lastError_ = 0;
   int32_t nextDirectShowPosition_ = 0;
+  // The high-quality converter, for a file opened with it; its scratch.
+  std::unique_ptr<TSoxrConverter> soxr_;
+  std::vector<uint8_t> soxrRaw_;
+  std::vector<int16_t> soxrStereo_;
 };
 
 }  // namespace zonda

@@ -36,6 +36,8 @@ TDeckError& DeckError(bool isDeckA) { return isDeckA ? gDeckErrorA : gDeckErrorB
 TSoundSource::TSoundSource(bool isDeckA)
     : IsDeckA(isDeckA),
       Provider(std::make_unique<TDataProvider>()),
+      VoiceOut_(4 * kOutBufferFrames),
+      FadeOut_(4 * kOutBufferFrames),
       Analysis_(std::make_unique<TBeatAnalysis>()) {
   for (bool deck : {true, false}) {
     DeckError(deck).Flag.store(false);
@@ -45,6 +47,28 @@ TSoundSource::TSoundSource(bool isDeckA)
   // starved by any busy program, and a playing deck then runs out of audio.
   Thread_ = std::make_unique<TSoundSourceThread>(
       TThreadPriority::Decoding, [this] { DecodeAheadStep(); }, isDeckA ? "zonda-deck-a" : "zonda-deck-b");
+}
+
+void TSoundSource::SetKeyLockEngine(TKeyLockEngine engine) {
+  ZONDA_EXPECT_NOT_ON(TThreadRole::Audio);
+  int32_t e = static_cast<int32_t>(engine);
+  if (e < 0 || e > 2) e = 0;
+  if (e > 0) {
+    const size_t kind = static_cast<size_t>(e - 1);
+    if (!VoicesReady_[kind].load(std::memory_order_acquire)) {
+      const bool finer = e == static_cast<int32_t>(TKeyLockEngine::RubberBand);
+      Voices_[2 * kind] = std::make_unique<TRubberBandVoice>(finer);
+      Voices_[2 * kind + 1] = std::make_unique<TRubberBandVoice>(finer);
+      VoicesReady_[kind].store(true, std::memory_order_release);
+    }
+  }
+  KeyLockEngine.store(e);
+}
+
+int32_t TSoundSource::RubberBandLatency(TKeyLockEngine engine) const noexcept {
+  const int32_t e = static_cast<int32_t>(engine);
+  if (e < 1 || e > 2 || !VoicesReady_[static_cast<size_t>(e - 1)].load(std::memory_order_acquire)) return 0;
+  return Voices_[2 * static_cast<size_t>(e - 1)]->StartDelay();
 }
 
 TSoundSource::~TSoundSource() {
@@ -391,6 +415,7 @@ bool TSoundSource::OpenTrack(const std::string& fileName) {
   RampTarget_.store(1.0);
   SmoothedSpeed_.store(1.0);
   RampStep_.store(0.0);
+  KeyLockRender_ = TKeyLockRender{};
   Direction.store(1);
   PitchPermyriad.store(0);
   TargetSpeed.store(1.0);

@@ -48,6 +48,7 @@
 
 #include "decoding/DataProvider.h"
 #include "engine/AutoResetEvent.h"
+#include "engine/KeyLockRubberBand.h"
 #include "engine/KeyLockSplice.h"
 #include "engine/SoundSourceThread.h"
 
@@ -128,8 +129,15 @@ class TSoundSource {
   // within 3/100 s of its end (the renderer clamps, this ends play). True
   // when it stopped the deck.
   bool StopAtTrackEnd();
-  // Key lock: the pitch changes the tempo only (splicing renderer).
+  // Key lock: the pitch changes the tempo only (splicing renderer, or Rubber
+  // Band with SetKeyLockEngine).
   void SetKeyLock(bool on) { KeyLock.store(on); }
+  // The key lock engine: the splice (built in, default) or Rubber
+  // Band R3 / R2. Main thread: a Rubber Band engine's two stretchers are
+  // created here the first time it is chosen (never on the audio thread);
+  // the renderer changes engine at its next block, with a crossfade.
+  void SetKeyLockEngine(TKeyLockEngine engine);
+  TKeyLockEngine GetKeyLockEngine() const { return static_cast<TKeyLockEngine>(KeyLockEngine.load()); }
   // Options from the settings: CUE button logic 0..2 (out of range gives 0),
   // loop exit with one more pass, loops snapped to the nearest beat.
   void SetCueLogic(int32_t logic) { CueLogic.store(logic >= 0 && logic <= 2 ? logic : 0); }
@@ -267,6 +275,7 @@ class TSoundSource {
   std::atomic<double> TargetSpeed{1.0};
   std::atomic<double> Speed{1.0};
   std::atomic<bool> KeyLock{false};
+  std::atomic<int32_t> KeyLockEngine{0};      // TKeyLockEngine
 
   // ---- renderer state read by others (the renderer's own is private) ----
   // The speed the renderer plays at now (the smoothed ramp toward Speed).
@@ -276,6 +285,13 @@ class TSoundSource {
   // The key lock's jump at its next splice (audio thread, or any thread
   // while no block renders: tests).
   int32_t NextSpliceJump() const noexcept;
+  // What the renderer played in its last block: 0 plain (no key lock), 1 the
+  // splice key lock, 2 a Rubber Band voice (tests, benchmarks).
+  int32_t RenderedPath() const noexcept { return KeyLockRender_.Path; }
+  // Frames of an engine-switch crossfade still to play (tests).
+  int32_t SwitchFadeLeft() const noexcept { return KeyLockRender_.FadeLeft; }
+  // The Rubber Band voices' start delay in output frames (0 before one exists).
+  int32_t RubberBandLatency(TKeyLockEngine engine) const noexcept;
   // Tests and benchmarks: the platter runs at speed at once, without a ramp
   // or a fade in progress. Not while the audio thread renders this deck.
   void StartAtSpeed(double speed) noexcept;
@@ -417,6 +433,40 @@ class TSoundSource {
   std::atomic<int32_t> FadeCount_{0};
   std::array<int16_t, 2> LastSample_{};
   TKeyLockSplice Splice_{};
+  // Key lock engine switching and the Rubber Band voices (audio thread's).
+  struct TKeyLockRender {
+    int32_t Path = 0;                 // 0 plain, 1 splice, 2 voice: what the last block played
+    TRubberBandVoice* Live = nullptr;     // the voice playing
+    TRubberBandVoice* Warming = nullptr;  // the voice being started
+    double WarmStartPos = 0.0;        // the position when Warming began
+    double WarmSpeed = 0.0;
+    // The crossfade from what played before a switch.
+    int32_t FadeLeft = 0;
+    int32_t FadePath = 0;             // 0 plain, 1 splice, 2 voice
+    double FadePos = 0.0;
+    TKeyLockSplice FadeSplice{};
+    TRubberBandVoice* FadeVoice = nullptr;
+    double StoredPos = 0.0;           // the position this renderer stored last
+    // A pitch change reaches a voice's output only after its start delay: the
+    // position advances at the speed of LiveDelay output frames ago.
+    struct TSpeedChange {
+      int64_t At = 0;                 // LiveClock at which Speed applies
+      double Speed = 0.0;
+    };
+    std::array<TSpeedChange, 32> SpeedQueue{};
+    int32_t QueueHead = 0;
+    int32_t QueueCount = 0;
+    double LiveSpeed = 0.0;           // the speed the voice's output plays at now
+    double QueuedSpeed = 0.0;         // the last speed queued
+    int64_t LiveClock = 0;            // output frames since the voice took over
+    int32_t LiveDelay = 0;
+  };
+  TKeyLockRender KeyLockRender_{};
+  // Two voices per Rubber Band engine (index 2 x (engine - 1) + k), created
+  // by SetKeyLockEngine on the main thread, published by VoicesReady_.
+  std::array<std::unique_ptr<TRubberBandVoice>, 4> Voices_{};
+  std::array<std::atomic<bool>, 2> VoicesReady_{};
+  std::vector<float> VoiceOut_, FadeOut_;  // 4 x kOutBufferFrames floats each: L then R
 
   std::atomic<int64_t> MissingBlocks_{0};
   std::atomic<int64_t> MissingFrames_{0};

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/Interpolation.h"
+#include "engine/KeyLockRubberBand.h"
 #include "engine/KeyLockSplice.h"
 #include "engine/SampleMath.h"
 #include "engine/SoundSource.h"
@@ -290,12 +291,243 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
 
   double pos = startPosition;
   if (!std::isfinite(pos)) pos = 0.0;
+
+  // ---- key lock engine: the path of this block and the Rubber Band voices ----
+  TKeyLockRender& kr = KeyLockRender_;
+  // Wraps a position at the loop or the song loop as the advance below does,
+  // without its side effects; true when it wrapped.
+  auto wrapPure = [&](double& p) noexcept {
+    if (loopActive && loopLengthEff > 0) {
+      if (p > loopEndEff) {
+        p -= loopLengthEff;
+        return true;
+      }
+      if (p < loopStartEff) {
+        p += loopLengthEff;
+        return true;
+      }
+    } else if (songLoop && lastFrame > 0) {
+      if (p > lastFrame) {
+        p -= lastFrame;
+        return true;
+      }
+      if (p < 0.0) {
+        p += lastFrame;
+        return true;
+      }
+    }
+    return false;
+  };
+  // The voices' input: frames from the chunk table at the voice's feed cursor.
+  auto feed = [&](TRubberBandVoice& v, float* l, float* r, int32_t count) noexcept {
+    constexpr float kIn = 1.0f / 32768.0f;
+    for (int32_t k = 0; k < count; ++k) {
+      int64_t f = v.FeedPos;
+      if (loopActive || songLoop || (f >= 0 && f <= lastFrame)) {
+        int32_t a, b;
+        reader.ReadMirrored(f, a, b);
+        l[k] = static_cast<float>(a) * kIn;
+        r[k] = static_cast<float>(b) * kIn;
+      } else {
+        l[k] = r[k] = 0.0f;
+      }
+      f += v.Dir;
+      const bool counted = v.PadLeft <= 0;
+      if (v.PadLeft > 0) --v.PadLeft;
+      int64_t over = 0;
+      bool wrapped = false;
+      if (loopActive && loopLengthEff > 0) {
+        if (f > loopEndEff) {
+          over = f - loopEndEff;
+          f -= loopLengthEff;
+          wrapped = true;
+        } else if (f < loopStartEff) {
+          over = loopStartEff - f;
+          f += loopLengthEff;
+          wrapped = true;
+        }
+        v.WrapEnd = loopEndEff;
+      } else if (songLoop && lastFrame > 0) {
+        if (f > lastFrame) {
+          over = f - lastFrame;
+          f -= lastFrame;
+          wrapped = true;
+        } else if (f < 0) {
+          over = -f;
+          f += lastFrame;
+          wrapped = true;
+        }
+        v.WrapEnd = lastFrame;
+      }
+      if (wrapped && counted) {
+        ++v.PendingWraps;
+        // A loop set behind the feed: the feed jumped where the position will not.
+        if (over > 1) v.Resync = true;
+      }
+      v.FeedPos = f;
+    }
+  };
+
+  const int32_t engineSetting = KeyLockEngine.load(std::memory_order_relaxed);
+  const bool wantFiner = engineSetting == static_cast<int32_t>(TKeyLockEngine::RubberBand);
+  const int32_t dirNow = speed < 0.0 ? -1 : 1;
+  const bool rbWanted = keyLock && engineSetting > 0 && engineSetting <= 2 &&
+                        VoicesReady_[static_cast<size_t>(engineSetting - 1)].load(std::memory_order_acquire) &&
+                        std::fabs(speed) >= 0.05;
+  auto voiceFits = [&](const TRubberBandVoice* v) noexcept {
+    return v != nullptr && rbWanted && v->Finer() == wantFiner && v->Dir == dirNow && !v->Resync;
+  };
+  bool seeked = false;
+  if (pos != kr.StoredPos) {
+    // The position was moved by another thread (a nudge, a seek, a cue jump):
+    // a small move shifts the voices' input with it, a large one starts anew.
+    const double delta = pos - kr.StoredPos;
+    if (std::fabs(delta) <= 4096.0) {
+      const int64_t d = RoundToInt(delta);
+      for (TRubberBandVoice* v : {kr.Live, kr.Warming}) {
+        if (v) {
+          v->FeedPos += d;
+          v->SourcePos += delta;
+        }
+      }
+      kr.WarmStartPos += delta;
+    } else {
+      kr.Live = nullptr;
+      kr.Warming = nullptr;
+      kr.FadeLeft = 0;
+      seeked = true;
+    }
+  }
+  if (kr.Live) {
+    // The feed wrapped at a loop the position will no longer wrap at.
+    const bool loopGone = kr.Live->PendingWraps > 0 &&
+                          (loopActive ? loopEndEff != kr.Live->WrapEnd
+                                      : !(songLoop && lastFrame == kr.Live->WrapEnd));
+    if (loopGone) kr.Live->Resync = true;
+  }
+  const int32_t prevPath = seeked ? -1 : kr.Path;
+  int32_t path = keyLock ? 1 : 0;
+  TRubberBandVoice* leaving = nullptr;  // a live voice that stops playing now
+  if (kr.Live && !voiceFits(kr.Live)) {
+    leaving = kr.Live;
+    kr.Live = nullptr;
+  }
+  if (kr.Warming && !voiceFits(kr.Warming)) kr.Warming = nullptr;
+  if (rbWanted && !kr.Live) {
+    if (!kr.Warming) {
+      // A free voice of the engine asked for (one may still be fading out).
+      const size_t base = static_cast<size_t>(engineSetting - 1) * 2;
+      TRubberBandVoice* v = Voices_[base].get();
+      if (v == leaving || (kr.FadeLeft > 0 && v == kr.FadeVoice)) v = Voices_[base + 1].get();
+      // Start at where the position will be when the voice takes over.
+      double target = pos + speed * kRubberBandWarmFrames;
+      for (int k = 0; k < 64 && wrapPure(target); ++k) {
+      }
+      v->Begin(speed, target);
+      int64_t first = static_cast<int64_t>(std::floor(target)) - static_cast<int64_t>(dirNow) * v->StartPad();
+      double firstD = static_cast<double>(first);
+      for (int k = 0; k < 64 && wrapPure(firstD); ++k) {
+      }
+      v->FeedPos = static_cast<int64_t>(firstD);
+      kr.Warming = v;
+      kr.WarmStartPos = pos;
+      kr.WarmSpeed = speed;
+    }
+    TRubberBandVoice* w = kr.Warming;
+    w->SetSpeed(speed);
+    // A paused deck keeps its voices as they are; they go on when it plays.
+    const bool primed = playing && w->Prime(kRubberBandPrimeBudget, feed);
+    if (primed && w->WarmElapsed >= kRubberBandWarmFrames) {
+      // Take-over: late by `extra` frames, the voice skips them.
+      const int32_t extra = w->WarmElapsed - kRubberBandWarmFrames;
+      w->Skip(extra, feed);
+      double sp = w->SourcePos + speed * extra;
+      if (wrapPure(sp) && w->PendingWraps > 0) --w->PendingWraps;
+      w->SourcePos = sp;
+      w->Live = true;
+      kr.Live = w;
+      kr.Warming = nullptr;
+      kr.QueueCount = 0;
+      kr.LiveSpeed = kr.QueuedSpeed = speed;
+      kr.LiveClock = 0;
+      kr.LiveDelay = w->StartDelay();
+    } else if (w->WarmElapsed > 16 * kRubberBandWarmFrames) {
+      kr.Warming = nullptr;  // never primed: try again
+    }
+  }
+  if (kr.Live) {
+    path = 2;
+    kr.Live->SetSpeed(speed);
+    if (speed != kr.QueuedSpeed) {
+      // The new ratio is heard LiveDelay frames from now (a full queue applies at once).
+      if (kr.QueueCount == static_cast<int32_t>(kr.SpeedQueue.size())) {
+        kr.LiveSpeed = kr.SpeedQueue[static_cast<size_t>(kr.QueueHead)].Speed;
+        kr.QueueHead = (kr.QueueHead + 1) % static_cast<int32_t>(kr.SpeedQueue.size());
+        --kr.QueueCount;
+      }
+      const int32_t tail = (kr.QueueHead + kr.QueueCount) % static_cast<int32_t>(kr.SpeedQueue.size());
+      kr.SpeedQueue[static_cast<size_t>(tail)] = {kr.LiveClock + kr.LiveDelay, speed};
+      ++kr.QueueCount;
+      kr.QueuedSpeed = speed;
+    }
+  }
+  // A switch of path (engine, key lock on or off): crossfade from what played.
+  if (prevPath >= 0 && (path != prevPath || (path == 2 && leaving != nullptr))) {
+    kr.FadePath = prevPath;
+    kr.FadePos = pos;
+    kr.FadeSplice = splice;
+    kr.FadeVoice = prevPath == 2 ? leaving : nullptr;
+    kr.FadeLeft = (prevPath == 2 && kr.FadeVoice == nullptr) ? 0 : kKeyLockSwitchFade;
+  }
+  if (path == 2 && kr.Live->SourcePos != pos) {
+    // The voice plays from where it was started: the position follows it
+    // (the splice's read head is within a splice of it).
+    if (kr.Path != 2 || leaving) pos = kr.Live->SourcePos;
+  }
+  float* voiceL = VoiceOut_.data();
+  float* voiceR = VoiceOut_.data() + 2 * kOutBufferFrames;
+  float* fadeL = FadeOut_.data();
+  float* fadeR = FadeOut_.data() + 2 * kOutBufferFrames;
+  if (playing && path == 2) kr.Live->Pull(voiceL, voiceR, n, feed);
+  if (playing && kr.FadeLeft > 0 && kr.FadePath == 2 && kr.FadeVoice)
+    kr.FadeVoice->Pull(fadeL, fadeR, std::min(n, kr.FadeLeft), feed);
+
   int16_t* out = OutBuffer_.data();
   int32_t lastL = LastSample_[0];
   int32_t lastR = LastSample_[1];
   auto writeFaded = [&](int32_t i) noexcept {
     out[2 * i] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastL) * fade / kFadeLength));
     out[2 * i + 1] = static_cast<int16_t>(RoundToInt(static_cast<double>(lastR) * fade / kFadeLength));
+  };
+  // Key lock read at frame i0 with the splice's crossfade toward its next jump.
+  auto readSplice = [&](int64_t i0, const TKeyLockSplice& sp, double& vL, double& vR) noexcept {
+    int32_t aL, aR;
+    reader.ReadMirrored(i0, aL, aR);
+    const double w = sp.CrossfadeWeight();
+    if (w >= 0.0) {
+      int32_t bL, bR;
+      reader.ReadMirrored(i0 + static_cast<int64_t>(SignOf(ss)) * sp.SpliceJump, bL, bR);
+      const double c = std::cos(w * std::numbers::pi / 2.0);
+      const double s = std::sin(w * std::numbers::pi / 2.0);
+      vL = c * c * aL + s * s * bL;
+      vR = c * c * aR + s * s * bR;
+    } else {
+      vL = aL;
+      vR = aR;
+    }
+  };
+  // Plain read: cubic interpolation at i0 + t.
+  auto readPlain = [&](int64_t i0, double t, double& vL, double& vR) noexcept {
+    const int16_t* f = reader.Span(i0 - 1, 4);
+    if (f) {
+      vL = CubicHermite(f[0], f[2], f[4], f[6], t);
+      vR = CubicHermite(f[1], f[3], f[5], f[7], t);
+    } else {
+      int32_t l[4], r[4];
+      for (int k = 0; k < 4; ++k) reader.ReadMirrored(i0 - 1 + k, l[k], r[k]);
+      vL = CubicHermite(l[0], l[1], l[2], l[3], t);
+      vR = CubicHermite(r[0], r[1], r[2], r[3], t);
+    }
   };
 
   bool startFromHoldSeen = false;
@@ -340,7 +572,15 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     }
 
     // Advance.
-    if (keyLock)
+    if (path == 2) {
+      while (kr.QueueCount > 0 && kr.LiveClock >= kr.SpeedQueue[static_cast<size_t>(kr.QueueHead)].At) {
+        kr.LiveSpeed = kr.SpeedQueue[static_cast<size_t>(kr.QueueHead)].Speed;
+        kr.QueueHead = (kr.QueueHead + 1) % static_cast<int32_t>(kr.SpeedQueue.size());
+        --kr.QueueCount;
+      }
+      pos += kr.LiveSpeed;
+      ++kr.LiveClock;
+    } else if (keyLock)
       splice.Step(speed, pos, correlate);
     else
       pos += ss;
@@ -363,6 +603,7 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
         pos += loopLengthEff;
         wrapped = true;
       }
+      if (wrapped && path == 2 && kr.Live->PendingWraps > 0) --kr.Live->PendingWraps;
       if (wrapped && reloop && ExitLoopPending.load(std::memory_order_relaxed)) {
         LoopEnd.store(0);
         LoopInSet.store(false);
@@ -374,6 +615,7 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
       if (pos > lastFrame) {
         if (songLoop) {
           pos -= lastFrame;
+          if (path == 2 && kr.Live->PendingWraps > 0) --kr.Live->PendingWraps;
         } else {
           writeFaded(i);
           pos = lastFrame;
@@ -383,6 +625,7 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
       if (pos < 0.0) {
         if (songLoop) {
           pos += lastFrame;
+          if (path == 2 && kr.Live->PendingWraps > 0) --kr.Live->PendingWraps;
         } else {
           writeFaded(i);
           pos = 0.0;
@@ -399,33 +642,40 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     if (static_cast<double>(i0) > pos) --i0;
     const double floorPos = static_cast<double>(i0);
     double vL, vR;
-    if (keyLock) {
-      int32_t aL, aR;
-      reader.ReadMirrored(i0, aL, aR);
-      const double w = splice.CrossfadeWeight();
-      if (w >= 0.0) {
-        int32_t bL, bR;
-        reader.ReadMirrored(i0 + static_cast<int64_t>(SignOf(ss)) * splice.SpliceJump, bL, bR);
-        const double c = std::cos(w * std::numbers::pi / 2.0);
-        const double s = std::sin(w * std::numbers::pi / 2.0);
-        vL = c * c * aL + s * s * bL;
-        vR = c * c * aR + s * s * bR;
-      } else {
-        vL = aL;
-        vR = aR;
-      }
+    if (path == 2) {
+      vL = voiceL[i];
+      vR = voiceR[i];
+    } else if (keyLock) {
+      readSplice(i0, splice, vL, vR);
     } else {
-      const double t = pos - floorPos;
-      const int16_t* f = reader.Span(i0 - 1, 4);
-      if (f) {
-        vL = CubicHermite(f[0], f[2], f[4], f[6], t);
-        vR = CubicHermite(f[1], f[3], f[5], f[7], t);
+      readPlain(i0, pos - floorPos, vL, vR);
+    }
+    if (kr.FadeLeft > 0) {
+      // The path played before a switch, faded out over kKeyLockSwitchFade frames.
+      double fL = 0.0, fR = 0.0;
+      if (kr.FadePath == 2) {
+        if (kr.FadeVoice) {
+          fL = fadeL[i];
+          fR = fadeR[i];
+        }
       } else {
-        int32_t l[4], r[4];
-        for (int k = 0; k < 4; ++k) reader.ReadMirrored(i0 - 1 + k, l[k], r[k]);
-        vL = CubicHermite(l[0], l[1], l[2], l[3], t);
-        vR = CubicHermite(r[0], r[1], r[2], r[3], t);
+        if (kr.FadePath == 1)
+          kr.FadeSplice.Step(speed, kr.FadePos, correlate);
+        else
+          kr.FadePos += ss;
+        wrapPure(kr.FadePos);
+        int64_t j0 = static_cast<int64_t>(kr.FadePos);
+        if (static_cast<double>(j0) > kr.FadePos) --j0;
+        if (kr.FadePath == 1)
+          readSplice(j0, kr.FadeSplice, fL, fR);
+        else
+          readPlain(j0, kr.FadePos - static_cast<double>(j0), fL, fR);
       }
+      const double x = static_cast<double>(kKeyLockSwitchFade - kr.FadeLeft) / kKeyLockSwitchFade;
+      const double wNew = 0.5 - 0.5 * std::cos(x * std::numbers::pi);
+      vL = wNew * vL + (1.0 - wNew) * fL;
+      vR = wNew * vR + (1.0 - wNew) * fR;
+      --kr.FadeLeft;
     }
     const int16_t outL = RoundToSample(vL * gain);
     const int16_t outR = RoundToSample(vR * gain);
@@ -450,6 +700,11 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
   RampStep_.store(rampStep, std::memory_order_relaxed);
   FadeCount_.store(fade, std::memory_order_relaxed);
   Splice_ = splice;
+  kr.Path = path;
+  if (playing) {
+    if (kr.Warming) kr.Warming->WarmElapsed += i;
+    if (path == 2) kr.Live->SourcePos = pos;
+  }
   if (brake && playing) {
     Coast.store(false, std::memory_order_relaxed);
     double expectedSpeed = startSpeed;
@@ -459,6 +714,8 @@ bool TSoundSource::RenderBlock(int16_t* destination, int32_t bytes) noexcept {
     double expected = startPosition;
     Position.compare_exchange_strong(expected, pos);
   }
+  // A store by another thread (now or before the next block) shows as a move.
+  kr.StoredPos = pos;
 
   CountMissingAudio(false, n);
   // The worker decodes ahead from the position: entering another chunk wakes

@@ -18,6 +18,7 @@
 #include "app/ConfigurationDialog.h"
 #include "app/MainForm.h"
 #include "app/ZondaApp.h"
+#include "decoding/SoxrConversion.h"
 #include "engine/SoundSource.h"
 #include "skin/ActionTables.h"
 #include "tests/app/ProgramTestSupport.h"
@@ -137,6 +138,60 @@ TEST(Configuration, ControlsApplyAtOnceDefaultsResetOkSaves) {
     // Closing saved the Defaults; the window shows the stored values.
     EXPECT_EQ(z.Configuration()->Slider("pitch_range")->value(), 3);
     EXPECT_EQ(z.Configuration()->Slider("CrossFaderCurveTrackBar")->value(), 50);
+    z.MainForm()->ClosingConfirmed = true;
+    z.MainForm()->close();
+  }
+}
+
+TEST(Configuration, SoundQualityChoicesApplyAndComeBack) {
+  App();
+  setenv("ZONDA_AUDIO", "null", 1);
+  TInstallation inst;
+  {
+    TZondaApp z;
+    ASSERT_EQ(z.Start({}), -1);
+    TConfiguration& cfg = *z.Configuration();
+    ClickSkinButton(z, "menu");
+    ASSERT_TRUE(WaitFor([&] { return cfg.isVisible(); }));
+    // The built-in ones by default.
+    QComboBox* engine = cfg.Combo("KeyLockEngineCombo");
+    QComboBox* converter = cfg.Combo("SampleRateConverterCombo");
+    ASSERT_NE(engine, nullptr);
+    ASSERT_NE(converter, nullptr);
+    EXPECT_EQ(engine->currentIndex(), 0);
+    EXPECT_EQ(converter->currentIndex(), 0);
+    EXPECT_EQ(z.Deck(0)->GetKeyLockEngine(), TKeyLockEngine::Splice);
+    EXPECT_EQ(DeckResampler(), TResampler::Linear);
+    // Chosen with the keyboard: both decks and the decoder front follow at once.
+    engine->setFocus();
+    QTest::keyClick(engine, Qt::Key_Down);
+    EXPECT_EQ(z.Deck(0)->GetKeyLockEngine(), TKeyLockEngine::RubberBand);
+    EXPECT_EQ(z.Deck(1)->GetKeyLockEngine(), TKeyLockEngine::RubberBand);
+    EXPECT_GT(z.Deck(0)->RubberBandLatency(TKeyLockEngine::RubberBand), 0);
+    converter->setFocus();
+    QTest::keyClick(converter, Qt::Key_Down);
+    EXPECT_EQ(DeckResampler(), TResampler::Soxr);
+    QTest::mouseClick(cfg.findChild<QPushButton*>("OK"), Qt::LeftButton);
+    const std::string saved = inst.Settings();
+    for (const char* line : {"KeyLockEngine=1", "SampleRateConverter=1"})
+      EXPECT_NE(saved.find(line), std::string::npos) << line;
+    z.MainForm()->ClosingConfirmed = true;
+    z.MainForm()->close();
+  }
+  {
+    TZondaApp z;
+    ASSERT_EQ(z.Start({}), -1);
+    TConfiguration& cfg = *z.Configuration();
+    EXPECT_EQ(cfg.Combo("KeyLockEngineCombo")->currentIndex(), 1);
+    EXPECT_EQ(cfg.Combo("SampleRateConverterCombo")->currentIndex(), 1);
+    EXPECT_EQ(z.Deck(1)->GetKeyLockEngine(), TKeyLockEngine::RubberBand);
+    EXPECT_EQ(DeckResampler(), TResampler::Soxr);
+    // Defaults: the built-in ones again.
+    ClickSkinButton(z, "menu");
+    QTest::mouseClick(cfg.findChild<QPushButton*>("SET_DEFAULTS"), Qt::LeftButton);
+    EXPECT_EQ(cfg.Combo("KeyLockEngineCombo")->currentIndex(), 0);
+    EXPECT_EQ(z.Deck(0)->GetKeyLockEngine(), TKeyLockEngine::Splice);
+    EXPECT_EQ(DeckResampler(), TResampler::Linear);
     z.MainForm()->ClosingConfirmed = true;
     z.MainForm()->close();
   }

@@ -47,7 +47,10 @@ TEST_F(Settings, FirstRunCreatesEveryKeyWithItsDefault) {
   EXPECT_EQ(ini.value("PluginFileName8").toString(), "-");
   EXPECT_EQ(ini.value("SkinNumber").toInt(), -1);
   EXPECT_EQ(ini.value("MidiInputPort").toString(), "");
-  EXPECT_EQ(ini.allKeys().size(), 5 + 13 + 8 + 8 + 3 + 2);
+  // The sound quality settings: the built-in engine and converter.
+  EXPECT_EQ(ini.value("KeyLockEngine").toInt(), 0);
+  EXPECT_EQ(ini.value("SampleRateConverter").toInt(), 0);
+  EXPECT_EQ(ini.allKeys().size(), 5 + 13 + 8 + 8 + 3 + 2 + 2);
 }
 
 TEST_F(Settings, SavedValuesComeBack) {
@@ -59,6 +62,8 @@ TEST_F(Settings, SavedValuesComeBack) {
   cfg.PluginFileName[3] = "/usr/lib/ladspa/x.so";
   cfg.SkinNumber = 1;
   cfg.AutoDj = true;
+  cfg.KeyLockEngine = 2;
+  cfg.SampleRateConverter = 1;
   Open()->SetKeyPath("\\Software\\Quarnet\\Zonda");
   {
     auto reg = Open();
@@ -76,6 +81,8 @@ TEST_F(Settings, SavedValuesComeBack) {
   EXPECT_EQ(back.PluginFileName[3], "/usr/lib/ladspa/x.so");
   EXPECT_EQ(back.SkinNumber, 1);
   EXPECT_TRUE(back.AutoDj);
+  EXPECT_EQ(back.KeyLockEngine, 2);
+  EXPECT_EQ(back.SampleRateConverter, 1);
   EXPECT_EQ(reg->ReadInteger("LastListSelected", 0), 3);
   EXPECT_EQ(reg->ReadInteger("MinorVersion", 0), 2);
 }

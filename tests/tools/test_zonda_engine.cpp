@@ -95,7 +95,8 @@ TEST(ZondaEngineScript, HelpDocumentsEveryCommand) {
                            "filtermode", "crossfader 0..127", "crossfader curve", "crossfader cut", "boost A", "mute A",
                            "talkover", "onair", "linein A", "cuemix", "phones normal|split|master", "preview open",
                            "preview seek", "preview off", "record start FILE", "record stop", "meters", "end",
-                           "--device", "--offline", "--out", "--master-only", "--line-a", "--line-b", "--block"}) {
+                           "--device", "--offline", "--out", "--master-only", "--line-a", "--line-b", "--block",
+                           "--keylock-engine E", "--resampler R"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
 }
@@ -204,6 +205,55 @@ TEST(ZondaEngineOffline, PitchKeyLockAndBrake) {
   EXPECT_NEAR(PeakHz(w.Channel(0, 3.2, 4.9), 900, 1200), 1000.0, 1.0) << "key lock at +8 %";
   EXPECT_NEAR(PeakHz(w.Channel(0, 5.5, 6.9), 900, 1200), 1080.0, 0.5) << "reversed at +8 %";
   EXPECT_LT(RmsDb(w.Channel(0, 8.8, 9.5)), -90) << "braked to a standstill";
+}
+
+// The sound quality options: --keylock-engine keeps the pitch with each
+// engine at the same tempo, --resampler soxr removes the alias the built-in
+// linear converter lets through; wrong values are usage errors.
+TEST(ZondaEngineOffline, KeyLockEngineAndResamplerOptions) {
+  Sandbox box;
+  WriteTones(box.file("a.wav"), 12, {{1000, 0.3}, {440, 0.3}});
+  for (const char* engine : {"splice", "rubberband", "rubberband-r2"}) {
+    SCOPED_TRACE(engine);
+    const auto r = box.Run(std::string("--offline --out mix.wav --master-only --keylock-engine ") + engine,
+                           "at 0 load a a.wav\nat 0 crossfader 0\nat 0 pitch a 6.00\nat 0 keylock on\n"
+                           "at 0 play a\nat 6 end\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Wav w = ReadWav(box.file("mix.wav"));
+    EXPECT_NEAR(PeakHz(w.Channel(0, 1.0, 5.5), 900, 1100), 1000.0, 1.0) << "the pitch is kept";
+    EXPECT_NEAR(PeakHz(w.Channel(0, 1.0, 5.5), 400, 480), 440.0, 1.0) << "the pitch is kept";
+  }
+  // 1 kHz and 23 kHz at equal level in a 48 kHz file: 23 kHz lies above the
+  // deck's Nyquist frequency and must not come back as a 21.1 kHz alias.
+  test::WavSpec spec;
+  spec.rateHz = 48000;
+  std::vector<uint8_t> bytes;
+  for (int64_t k = 0; k < 48000 * 4; ++k) {
+    const double v = 0.3 * std::sin(2 * std::numbers::pi * 1000.0 * k / 48000) +
+                     0.3 * std::sin(2 * std::numbers::pi * 23000.0 * k / 48000);
+    const auto x = static_cast<int16_t>(std::lround(v * 32767));
+    for (int c = 0; c < 2; ++c) {
+      bytes.push_back(static_cast<uint8_t>(x & 0xFF));
+      bytes.push_back(static_cast<uint8_t>((x >> 8) & 0xFF));
+    }
+  }
+  test::WriteWav(box.file("hf.wav"), spec, bytes);
+  double alias[2] = {0, 0};
+  int i = 0;
+  for (const char* resampler : {"linear", "soxr"}) {
+    const auto r = box.Run(std::string("--offline --out mix.wav --master-only --resampler ") + resampler,
+                           "at 0 load a hf.wav\nat 0 crossfader 0\nat 0 play a\nat 3 end\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Wav w = ReadWav(box.file("mix.wav"));
+    const auto x = w.Channel(0, 0.5, 2.5);
+    alias[i++] = ToneDb(x, 21100.0) - ToneDb(x, 1000.0);
+  }
+  EXPECT_GT(alias[0], -20.0) << "the built-in linear converter folds 23 kHz to 21.1 kHz";
+  EXPECT_LT(alias[1], -80.0) << "soxr removes it";
+  for (const char* bad : {"--keylock-engine fast", "--resampler best", "--keylock-engine"}) {
+    const auto r = box.Run(std::string("--check ") + bad, "at 0 play a\n");
+    EXPECT_EQ(r.status, 2) << bad;
+  }
 }
 
 // One tone on deck A through the channel controls, the headphone modes, the

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "decoding/SoxrConversion.h"
 #include "dsp/CutoffKnob.h"
 #include "engine/BeatSync.h"
 #include "engine/IlvexLibrary.h"
@@ -202,6 +203,9 @@ TEngineHost::TEngineHost(const THostOptions& options)
   mixer_ = std::make_unique<TKAVMixer>(TMixerDeck{deckA_.get(), eqA_.get(), {}},
                                        TMixerDeck{deckB_.get(), eqB_.get(), {}}, recorder_.get());
   output_ = std::make_unique<TAudioOutput>(*mixer_);
+  SetDeckResampler(static_cast<TResampler>(options_.resampler));
+  deckA_->SetKeyLockEngine(static_cast<TKeyLockEngine>(options_.keyLockEngine));
+  deckB_->SetKeyLockEngine(static_cast<TKeyLockEngine>(options_.keyLockEngine));
 }
 
 TEngineHost::~TEngineHost() {
@@ -618,8 +622,10 @@ void TEngineHost::WaitForDecks(int32_t frames) {
     const double pos = deck.Position.load();
     const double speed = deck.Speed.load();
     const double rate = std::max({1.0, std::fabs(speed), std::fabs(deck.RenderedSpeed())});
-    // Key lock reads up to a splice interval plus its search window ahead.
-    const double reach = (frames + 10) * rate + (deck.KeyLock.load() ? 4200.0 : 0.0);
+    // Key lock reads up to a splice interval plus its search window ahead; a
+    // Rubber Band voice its warm-up, pad and input buffer.
+    const double keyLockReach = deck.GetKeyLockEngine() == TKeyLockEngine::Splice ? 4200.0 : 20000.0;
+    const double reach = (frames + 10) * rate + (deck.KeyLock.load() ? keyLockReach : 0.0);
     const int32_t dir = speed > 0 ? 1 : -1;  // the worker's rule: standstill counts as backwards
     auto chunkOf = [&](double frame) {
       return std::clamp(static_cast<int32_t>(std::clamp(frame, 0.0, double(last)) / kChunkFrames), 0, count - 1);

@@ -48,6 +48,11 @@ struct THostOptions {
   // with the mixing time in tenths of a second.
   std::vector<std::string> autoDjFiles;
   int32_t autoDjMixTime = 100;
+  // Sound quality: the key lock engine of both decks (0 splice, 1 Rubber Band
+  // R3, 2 Rubber Band R2) and the converter of sources not at 44.1 kHz
+  // (0 built in, 1 libsoxr).
+  int32_t keyLockEngine = 0;
+  int32_t resampler = 0;
 };
 
 class TEngineHost {

@@ -50,6 +50,11 @@ void PrintHelp() {
       "  --mixtime S       the Auto-DJ's mixing time, 2 to 15 seconds (default 10)\n"
       "  --list-effects    print the effects the slots can load, one a line:\n"
       "                    identifier, tab, kind (native, ladspa or lv2), tab, name\n"
+      "  --keylock-engine E  the key lock engine of both decks: splice (built in,\n"
+      "                    the default), rubberband (Rubber Band R3, cleanest) or\n"
+      "                    rubberband-r2 (Rubber Band R2, cheaper)\n"
+      "  --resampler R     conversion of files not at 44.1 kHz: linear (built in,\n"
+      "                    the default) or soxr (libsoxr, very high quality)\n"
       "  --check           check the script and exit\n"
       "  --verbose         report every command and load on standard error\n"
       "  --help            this text\n"
@@ -116,6 +121,28 @@ int main(int argc, char** argv) {
       mixTime = std::strtod(v.c_str(), &end);
       if (v.empty() || *end != '\0' || !(mixTime >= 2.0 && mixTime <= 15.0)) {
         return Usage("--mixtime takes 2 to 15 seconds");
+      }
+    } else if (a == "--keylock-engine") {
+      std::string v;
+      if (!value(v)) return Usage("--keylock-engine needs splice, rubberband or rubberband-r2");
+      if (v == "splice") {
+        options.keyLockEngine = 0;
+      } else if (v == "rubberband" || v == "rubberband-r3") {
+        options.keyLockEngine = 1;
+      } else if (v == "rubberband-r2") {
+        options.keyLockEngine = 2;
+      } else {
+        return Usage("--keylock-engine takes splice, rubberband or rubberband-r2");
+      }
+    } else if (a == "--resampler") {
+      std::string v;
+      if (!value(v)) return Usage("--resampler needs linear or soxr");
+      if (v == "linear") {
+        options.resampler = 0;
+      } else if (v == "soxr") {
+        options.resampler = 1;
+      } else {
+        return Usage("--resampler takes linear or soxr");
       }
     } else if (a == "--block") {
       std::string v;
