@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "effects/EffectSlots.h"
-#include "engine/IlvexLibrary.h"
+#include "tests/effects/InstalledEffects.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/LockCounter.h"
 #include "tests/support/Require.h"
@@ -20,23 +20,11 @@
 namespace zonda {
 namespace {
 
-std::string InstallDir() {
-  const char* dir = std::getenv("ZONDA_PROGRAM_DIR");
-  return dir ? dir : ".";
-}
-
 TEST(EffectsEveryKind, TheAudioThreadNeitherAllocatesNorLocksWhileSlotsChange) {
-  const std::string install = InstallDir();
-  IlvexLibrary ilvex;
-  ASSERT_TRUE(ilvex.Load(install + "/libilvex.so")) << ilvex.LastError();
-  ilvex.VstInit(nullptr);
-  TEffectSlots fx;
-  fx.Host.EffectsFolder = install + "/effects";
-  fx.Host.Ilvex = &ilvex;
-  ASSERT_EQ(fx.BindEffectBridge(install + "/libtorvane.so"), TEffectBridge::Loaded);
-  std::string error;
-  ASSERT_TRUE(fx.BuildDxList(install + "/exclude_plugins.txt", &error)) << error;
-  ASSERT_TRUE(fx.BuildVstList(install + "/exclude_vst_plugins.txt", &error)) << error;
+  test::TInstalledEffects installed;
+  ASSERT_TRUE(installed.Ready()) << installed.Error();
+  TEffectSlots& fx = installed.Slots;
+  const std::string& install = installed.Folder;
   if (fx.DxList().empty() || fx.VstList().empty()) ZONDA_SKIP_OR_FAIL("no LADSPA or no LV2 effects are installed");
   const std::vector<TNativeEffectFile> native = ListNativeEffects(install + "/effects");
   ASSERT_GE(native.size(), 8u);
@@ -75,7 +63,6 @@ TEST(EffectsEveryKind, TheAudioThreadNeitherAllocatesNorLocksWhileSlotsChange) {
   for (int n = 1; n <= 4; ++n) fx.Slot(n).UnloadPlugin();
   run = false;
   audio.join();
-  ilvex.VstDeinit();
   EXPECT_GT(blocks.load(), 100);
   EXPECT_EQ(allocations.load(), 0);
   EXPECT_EQ(locks.load(), 0);

@@ -17,6 +17,7 @@
 #include "effects/EffectSlots.h"
 #include "engine/AudioOutput.h"
 #include "engine/IlvexLibrary.h"
+#include "tests/effects/InstalledEffects.h"
 #include "engine/Mixer.h"
 #include "engine/Recorder.h"
 #include "tests/engine/RenderDeckFixture.h"
@@ -29,25 +30,9 @@ namespace {
 
 ZONDA_ISOLATED_SETTINGS();
 
-std::string InstallDir() {
-  const char* dir = std::getenv("ZONDA_PROGRAM_DIR");
-  return dir ? dir : ".";
-}
-
-int32_t IndexOf(const std::vector<TDxPluginData>& list, const std::string& name) {
-  for (size_t i = 0; i < list.size(); ++i)
-    if (FullPluginName(list[i]) == name) return int32_t(i);
-  return -1;
-}
-int32_t IndexOf(const std::vector<TVSTPluginData>& list, const std::string& name) {
-  for (size_t i = 0; i < list.size(); ++i)
-    if (FullPluginName(list[i]) == name) return int32_t(i);
-  return -1;
-}
-
 TEST(EffectsJackStress, AThousandLoadsAndUnloadsWhileTheDeckPlays) {
   ZONDA_REQUIRE_JACK();
-  const std::string install = InstallDir();
+  const std::string install = test::InstallationFolder();
   ::setenv("ZONDA_AUDIO", "jack", 1);
   const std::string client = "zonda-fx-stress-" + std::to_string(::getpid());
   ::setenv("ZONDA_JACK_CLIENT", client.c_str(), 1);
@@ -59,19 +44,12 @@ TEST(EffectsJackStress, AThousandLoadsAndUnloadsWhileTheDeckPlays) {
   TRecorder recorder;
   TKAVMixer mixer(TMixerDeck{&t.deck(), nullptr, {}}, TMixerDeck{}, &recorder);
   TAudioOutput output(mixer);
-  IlvexLibrary ilvex;
-  ASSERT_TRUE(ilvex.Load(install + "/libilvex.so")) << ilvex.LastError();
-  ilvex.VstInit(nullptr);
-
-  TEffectSlots fx;
-  fx.Host.EffectsFolder = install + "/effects";
-  fx.Host.Ilvex = &ilvex;
-  ASSERT_EQ(fx.BindEffectBridge(install + "/libtorvane.so"), TEffectBridge::Loaded);
-  std::string error;
-  ASSERT_TRUE(fx.BuildDxList(install + "/exclude_plugins.txt", &error)) << error;
-  ASSERT_TRUE(fx.BuildVstList(install + "/exclude_vst_plugins.txt", &error)) << error;
-  const int32_t ladspa = IndexOf(fx.DxList(), "Simple Low Pass Filter");
-  const int32_t lv2 = IndexOf(fx.VstList(), "Invada Low Pass Filter (stereo)");
+  test::TInstalledEffects installed(install);  // the decks point ZONDA_PROGRAM_DIR elsewhere
+  ASSERT_TRUE(installed.Ready()) << installed.Error();
+  TEffectSlots& fx = installed.Slots;
+  IlvexLibrary& ilvex = installed.Ilvex;
+  const int32_t ladspa = installed.DxIndex("Simple Low Pass Filter");
+  const int32_t lv2 = installed.VstIndex("Invada Low Pass Filter (stereo)");
   if (ladspa < 0 || lv2 < 0) ZONDA_SKIP_OR_FAIL("cmt (LADSPA) or invada-studio-plugins-lv2 (LV2) is not installed");
   const std::string idents[] = {install + "/effects/echo.so", "*" + std::to_string(ladspa),
                                 "#" + std::to_string(lv2), install + "/effects/reverb.so"};
@@ -111,7 +89,6 @@ TEST(EffectsJackStress, AThousandLoadsAndUnloadsWhileTheDeckPlays) {
 
   output.Close(ilvex);
   fx.DetachFromMixer(mixer);
-  ilvex.VstDeinit();
   EXPECT_EQ(loaded, 1000);
   // The server's clock kept going: at least 80 % of the cycles the time holds.
   const double expectedCycles = seconds * 44100.0 / watch.BufferFrames();
