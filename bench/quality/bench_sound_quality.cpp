@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Fft.h"
 #include "decoding/DataProvider.h"
 #include "decoding/SoxrConversion.h"
 #include "engine/SoundSource.h"
@@ -100,36 +101,7 @@ int Sh(const std::string& command) { return std::system((command + " >/dev/null 
 
 // ---- measures ----
 
-void Fft(std::vector<double>& re, std::vector<double>& im) {
-  const size_t n = re.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) {
-      std::swap(re[i], re[j]);
-      std::swap(im[i], im[j]);
-    }
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double a = -2 * kPi / static_cast<double>(len);
-    const double wr0 = std::cos(a), wi0 = std::sin(a);
-    for (size_t i = 0; i < n; i += len) {
-      double wr = 1.0, wi = 0.0;
-      for (size_t k = 0; k < len / 2; ++k) {
-        const size_t p = i + k, q = i + k + len / 2;
-        const double xr = re[q] * wr - im[q] * wi, xi = re[q] * wi + im[q] * wr;
-        re[q] = re[p] - xr;
-        im[q] = im[p] - xi;
-        re[p] += xr;
-        im[p] += xi;
-        const double t = wr * wr0 - wi * wi0;
-        wi = wr * wi0 + wi * wr0;
-        wr = t;
-      }
-    }
-  }
-}
+using test::Fft;
 
 // Power spectrum (left channel) averaged over Hann-windowed 8192-frame frames.
 std::vector<double> Spectrum(const std::vector<int16_t>& pcm, size_t first, size_t count, int channel = 0) {

@@ -13,6 +13,7 @@
 #include "engine/KeyLockRubberBand.h"
 #include "tests/engine/RenderDeckFixture.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/Fft.h"
 #include "tests/support/LockCounter.h"
 
 namespace zonda {
@@ -43,33 +44,7 @@ std::vector<int16_t> RenderWithPositions(test::TRenderDeck& t, int32_t frames, s
   return out;
 }
 
-// In-place radix-2 FFT (n a power of two).
-void Fft(std::vector<double>& re, std::vector<double>& im) {
-  const size_t n = re.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) {
-      std::swap(re[i], re[j]);
-      std::swap(im[i], im[j]);
-    }
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double a = -kTwoPi / static_cast<double>(len);
-    for (size_t i = 0; i < n; i += len) {
-      for (size_t k = 0; k < len / 2; ++k) {
-        const double wr = std::cos(a * k), wi = std::sin(a * k);
-        const double xr = re[i + k + len / 2] * wr - im[i + k + len / 2] * wi;
-        const double xi = re[i + k + len / 2] * wi + im[i + k + len / 2] * wr;
-        re[i + k + len / 2] = re[i + k] - xr;
-        im[i + k + len / 2] = im[i + k] - xi;
-        re[i + k] += xr;
-        im[i + k] += xi;
-      }
-    }
-  }
-}
+using test::Fft;
 
 // Energy outside +-25 Hz of the two tones, relative to the whole, in dB
 // (left channel; Hann-windowed 8192-frame spectra averaged over `count` frames from `first`).
