@@ -20,7 +20,7 @@ namespace {
 constexpr int32_t kChunkBytes = 1058400;  // the deck's chunk (engine/SoundSource.h)
 constexpr int32_t kChunkFrames = kChunkBytes / 4;
 
-// A swept sine plus noise, `seconds` long, as raw sample bytes of the spec.
+// A swept sine plus noise, `seconds` long, as raw sample bytes in the WAV's format.
 std::vector<uint8_t> Signal(const test::WavSpec& spec, double seconds) {
   const int64_t frames = static_cast<int64_t>(seconds * spec.rateHz);
   std::mt19937 random(7);

@@ -31,7 +31,7 @@ std::unique_ptr<TLadspaEffectHost> TLadspaEffectHost::Load(void* parent, const s
   const auto moniker = ParseLadspaMoniker(name);
   if (!moniker) return nullptr;
   const bool rateOk = sampleRate > 0 && sampleRate <= kMaxTorvaneSampleRate;
-  auto library = TLadspaLibrary::Open(moniker->LibraryPath);
+  auto library = TLadspaLibrary::Open(moniker->LibraryPath, /*forRunning=*/true);
   const LADSPA_Descriptor* descriptor = library ? library->FindDescriptor(moniker->UniqueID) : nullptr;
   auto shape = descriptor ? DescribeLadspaPlugin(*descriptor, float(rateOk ? sampleRate : 44100)) : std::nullopt;
   if (!shape) {

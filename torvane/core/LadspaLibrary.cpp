@@ -4,10 +4,8 @@
 
 namespace zonda {
 
-std::unique_ptr<TLadspaLibrary> TLadspaLibrary::Open(const std::string& path) {
-  // Kept mapped once opened: a plug-in's static state (FFT plans, tables it
-  // hands out) must not point into an unmapped library after an unload.
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+std::unique_ptr<TLadspaLibrary> TLadspaLibrary::Open(const std::string& path, bool forRunning) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | (forRunning ? RTLD_NODELETE : 0));
   if (!handle) return nullptr;
   auto entry = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(handle, "ladspa_descriptor"));
   if (!entry) {
