@@ -49,10 +49,21 @@ void TMainFormEffects::Start(const std::array<std::string, 8>& idents) {
   std::string error;
   if (!fx_.BuildDxList(ProgramPath("/exclude_plugins.txt"), &error))
     QMessageBox::warning(&form_, "Zonda", QString::fromStdString(error), QMessageBox::Ok);
+  BuildMenus();
+  // Listing the LV2 effects reads every installed plug-in's description (seconds
+  // with large collections): only a stored LV2 slot needs it at start-up.
+  for (const std::string& ident : idents)
+    if (!ident.empty() && ident[0] == '#') ListVstEffects();
+  for (int32_t n = 1; n <= kEffectSlotCount; ++n) LoadFXinBank(n, idents[size_t(n - 1)]);
+}
+
+void TMainFormEffects::ListVstEffects() {
+  if (vstListed_) return;
+  vstListed_ = true;
+  std::string error;
   if (!fx_.BuildVstList(ProgramPath("/exclude_vst_plugins.txt"), &error))
     QMessageBox::warning(&form_, "Zonda", QString::fromStdString(error), QMessageBox::Ok);
-  BuildMenus();
-  for (int32_t n = 1; n <= kEffectSlotCount; ++n) LoadFXinBank(n, idents[size_t(n - 1)]);
+  FillMenu(vstMenu_, BuildEffectMenuOf(fx_.VstList()), '#');
 }
 
 void TMainFormEffects::BuildMenus() {
@@ -63,28 +74,24 @@ void TMainFormEffects::BuildMenus() {
   menu_->addSeparator();
   dxMenu_ = menu_->addMenu("Load LADSPA plugin");
   vstMenu_ = menu_->addMenu("Load LV2 plugin");
-  auto fill = [this](QMenu* into, const std::vector<TEffectMenuNode>& nodes, char prefix) {
-    for (const TEffectMenuNode& node : nodes) {
-      QMenu* at = into;
-      const std::vector<TEffectMenuNode>* items = nullptr;
-      std::vector<TEffectMenuNode> single;
-      if (node.Tag < 0) {
-        at = into->addMenu(QString::fromStdString(node.Caption));
-        items = &node.Children;
-      } else {
-        single.push_back(node);
-        items = &single;
-      }
-      for (const TEffectMenuNode& item : *items) {
-        QAction* a = at->addAction(QString::fromStdString(item.Caption));
-        const std::string ident = prefix + std::to_string(item.Tag);
-        QObject::connect(a, &QAction::triggered, menu_.get(), [this, ident] { LoadFXinBank(menuSlot_, ident); });
-      }
-    }
-    into->setEnabled(!nodes.empty());
+  FillMenu(dxMenu_, BuildEffectMenuOf(fx_.DxList()), '*');
+}
+
+void TMainFormEffects::FillMenu(QMenu* into, const std::vector<TEffectMenuNode>& nodes, char prefix) {
+  auto addItem = [this](QMenu* at, const TEffectMenuNode& item, char kind) {
+    QAction* a = at->addAction(QString::fromStdString(item.Caption));
+    const std::string ident = kind + std::to_string(item.Tag);
+    QObject::connect(a, &QAction::triggered, menu_.get(), [this, ident] { LoadFXinBank(menuSlot_, ident); });
   };
-  fill(dxMenu_, BuildEffectMenuOf(fx_.DxList()), '*');
-  fill(vstMenu_, BuildEffectMenuOf(fx_.VstList()), '#');
+  for (const TEffectMenuNode& node : nodes) {
+    if (node.Tag >= 0) {
+      addItem(into, node, prefix);
+      continue;
+    }
+    QMenu* group = into->addMenu(QString::fromStdString(node.Caption));
+    for (const TEffectMenuNode& item : node.Children) addItem(group, item, prefix);
+  }
+  into->setEnabled(!nodes.empty());
 }
 
 std::array<std::string, 8> TMainFormEffects::Idents() {
@@ -115,6 +122,7 @@ void TMainFormEffects::LoadFXinBank(int32_t slot, const std::string& ident) {
 void TMainFormEffects::LoadFX(int32_t slot) {
   if (slot < 1 || slot > kEffectSlotCount) return;
   menuSlot_ = slot;
+  ListVstEffects();
   // At the control that was clicked: below a text area, at a button's corner.
   QPoint at = QCursor::pos();
   const int text = actions_.FindTextAction(ControlName(slot, "name"));

@@ -6,10 +6,14 @@
 // DryWetFxMixChange (knob).
 //
 //   TMainFormEffects fx(actions, form, ilvex);
-//   fx.Start(config.PluginFileName);   // bridge, lists, menus, the stored plug-ins
+//   fx.Start(config.PluginFileName);   // bridge, LADSPA list, menus, the stored plug-ins
 //   fx.AttachToMixer(mixer);
 //   ...
 //   config.PluginFileName = fx.Idents();  fx.Release();   // at shutdown, device closed
+//
+// The LADSPA list and menu are made at start-up; the LV2 ones when the slot
+// menu first opens (or a stored slot holds an LV2 effect), since listing LV2
+// plug-ins reads every installed description.
 //
 // Main thread only.
 #include <QMenu>
@@ -17,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/EditPluginForm.h"
 #include "effects/EffectSlots.h"
@@ -61,6 +66,9 @@ class TMainFormEffects {
 
  private:
   void BuildMenus();
+  void FillMenu(QMenu* into, const std::vector<TEffectMenuNode>& nodes, char prefix);
+  // The LV2 list and its sub-menu, made the first time they are needed.
+  void ListVstEffects();
   // The skin names of a slot's controls: "decka_fx_on1" ... "deckb_fx_mix4".
   static std::string ControlName(int32_t slot, const char* kind);
 
@@ -71,6 +79,7 @@ class TMainFormEffects {
   std::unique_ptr<QMenu> menu_;
   QMenu* dxMenu_ = nullptr;
   QMenu* vstMenu_ = nullptr;
+  bool vstListed_ = false;
   int32_t menuSlot_ = 1;
 };
 

@@ -36,6 +36,7 @@
  * pieces of at most 4411 frames); vst_show_editor(instance, -1) opens a window
  * generated from the plug-in's control ports, 0 hides it. vst_unload closes the
  * editor and frees the instance; vst_deinit unloads whatever is still loaded.
+ * The plug-ins are read at the first listing or load; vst_init costs nothing.
  */
 #include <stdint.h>
 

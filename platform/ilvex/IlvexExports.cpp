@@ -119,7 +119,9 @@ ILVEX_EXPORT int32_t get_mpeg_first_frame_pos(const char* fileName) {
 ILVEX_EXPORT void ilvex_set_restart_callback(IlvexRestartCallback callback) { g_restart.store(callback); }
 
 // LV2 effects stand behind the vst_* exports. The host is made on first use
-// and lives until vst_deinit; all of these but vst_process run on the main thread.
+// (the first listing or load, not vst_init: reading every installed plug-in's
+// description takes seconds, which start-up should not pay) and lives until
+// vst_deinit; all of these but vst_process run on the main thread.
 namespace {
 
 std::unique_ptr<Lv2Host> g_lv2;
@@ -131,9 +133,7 @@ Lv2Host* Lv2() {
 
 }  // namespace
 
-ILVEX_EXPORT void vst_init(void*) try { Lv2(); } catch (const std::exception& e) {
-  std::fprintf(stderr, "ilvex: LV2 plug-ins are not available: %s\n", e.what());
-}
+ILVEX_EXPORT void vst_init(void*) {}
 
 ILVEX_EXPORT void vst_deinit() { g_lv2.reset(); }
 

@@ -104,10 +104,17 @@ TEST(EffectsProgram, ASlotLoadsFromItsMenuPlaysAndComesBackAfterARestart) {
       if (FullPluginName(fx.Slots().DxList()[i]) == "Simple Low Pass Filter") dx = int(i);
     ASSERT_GE(dx, 0) << "cmt's LADSPA plug-ins are not installed";
     QMenu* ladspaMenu = nullptr;
-    for (QAction* a : fx.PluginPopupMenu().actions())
+    QMenu* lv2Menu = nullptr;
+    for (QAction* a : fx.PluginPopupMenu().actions()) {
       if (a->menu() != nullptr && a->text() == "Load LADSPA plugin") ladspaMenu = a->menu();
+      if (a->menu() != nullptr && a->text() == "Load LV2 plugin") lv2Menu = a->menu();
+    }
     ASSERT_NE(ladspaMenu, nullptr);
     EXPECT_TRUE(ladspaMenu->isEnabled());
+    // The LV2 list was made when the menu first opened.
+    ASSERT_NE(lv2Menu, nullptr);
+    EXPECT_FALSE(fx.Slots().VstList().empty());
+    EXPECT_FALSE(lv2Menu->actions().isEmpty());
     QAction* lowPass = nullptr;
     for (QAction* group : ladspaMenu->actions())
       if (group->menu() != nullptr && group->text() == "Simple")

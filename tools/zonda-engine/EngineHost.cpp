@@ -484,7 +484,8 @@ void TEngineHost::Apply(const TScriptCommand& c) {
 
 namespace {
 
-std::unique_ptr<TEffectSlots> MakeEffectSlots(IlvexLibrary* ilvex, bool report) {
+// lv2: also list the LV2 effects (reading every installed description takes seconds).
+std::unique_ptr<TEffectSlots> MakeEffectSlots(IlvexLibrary* ilvex, bool lv2, bool report) {
   auto fx = std::make_unique<TEffectSlots>();
   fx->Host.EffectsFolder = ProgramPath("/effects");
   fx->Host.Ilvex = ilvex;
@@ -493,7 +494,7 @@ std::unique_ptr<TEffectSlots> MakeEffectSlots(IlvexLibrary* ilvex, bool report) 
   std::string error;
   if (!fx->BuildDxList(ProgramPath("/exclude_plugins.txt"), &error) && report)
     std::fprintf(stderr, "zonda-engine: %s No LADSPA effects are listed.\n", error.c_str());
-  if (!fx->BuildVstList(ProgramPath("/exclude_vst_plugins.txt"), &error) && report)
+  if (lv2 && !fx->BuildVstList(ProgramPath("/exclude_vst_plugins.txt"), &error) && report)
     std::fprintf(stderr, "zonda-engine: %s No LV2 effects are listed.\n", error.c_str());
   return fx;
 }
@@ -508,11 +509,14 @@ std::unique_ptr<IlvexLibrary> LoadEffectsIlvex() {
 }  // namespace
 
 void TEngineHost::PrepareEffects(const TScript& script) {
-  bool used = false;
-  for (const TScriptCommand& c : script.commands) used = used || c.kind == TCommandKind::Fx;
+  bool used = false, lv2 = false;
+  for (const TScriptCommand& c : script.commands) {
+    used = used || c.kind == TCommandKind::Fx;
+    lv2 = lv2 || (c.kind == TCommandKind::Fx && c.fx == TFxAction::Load && c.file.rfind('#', 0) == 0);
+  }
   if (!used || effects_) return;
-  effectsIlvex_ = LoadEffectsIlvex();
-  effects_ = MakeEffectSlots(effectsIlvex_.get(), true);
+  effectsIlvex_ = lv2 ? LoadEffectsIlvex() : nullptr;
+  effects_ = MakeEffectSlots(effectsIlvex_.get(), lv2, true);
   effects_->AttachToMixer(*mixer_);
 }
 
@@ -540,7 +544,7 @@ int TEngineHost::ListEffects() {
     std::printf("%s\tnative\t%s\n", f.Path.c_str(), f.Name.c_str());
   auto ilvex = LoadEffectsIlvex();
   {
-    auto fx = MakeEffectSlots(ilvex.get(), true);
+    auto fx = MakeEffectSlots(ilvex.get(), true, true);
     for (size_t i = 0; i < fx->DxList().size(); ++i)
       std::printf("*%zu\tladspa\t%s\n", i, FullPluginName(fx->DxList()[i]).c_str());
     for (size_t i = 0; i < fx->VstList().size(); ++i)
