@@ -145,7 +145,14 @@ bool TMpegLayer3::ReadSideInfo(const TFrameInfo& info, const uint8_t* frame, int
         x.region0Count = int(br.Get(4));
         x.region1Count = int(br.Get(3));
       }
-      if (!info.lsf) x.preflag = br.Bit();
+      if (!info.lsf) {
+        x.preflag = br.Bit();
+      } else {
+        // MPEG-2 signals pre-emphasis through scalefac_compress 500..511, except
+        // on the right channel of intensity stereo, whose values mean other things.
+        const bool intensityRight = ch == 1 && info.mode == 1 && (info.modeExtension & 1);
+        x.preflag = !intensityRight && x.scalefacCompress >= 500;
+      }
       x.scalefacScale = int(br.Get(1));
       x.count1Table = int(br.Get(1));
       if (x.bigValues > 288) ok = false;
@@ -255,7 +262,9 @@ bool TMpegLayer3::DecodeSpectrum(TMpegBitReader& br, int64_t end, const TGranule
   const TBandTable& bands = kBands[info.rateSlot];
   int values[576 + 4];
   int region1, region2;
-  if (g.windowSwitching && g.blockType == 2 && !g.mixed) {
+  if (g.windowSwitching && g.blockType == 2) {
+    // Short blocks, mixed or not: the first region ends at short band 3 (36
+    // lines; 72 at 8 kHz), not at long band 8, which lies beyond it below 32 kHz.
     region1 = bands.shortBounds[3] * 3;
     region2 = 576;
   } else if (g.windowSwitching) {
