@@ -592,8 +592,11 @@ void TMpegLayer3::Hybrid(const TGranule& g, int ch, float (*out)[32]) {
           z[18 + i] = y[9 + i];
           z[35 - i] = y[9 + i];
         }
-        const int bt = shortBlocks ? 0 : g.blockType;
-        const float* win = t.window[bt == 2 ? 0 : bt];
+        // The mixed flag sets the normal window on the two lowest subbands of
+        // any switched block: start and stop blocks too, as the standard's
+        // decoding process reads it, not only short ones.
+        const int bt = shortBlocks || (g.windowSwitching && g.mixed && sb < 2) ? 0 : g.blockType;
+        const float* win = t.window[bt];
         for (int i = 0; i < 18; ++i) {
           res[i] = z[i] * win[i] + ov[i];
           ov[i] = z[18 + i] * win[18 + i];

@@ -147,11 +147,13 @@ inline TFixtureResult CheckFixture(const TempDir& dir, const std::string& family
   EXPECT_EQ(seq.size(), ref.size() * 2);
   res.referenceBytes = ref.size() * 2;
   res.accuracy = Compare(ToSamples(seq), ref);
-  EXPECT_LT(res.accuracy.rmsLsb, kIsoRmsBoundLsb);
+  // Full accuracy for 16-bit output: the error is the rounding to 16 bits that
+  // no decoder can avoid, and no more. (For loud noise-like signals that
+  // rounding alone comes to 1/sqrt(12) LSB, the RMS bound, give or take a
+  // little either way: the bound itself would decide by chance.)
+  EXPECT_LT(res.accuracy.rmsLsb, res.accuracy.roundingRmsLsb + 0.005);
   EXPECT_LT(res.accuracy.maxLsb, kIsoMaxBoundLsb);
   EXPECT_EQ(res.accuracy.clipsNotSaturated, 0u);
-  // The decoder's own error must stay far below the 16-bit rounding it cannot avoid.
-  EXPECT_LT(res.accuracy.rmsLsb, res.accuracy.roundingRmsLsb + 0.005);
   std::printf("[accuracy] %-10s %-28s rms %.4f LSB (bound %.4f, ideal rounding %.4f) max %.3f LSB (bound %.1f) clipped %zu\n",
               family.c_str(), std::filesystem::path(file).filename().c_str(), res.accuracy.rmsLsb, kIsoRmsBoundLsb,
               res.accuracy.roundingRmsLsb, res.accuracy.maxLsb, kIsoMaxBoundLsb, res.accuracy.clipped);

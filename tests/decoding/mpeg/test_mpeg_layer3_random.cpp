@@ -230,7 +230,9 @@ TGranuleSpec RandomGranule(TRandom& r, int blockType, int lines, int sampleSlot,
   // Decoders disagree on where the first Huffman region of a mixed block ends
   // below 32 kHz in MPEG-2.5 (36 or 54 lines), and on intensity stereo over
   // mixed blocks; no encoder writes either: none there.
-  g.mixed = blockType == 2 && sampleSlot < 6 && allowMixed && r.Chance(35);
+  // On start and stop blocks the flag only picks the normal window for the
+  // two lowest subbands.
+  g.mixed = (blockType == 2 ? sampleSlot < 6 && allowMixed : blockType != 0) && r.Chance(35);
   if (like) g.mixed = like->mixed;
   if (lsf) {
     int slen[4], table;

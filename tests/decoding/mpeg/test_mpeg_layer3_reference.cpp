@@ -120,6 +120,49 @@ TEST(Layer3Length, CutFileEndsWhereItsFramesEnd) {
   }
 }
 
+// A mono 64 kbit/s stream whose start and stop blocks carry the mixed-block
+// flag, as a side-information test stream may: the flag gives the two lowest
+// subbands the normal window. lame's switching stream with that bit set in
+// every start and stop block's side information.
+TEST(Layer3Windows, MixedFlagOnStartAndStopBlocks) {
+  ZONDA_REQUIRE_TOOLS("lame", "mpg123", "sox");
+  TempDir dir;
+  // Noise bursts over a chord: every burst switches to short blocks and back.
+  ASSERT_EQ(test::Run("sox -R -q -n -r 44100 -c 2 -b 16 '" + dir.file("clicks.wav") +
+                      "' synth 0.04 pinknoise fade 0 0.04 0.03 pad 0.25 0 repeat 11 vol 0.5"),
+            0);
+  ASSERT_EQ(test::Run("sox -R -q -n -r 44100 -c 2 -b 16 '" + dir.file("tone.wav") + "' synth 3.5 sine 220 sine 330 vol 0.3"), 0);
+  ASSERT_EQ(test::Run("sox -R -q -m '" + dir.file("clicks.wav") + "' '" + dir.file("tone.wav") + "' '" + dir.file("src.wav") + "'"), 0);
+  const std::string plain = dir.file("plain.mp3");
+  ASSERT_EQ(test::Run("lame --quiet -t -b 64 -m m '" + dir.file("src.wav") + "' '" + plain + "'"), 0);
+  std::vector<uint8_t> bytes = ReadAll(plain);
+  int patched = 0;
+  for (size_t pos = 0; pos + 21 <= bytes.size();) {
+    mpeg::TMpegHeader h;
+    const int32_t len = mpeg::ParseHeader(bytes.data() + pos, int32_t(bytes.size() - pos), h);
+    ASSERT_GT(len, 0) << "frame at " << pos;
+    // Mono MPEG-1 side information: 18 bits, then 59 per granule; in a
+    // granule, window_switching_flag is bit 33, block_type 34-35, mixed 36.
+    const size_t side = (pos + 4) * 8;
+    auto bit = [&](size_t at) { return (bytes[at / 8] >> (7 - at % 8)) & 1; };
+    for (int gr = 0; gr < 2; ++gr) {
+      const size_t g = side + 18 + size_t(gr) * 59;
+      const int type = bit(g + 34) * 2 + bit(g + 35);
+      if (bit(g + 33) && (type == 1 || type == 3)) {
+        bytes[(g + 36) / 8] |= uint8_t(0x80 >> ((g + 36) % 8));
+        ++patched;
+      }
+    }
+    pos += size_t(len + h.paddingBit);
+  }
+  EXPECT_GE(patched, 20);
+  const std::string flagged = dir.file("flagged.mp3");
+  std::ofstream(flagged, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  CheckFixture(dir, "windows", flagged, 23);
+  // The flag changes the sound: the two files decode differently.
+  EXPECT_NE(SequentialDecode(flagged), SequentialDecode(plain));
+}
+
 // lame's free format: refused whole, as every free-format stream is, never
 // played at a length its first frame made up.
 TEST(Layer3Length, LameFreeFormatIsRefused) {
