@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <random>
 
 #include "tests/quelmo/LibdecFixtures.h"
@@ -147,6 +149,58 @@ TEST_F(QuelmoTest, EveryFormatMatchesFFmpegWithExactLengthAndRandomAccess) {
           << "read at " << first << " +" << count;
     }
     lib_.close(obj_);
+  }
+}
+
+// MPEG audio layer II (as broadcast archives and some DJ pools carry it, often
+// named .mp3) at full accuracy against mpg123's float decode: the 16-bit
+// output differs from it by its rounding and no more.
+TEST_F(QuelmoTest, MpegLayerTwoAtFullAccuracy) {
+  ZONDA_REQUIRE_TOOLS("twolame", "mpg123", "sox");
+  struct TCase {
+    const char* name;
+    int rate;
+    const char* args;
+  };
+  const TCase cases[] = {{"l2_48k.mp3", 48000, "-b 384 -m s"}, {"l2_32k.mp3", 32000, "-b 192 -m s"},
+                         {"l2_44k.mp3", 44100, "-b 128 -m j"}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string wav = dir_.file("l2src.wav");
+    // Loud noise with a sweep: the largest scale factors and allocations.
+    ASSERT_EQ(test::Run("sox -R -q -n -r " + std::to_string(c.rate) + " -c 2 -b 16 '" + wav +
+                        "' synth 4 pinknoise vol 0.9 : synth 2 sine 50-15000 vol 0.99"),
+              0);
+    const std::string path = dir_.file(c.name);
+    ASSERT_EQ(test::Run(std::string("twolame --quiet ") + c.args + " '" + wav + "' '" + path + "'"), 0);
+    const std::string f32 = dir_.file("ref.f32");
+    ASSERT_EQ(test::Run("mpg123 -q --no-gapless -e f32 -s '" + path + "' > '" + f32 + "'"), 0);
+    const std::vector<uint8_t> bytes = ReadAll(f32);
+    std::vector<float> ref(bytes.size() / 4);
+    std::memcpy(ref.data(), bytes.data(), ref.size() * 4);
+
+    TInfo info{};
+    ASSERT_EQ(lib_.open(obj_, path.c_str(), &info), 1);
+    EXPECT_EQ(info.rate, c.rate);
+    const std::vector<int16_t> all = ReadAllFrames(lib_, obj_, info);
+    lib_.close(obj_);
+    ASSERT_EQ(all.size(), ref.size());
+    double sum = 0, ideal = 0, worst = 0;
+    size_t n = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+      const double r = double(ref[i]) * 32768.0;
+      if (r >= 32767.0 || r <= -32768.0) continue;  // clipped: both saturate
+      const double e = double(all[i]) - r;
+      sum += e * e;
+      ideal += (std::nearbyint(r) - r) * (std::nearbyint(r) - r);
+      worst = std::max(worst, std::fabs(e));
+      ++n;
+    }
+    ASSERT_GT(n, all.size() / 2);
+    const double rms = std::sqrt(sum / double(n)), rounding = std::sqrt(ideal / double(n));
+    std::printf("[accuracy] quelmo %s rms %.4f LSB (ideal rounding %.4f) max %.3f LSB\n", c.name, rms, rounding, worst);
+    EXPECT_LT(rms, rounding + 0.005);
+    EXPECT_LT(worst, 1.0);
   }
 }
 

@@ -16,35 +16,11 @@
 #include "decoding/mpeg/MpegHuffmanData.h"
 #include "decoding/mpeg/MpegTables.h"
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/decoding/mpeg/RandomBits.h"
 #include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
-
-class TBits {
- public:
-  void Put(uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) bits.push_back(uint8_t((v >> i) & 1));
-  }
-  size_t Size() const { return bits.size(); }
-  std::vector<uint8_t> bits;
-};
-
-class TRandom {
- public:
-  explicit TRandom(uint32_t seed) : s_(seed * 2654435761u + 1) {}
-  uint32_t Next() {
-    s_ ^= s_ << 13;
-    s_ ^= s_ >> 17;
-    s_ ^= s_ << 5;
-    return s_;
-  }
-  int Below(int n) { return n <= 0 ? 0 : int(Next() % uint32_t(n)); }
-  bool Chance(int percent) { return Below(100) < percent; }
-
- private:
-  uint32_t s_;
-};
 
 struct TStreamKind {
   const char* name;
@@ -416,17 +392,12 @@ std::vector<uint8_t> MakeRandomStream(const TStreamKind& kind, uint32_t seed, in
         }
       notes->push_back(n);
     }
-    std::vector<uint8_t> bytes(size_t(needBytes), 0);
-    for (size_t i = 0; i < mainData.Size(); ++i)
-      if (mainData.bits[i]) bytes[i / 8] |= uint8_t(0x80 >> (i % 8));
+    const std::vector<uint8_t> bytes = mainData.Bytes();
     // Main data form one stream over the frames' main-data areas: this frame's
     // starts `begin` bytes before its own area, in what earlier frames left free.
     const size_t first = mainPositions.size() - size_t(begin);
-    for (size_t i = 0; i < header.Size(); i += 8) {
-      uint8_t v = 0;
-      for (int k = 0; k < 8; ++k) v = uint8_t((v << 1) | header.bits[i + size_t(k)]);
-      out.push_back(v);
-    }
+    const std::vector<uint8_t> head = header.Bytes();
+    out.insert(out.end(), head.begin(), head.end());
     for (int i = 0; i < mainBytes; ++i) {
       mainPositions.push_back(out.size());
       out.push_back(0);
