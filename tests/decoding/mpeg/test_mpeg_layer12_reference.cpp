@@ -7,31 +7,12 @@
 
 #include <fstream>
 
+#include "tests/decoding/mpeg/Layer2Writer.h"
 #include "tests/decoding/mpeg/MpegTestSupport.h"
 #include "tests/support/Require.h"
 
 namespace zonda::test {
 namespace {
-
-class TBitWriter {
- public:
-  void Put(uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) bits_.push_back(uint8_t((v >> i) & 1));
-  }
-  size_t Bits() const { return bits_.size(); }
-  void AppendTo(std::vector<uint8_t>& out, size_t frameBytes) {
-    bits_.resize(frameBytes * 8, 0);
-    for (size_t i = 0; i < bits_.size(); i += 8) {
-      uint8_t b = 0;
-      for (int k = 0; k < 8; ++k) b = uint8_t((b << 1) | bits_[i + size_t(k)]);
-      out.push_back(b);
-    }
-    bits_.clear();
-  }
-
- private:
-  std::vector<uint8_t> bits_;
-};
 
 struct TLayer1Spec {
   const char* name;
@@ -79,7 +60,7 @@ std::vector<uint8_t> MakeLayer1(const TLayer1Spec& recipe) {
     for (int sb = 31; bits() > frameBytes * 8; sb = sb == 0 ? 31 : sb - 1)
       for (int ch = 0; ch < nch; ++ch)
         if (alloc[ch][sb]) --alloc[ch][sb];
-    TBitWriter w;
+    TBits w;
     w.Put(0xFFF, 12);
     w.Put(recipe.mpeg1 ? 1 : 0, 1);
     w.Put(3, 2);  // layer I
@@ -104,8 +85,10 @@ std::vector<uint8_t> MakeLayer1(const TLayer1Spec& recipe) {
           const double v = std::sin((f * 12 + s) * 0.21 * (sb + 1) + ch) * 0.5 + 0.5;
           w.Put(uint32_t(v * ((1 << nb) - 2)), nb);  // the all-ones code is not used
         }
-    EXPECT_LE(int(w.Bits()), frameBytes * 8);
-    w.AppendTo(out, size_t(frameBytes));
+    EXPECT_LE(int(w.Size()), frameBytes * 8);
+    w.bits.resize(size_t(frameBytes) * 8, 0);
+    const std::vector<uint8_t> bytes = w.Bytes();
+    out.insert(out.end(), bytes.begin(), bytes.end());
   }
   return out;
 }
@@ -182,59 +165,40 @@ std::vector<TLayer2Band> Layer2Table(int rateIndex, int kbpsPerChannel) {
   return t;
 }
 
-int CodeBits(int levels) {
-  if (levels == 3) return 5;
-  if (levels == 5) return 7;
-  if (levels == 9) return 10;
-  int b = 0;
-  while ((1 << b) - 1 < levels) ++b;
-  return b;
-}
-
 std::vector<uint8_t> MakeLayer2(const TLayer2Spec& recipe) {
   static const int kKbps[15] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
   static const int kRate[3] = {44100, 48000, 32000};
   const int nch = recipe.mode == 3 ? 1 : 2;
   const int kbps = kKbps[recipe.bitrateIndex];
   const std::vector<TLayer2Band> table = Layer2Table(recipe.rateIndex, kbps / nch);
-  const int limit = int(table.size());
-  const int bound = recipe.mode == 1 ? std::min(limit, 4 * (recipe.modeExtension + 1)) : limit;
+  TLayer2Body body;
+  body.limit = int(table.size());
+  body.bound = recipe.mode == 1 ? std::min(body.limit, 4 * (recipe.modeExtension + 1)) : body.limit;
+  body.channels = nch;
+  uint8_t nbal[32] = {};
+  for (int sb = 0; sb < body.limit; ++sb) nbal[sb] = uint8_t(table[size_t(sb)].nbal);
+  body.nbal = nbal;
+  auto steps = [&](int sb, int a) { return table[size_t(sb)].levels[a]; };
   const int frameBytes = 144 * kbps * 1000 / kRate[recipe.rateIndex];
-  static const int kScfCount[4] = {3, 2, 1, 2};
   std::vector<uint8_t> out;
   uint32_t rnd = 777;
   auto next = [&rnd] { return (rnd = rnd * 1103515245u + 12345u) >> 16; };
   for (int f = 0; f < recipe.frames; ++f) {
-    int alloc[2][32] = {}, scfsi[2][32] = {}, scf[2][32][3] = {};
-    for (int sb = 0; sb < limit && f >= 4; ++sb) {
+    TLayer2Body b = body;
+    for (int sb = 0; sb < b.limit && f >= 4; ++sb) {
       const int top = (1 << table[size_t(sb)].nbal) - 1;
       for (int ch = 0; ch < nch; ++ch) {
         // Walk every code over the frames, the highest ones included.
-        alloc[ch][sb] = (f * 7 + sb * 3 + ch * 5 + int(next() % 3)) % (top + 1);
-        scfsi[ch][sb] = (f + sb + ch) % 4;
-        for (int k = 0; k < 3; ++k) scf[ch][sb][k] = std::min(62, 6 + sb + int(next() % 12) + (f % 5) * 2);
+        b.alloc[ch][sb] = (f * 7 + sb * 3 + ch * 5 + int(next() % 3)) % (top + 1);
+        b.scfsi[ch][sb] = (f + sb + ch) % 4;
+        for (int k = 0; k < 3; ++k) b.scf[ch][sb][k] = std::min(62, 6 + sb + int(next() % 12) + (f % 5) * 2);
       }
-      if (sb >= bound) alloc[1][sb] = alloc[0][sb];
+      if (sb >= b.bound) b.alloc[1][sb] = b.alloc[0][sb];
     }
-    auto bits = [&] {
-      int total = 32;
-      for (int sb = 0; sb < limit; ++sb) {
-        total += table[size_t(sb)].nbal * (sb < bound ? nch : 1);
-        for (int ch = 0; ch < nch; ++ch) {
-          const int a = alloc[sb < bound ? ch : 0][sb];
-          if (!a) continue;
-          total += 2 + 6 * kScfCount[scfsi[ch][sb]];
-          const int levels = table[size_t(sb)].levels[a];
-          const int per = CodeBits(levels) * (levels == 3 || levels == 5 || levels == 9 ? 1 : 3);
-          if (sb < bound || ch == 0) total += 12 * per;
-        }
-      }
-      return total;
-    };
-    for (int sb = limit - 1; bits() > frameBytes * 8; sb = sb == 0 ? limit - 1 : sb - 1)
+    for (int sb = b.limit - 1; 32 + Layer2BodyBits(b, steps) > frameBytes * 8; sb = sb == 0 ? b.limit - 1 : sb - 1)
       for (int ch = 0; ch < nch; ++ch)
-        if (alloc[ch][sb]) --alloc[ch][sb];
-    TBitWriter w;
+        if (b.alloc[ch][sb]) --b.alloc[ch][sb];
+    TBits w;
     w.Put(0xFFF, 12);
     w.Put(1, 1);  // MPEG-1
     w.Put(2, 2);  // layer II
@@ -245,34 +209,15 @@ std::vector<uint8_t> MakeLayer2(const TLayer2Spec& recipe) {
     w.Put(uint32_t(recipe.mode), 2);
     w.Put(uint32_t(recipe.modeExtension), 2);
     w.Put(0, 4);
-    for (int sb = 0; sb < limit; ++sb)
-      for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) w.Put(uint32_t(alloc[ch][sb]), table[size_t(sb)].nbal);
-    for (int sb = 0; sb < limit; ++sb)
-      for (int ch = 0; ch < nch; ++ch)
-        if (alloc[sb < bound ? ch : 0][sb]) w.Put(uint32_t(scfsi[ch][sb]), 2);
-    for (int sb = 0; sb < limit; ++sb)
-      for (int ch = 0; ch < nch; ++ch)
-        if (alloc[sb < bound ? ch : 0][sb])
-          for (int k = 0; k < kScfCount[scfsi[ch][sb]]; ++k) w.Put(uint32_t(scf[ch][sb][k]), 6);
-    for (int g = 0; g < 12; ++g)
-      for (int sb = 0; sb < limit; ++sb)
-        for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) {
-          const int a = alloc[ch][sb];
-          if (!a) continue;
-          const int levels = table[size_t(sb)].levels[a];
-          int v[3];
-          for (int k = 0; k < 3; ++k) {
-            const double x = std::sin((f * 36 + g * 3 + k) * 0.17 * (sb + 1) + ch) * 0.5 + 0.5;
-            v[k] = std::min(levels - 1, int(x * levels));
-          }
-          if (levels == 3 || levels == 5 || levels == 9) {
-            w.Put(uint32_t(v[0] + v[1] * levels + v[2] * levels * levels), CodeBits(levels));
-          } else {
-            for (int k = 0; k < 3; ++k) w.Put(uint32_t(v[k]), CodeBits(levels));
-          }
-        }
-    EXPECT_LE(int(w.Bits()), frameBytes * 8);
-    w.AppendTo(out, size_t(frameBytes));
+    PutLayer2Body(w, b, steps, [&](int g, int sb, int ch, int k) {
+      const int levels = steps(sb, b.alloc[sb < b.bound ? ch : 0][sb]);
+      const double x = std::sin((f * 36 + g * 3 + k) * 0.17 * (sb + 1) + ch) * 0.5 + 0.5;
+      return uint32_t(std::min(levels - 1, int(x * levels)));
+    });
+    EXPECT_LE(int(w.Size()), frameBytes * 8);
+    w.bits.resize(size_t(frameBytes) * 8, 0);
+    const std::vector<uint8_t> bytes = w.Bytes();
+    out.insert(out.end(), bytes.begin(), bytes.end());
   }
   return out;
 }

@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "decoding/mpeg/MpegTables.h"
+#include "tests/decoding/mpeg/Layer2Writer.h"
 #include "tests/decoding/mpeg/MpegTestSupport.h"
-#include "tests/decoding/mpeg/RandomBits.h"
 #include "tests/support/Require.h"
 
 namespace zonda::test {
@@ -35,15 +35,6 @@ int TableFor(bool lsf, int rateHz, int kbpsPerChannel) {
   return 3;
 }
 
-int CodeBits(int steps) {
-  if (steps == 3) return 5;
-  if (steps == 5) return 7;
-  if (steps == 9) return 10;
-  int b = 0;
-  while ((1 << b) - 1 < steps) ++b;
-  return b;
-}
-
 // CRC-16 (x^16 + x^15 + x^2 + 1) from 0xFFFF over `bits`.
 uint16_t Crc16(const std::vector<uint8_t>& bits, size_t from, size_t to) {
   uint32_t crc = 0xFFFF;
@@ -60,7 +51,6 @@ std::vector<uint8_t> MakeLayer2Stream(const TLayer2Kind& kind, uint32_t seed, in
   const int version = kind.lsf ? 1 : 0;
   const int rate = mpeg::kSampleRateHz[version][kind.rateIndex];
   const int nch = kind.mode == 3 ? 1 : 2;
-  static const int kScfCount[4] = {3, 2, 1, 2};
   std::vector<uint8_t> out;
   int64_t rest = 0;
   for (int f = 0; f < frames; ++f) {
@@ -77,7 +67,12 @@ std::vector<uint8_t> MakeLayer2Stream(const TLayer2Kind& kind, uint32_t seed, in
     const int bound = kind.mode == 1 ? std::min(limit, 4 * (extension + 1)) : limit;
     auto steps = [&](int sb, int code) { return int(mpeg::kLayer2Steps[table.rows[sb]][code]); };
 
-    int alloc[2][32] = {}, scfsi[2][32] = {}, scf[2][32][3] = {};
+    TLayer2Body body;
+    body.limit = limit;
+    body.bound = bound;
+    body.channels = nch;
+    body.nbal = table.nbal;
+    auto& alloc = body.alloc;
     const bool silent = f < 2;
     for (int sb = 0; sb < limit && !silent; ++sb) {
       for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) {
@@ -88,77 +83,51 @@ std::vector<uint8_t> MakeLayer2Stream(const TLayer2Kind& kind, uint32_t seed, in
       }
       if (sb >= bound && nch == 2) alloc[1][sb] = alloc[0][sb];
       for (int ch = 0; ch < nch; ++ch) {
-        scfsi[ch][sb] = r.Below(4);
-        for (int k = 0; k < 3; ++k) scf[ch][sb][k] = r.Chance(20) ? r.Below(63) : 14 + r.Below(49);
+        body.scfsi[ch][sb] = r.Below(4);
+        for (int k = 0; k < 3; ++k) body.scf[ch][sb][k] = r.Chance(20) ? r.Below(63) : 14 + r.Below(49);
       }
     }
-    std::vector<std::vector<uint32_t>> codes;  // per granule x subband x channel, drawn once
-    for (int g = 0; g < 12; ++g)
-      for (int sb = 0; sb < 32; ++sb)
-        for (int ch = 0; ch < 2; ++ch) {
-          std::vector<uint32_t> c(3);
-          for (auto& v : c) v = r.Next();
-          codes.push_back(c);
-        }
+    std::vector<uint32_t> draws(12 * 32 * 2 * 3);  // per granule, subband, channel and sample
+    for (auto& v : draws) v = r.Next();
+    auto sample = [&](int g, int sb, int ch, int k) {
+      const int n = steps(sb, alloc[sb < bound ? ch : 0][sb]);
+      return draws[size_t(((g * 32 + sb) * 2 + ch) * 3 + k)] % uint32_t(n);
+    };
     const int privateBit = r.Below(2);
     static const int kEmphasis[3] = {0, 1, 3};  // 2 is reserved
     const int lastBits = (r.Below(4) << 2) | kEmphasis[r.Below(3)];  // copyright, original, emphasis
-    TBits w;
-    for (;;) {
-      w = TBits();
-      w.Put(0xFFF, 12);
-      w.Put(kind.lsf ? 0 : 1, 1);
-      w.Put(2, 2);  // layer II
-      w.Put(kind.crc ? 0 : 1, 1);
-      w.Put(uint32_t(bitrateIndex), 4);
-      w.Put(uint32_t(kind.rateIndex), 2);
-      w.Put(padding, 1);
-      w.Put(uint32_t(privateBit), 1);
-      w.Put(uint32_t(kind.mode), 2);
-      w.Put(uint32_t(extension), 2);
-      w.Put(uint32_t(lastBits), 4);
-      const size_t crcAt = w.Size();
-      if (kind.crc) w.Put(0, 16);
-      for (int sb = 0; sb < limit; ++sb)
-        for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) w.Put(uint32_t(alloc[ch][sb]), table.nbal[sb]);
-      for (int sb = 0; sb < limit; ++sb)
-        for (int ch = 0; ch < nch; ++ch)
-          if (alloc[sb < bound ? ch : 0][sb]) w.Put(uint32_t(scfsi[ch][sb]), 2);
-      const size_t protectedEnd = w.Size();
-      for (int sb = 0; sb < limit; ++sb)
-        for (int ch = 0; ch < nch; ++ch)
-          if (alloc[sb < bound ? ch : 0][sb])
-            for (int k = 0; k < kScfCount[scfsi[ch][sb]]; ++k) w.Put(uint32_t(scf[ch][sb][k]), 6);
-      for (int g = 0; g < 12; ++g)
-        for (int sb = 0; sb < limit; ++sb)
-          for (int ch = 0; ch < (sb < bound ? nch : 1); ++ch) {
-            const int a = alloc[ch][sb];
-            if (!a) continue;
-            const int n = steps(sb, a);
-            const std::vector<uint32_t>& c = codes[size_t((g * 32 + sb) * 2 + ch)];
-            if (n == 3 || n == 5 || n == 9) {
-              w.Put(uint32_t(c[0] % uint32_t(n * n * n)), CodeBits(n));
-            } else {
-              for (int k = 0; k < 3; ++k) w.Put(c[size_t(k)] % uint32_t(n), CodeBits(n));
-            }
-          }
-      if (int(w.Size()) <= frameBytes * 8) {
-        if (kind.crc) {
-          // The check word covers the header's last 16 bits, allocations and selections.
-          std::vector<uint8_t> covered(w.bits.begin() + 16, w.bits.begin() + 32);
-          covered.insert(covered.end(), w.bits.begin() + int64_t(crcAt) + 16, w.bits.begin() + int64_t(protectedEnd));
-          const uint16_t crc = Crc16(covered, 0, covered.size());
-          for (int i = 0; i < 16; ++i) w.bits[crcAt + size_t(i)] = uint8_t((crc >> (15 - i)) & 1);
-        }
-        break;
-      }
-      // Too many bits: lower the highest allocations of the top subbands first.
+    // Too many bits: lower the highest allocations of the top subbands first.
+    const int headerBits = 32 + (kind.crc ? 16 : 0);
+    while (headerBits + Layer2BodyBits(body, steps) > frameBytes * 8) {
       for (int sb = limit - 1; sb >= 0; --sb)
         for (int ch = 0; ch < nch; ++ch)
           if (alloc[ch][sb] && r.Chance(50)) {
             alloc[ch][sb] = std::max(0, alloc[ch][sb] - 3);
             if (sb >= bound && nch == 2) alloc[1][sb] = alloc[0][sb];
           }
+    }
+    TBits w;
+    w.Put(0xFFF, 12);
+    w.Put(kind.lsf ? 0 : 1, 1);
+    w.Put(2, 2);  // layer II
+    w.Put(kind.crc ? 0 : 1, 1);
+    w.Put(uint32_t(bitrateIndex), 4);
+    w.Put(uint32_t(kind.rateIndex), 2);
+    w.Put(padding, 1);
+    w.Put(uint32_t(privateBit), 1);
+    w.Put(uint32_t(kind.mode), 2);
+    w.Put(uint32_t(extension), 2);
+    w.Put(uint32_t(lastBits), 4);
+    const size_t crcAt = w.Size();
+    if (kind.crc) w.Put(0, 16);
+    const size_t protectedEnd = PutLayer2Body(w, body, steps, sample);
+    EXPECT_LE(int(w.Size()), frameBytes * 8);
+    if (kind.crc) {
+      // The check word covers the header's last 16 bits, allocations and selections.
+      std::vector<uint8_t> covered(w.bits.begin() + 16, w.bits.begin() + 32);
+      covered.insert(covered.end(), w.bits.begin() + int64_t(crcAt) + 16, w.bits.begin() + int64_t(protectedEnd));
+      const uint16_t crc = Crc16(covered, 0, covered.size());
+      for (int i = 0; i < 16; ++i) w.bits[crcAt + size_t(i)] = uint8_t((crc >> (15 - i)) & 1);
     }
     w.bits.resize(size_t(frameBytes) * 8, 0);
     const std::vector<uint8_t> bytes = w.Bytes();

@@ -16,7 +16,7 @@
 #include "decoding/mpeg/MpegHuffmanData.h"
 #include "decoding/mpeg/MpegTables.h"
 #include "tests/decoding/mpeg/MpegTestSupport.h"
-#include "tests/decoding/mpeg/RandomBits.h"
+#include "tests/decoding/mpeg/StreamBits.h"
 #include "tests/support/Require.h"
 
 namespace zonda::test {
