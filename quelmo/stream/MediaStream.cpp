@@ -1,6 +1,7 @@
 #include "quelmo/stream/MediaStream.h"
 
 #include "quelmo/stream/FlacFrameScan.h"
+#include "quelmo/stream/TrailingTags.h"
 #include "quelmo/stream/VorbisBlocks.h"
 
 #include <algorithm>
@@ -345,6 +346,10 @@ bool TMediaStream::BuildIndex() {
       av_packet_unref(pkt);
       continue;
     }
+    if (pkt->pos >= audioEnd_) {
+      av_packet_unref(pkt);
+      break;  // a trailing tag: the audio has ended
+    }
     int64_t frames = 0;
     if (fineBase && pkt->duration > 0) {
       frames = av_rescale_q(pkt->duration, tb, frameBase);
@@ -449,6 +454,13 @@ bool TMediaStream::Open(const std::string& fileName) {
   if (!OpenInput(fileName) || !SelectStream()) {
     ff_.reset();
     return false;
+  }
+  // Raw frame streams end where appended tags begin (see TrailingTags.h).
+  audioEnd_ = INT64_MAX;
+  const char* demuxer = ff_->fmt->iformat->name;
+  if (!std::strcmp(demuxer, "mp3") || !std::strcmp(demuxer, "aac")) {
+    const int64_t end = AudioEndBeforeTrailingTags(fileName);
+    if (end > 0) audioEnd_ = end;
   }
   const AVCodecParameters* par = ff_->fmt->streams[ff_->stream]->codecpar;
   srcRate_ = par->sample_rate;
@@ -831,6 +843,10 @@ bool TMediaStream::DecodeMore() {
     Arm(kCallDeadline);
     ret = av_read_frame(ff_->fmt, pkt);
   } while (ret == AVERROR(EAGAIN) && ++again < 1000);
+  if (ret >= 0 && pkt->stream_index == ff_->stream && pkt->pos >= audioEnd_) {
+    av_packet_unref(pkt);
+    ret = AVERROR_EOF;  // a trailing tag: the audio has ended
+  }
   if (ret == AVERROR_EXIT) {
     Fail(ret, "pGetMediaSample - Failed in FillBufferDataProc");
     broken_ = true;

@@ -132,6 +132,7 @@ class TMediaStream {
   int32_t srcRate_ = 0, srcChannels_ = 0;
   int32_t outRate_ = 0, outChannels_ = 0;
   int64_t totalSrc_ = 0, totalOut_ = 0;
+  int64_t audioEnd_ = INT64_MAX;  // byte offset of trailing tags in a raw frame stream
   int64_t alignSrc_ = 1;  // source frames per resampling period (restart points are multiples)
   int64_t alignOut_ = 1;  // output frames per period
 

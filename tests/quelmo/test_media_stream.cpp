@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "quelmo/stream/MediaStream.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "quelmo/stream/TrailingTags.h"
+#include "tests/support/AppendedTags.h"
 #include "tests/quelmo/LibdecFixtures.h"
 #include "tests/support/Require.h"
 
@@ -75,6 +81,66 @@ TEST(MediaStream, AnExpiredDeadlineEndsTheCallInsteadOfWaiting) {
   EXPECT_NE(s.TakeError(), 0);
   TMediaStream::ScaleDeadlinesForTests(100);
   EXPECT_EQ(s.Read(8 * 44100, buf.data(), 4096), 4096) << "and the next read starts over";
+}
+
+// Tags appended to raw frame streams: an APEv2 tag whose binary item holds
+// frame-like bytes (cover art does), with and without an ID3v1 tag after it,
+// an APEv1 tag (no header) and a Lyrics3v2 block. The demuxer would find
+// "frames" in them; the stream ends where the tags begin, sample for sample
+// the same as the bare file.
+TEST(MediaStream, TagsAfterTheAudioAreNotPlayed) {
+  ZONDA_REQUIRE_TOOLS("ffmpeg");
+  TempDir dir;
+  for (const char* name : {"a.mp3", "a.aac"}) {
+    SCOPED_TRACE(name);
+    TFixture f;
+    ASSERT_TRUE(MakeFixture(dir, name,
+                            std::string(name).ends_with(".mp3") ? "-c:a libmp3lame -b:a 128k" : "-c:a aac -b:a 128k",
+                            2.0, 44100, 2, 16, &f));
+    const std::vector<uint8_t> bare = ReadAll(f.path);
+    // Ten frames of the file itself as the item's value: headers that parse.
+    const std::string frames(bare.begin() + int64_t(bare.size() / 3), bare.begin() + int64_t(bare.size() / 3 + 4000));
+    const std::string item = ApeBinaryItem("Cover Art (Front)", frames);
+    const struct {
+      const char* what;
+      std::string tail;
+    } tails[] = {
+        {"APEv2", ApeTag(item, true)},
+        {"APEv2 + ID3v1", ApeTag(item, true) + Id3v1Tag()},
+        {"APEv1", ApeTag(item, false)},
+        {"Lyrics3v2 + APEv2 + ID3v1", Lyrics3v2(frames.substr(0, 600)) + ApeTag(item, true) + Id3v1Tag()},
+    };
+    TMediaStream plain;
+    ASSERT_TRUE(plain.Open(f.path));
+    std::vector<int16_t> want(size_t(plain.TotalFrames()) * 2);
+    ASSERT_EQ(plain.Read(0, want.data(), plain.TotalFrames()), plain.TotalFrames());
+    for (const auto& t : tails) {
+      SCOPED_TRACE(t.what);
+      const std::string tagged = dir.file(std::string("tagged-") + name);
+      {
+        std::ofstream out(tagged, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bare.data()), std::streamsize(bare.size()));
+        out << t.tail;
+      }
+      EXPECT_EQ(AudioEndBeforeTrailingTags(tagged), int64_t(bare.size()));
+      TMediaStream s;
+      ASSERT_TRUE(s.Open(tagged));
+      ASSERT_EQ(s.TotalFrames(), plain.TotalFrames());
+      std::vector<int16_t> got(want.size());
+      ASSERT_EQ(s.Read(0, got.data(), s.TotalFrames()), s.TotalFrames());
+      EXPECT_EQ(MaxAbsDiff(got.data(), want.data(), int64_t(want.size())), 0);
+    }
+  }
+  // Damaged tails end nothing early: a footer claiming more than the file, a
+  // Lyrics3 size without its block.
+  const std::string odd = dir.file("odd.mp3");
+  {
+    std::ofstream out(odd, std::ios::binary);
+    out << std::string(1000, 'x') << "000020LYRICS200" << "APETAGEX" << Le32(2000) << Le32(99999) << Le32(1)
+        << Le32(0x80000000u) << std::string(8, '\0');
+  }
+  EXPECT_EQ(AudioEndBeforeTrailingTags(odd), 1000 + 15 + 32);
+  EXPECT_EQ(AudioEndBeforeTrailingTags(dir.file("missing.mp3")), -1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "tests/decoding/mpeg/MpegTestSupport.h"
+#include "tests/support/AppendedTags.h"
 #include "tests/support/Require.h"
 
 namespace zonda::test {
@@ -168,6 +169,39 @@ TEST(Layer3Windows, MixedFlagOnStartAndStopBlocks) {
   CheckFixture(dir, "windows", flagged, 23);
   // The flag changes the sound: the two files decode differently.
   EXPECT_NE(SequentialDecode(flagged), SequentialDecode(plain));
+}
+
+// Tags appended after the audio (APE with cover-art-like binary items,
+// Lyrics3v2, ID3v1) are not frames: the tagged file decodes exactly as the
+// bare one, whatever frame-like bytes the tags hold.
+TEST(Layer3Length, TagsAfterTheAudioAreNotFrames) {
+  ZONDA_REQUIRE_TOOLS("lame", "sox");
+  TempDir dir;
+  ASSERT_TRUE(MakeSourceWav(dir.file("src.wav"), 1.5));
+  const std::string bare = dir.file("bare.mp3");
+  ASSERT_EQ(test::Run("lame --quiet -b 128 '" + dir.file("src.wav") + "' '" + bare + "'"), 0);
+  const std::vector<uint8_t> audio = ReadAll(bare);
+  const std::string frames(audio.begin() + int64_t(audio.size() / 3), audio.begin() + int64_t(audio.size() / 3 + 4000));
+  const std::string item = ApeBinaryItem("Cover Art (Front)", frames);
+  TDecoderMP3 plain;
+  ASSERT_TRUE(plain.Open(bare));
+  std::vector<uint8_t> want(size_t(plain.PCMSize()));
+  ASSERT_EQ(plain.ReadAt(0, want.data(), int32_t(want.size())), int32_t(want.size()));
+  for (const std::string& tail : {ApeTag(item, true) + Id3v1Tag(), ApeTag(item, false),
+                                  Lyrics3v2(frames.substr(0, 600)) + ApeTag(item, true) + Id3v1Tag()}) {
+    const std::string tagged = dir.file("tagged.mp3");
+    {
+      std::ofstream out(tagged, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(audio.data()), std::streamsize(audio.size()));
+      out << tail;
+    }
+    TDecoderMP3 mp3;
+    ASSERT_TRUE(mp3.Open(tagged));
+    ASSERT_EQ(mp3.PCMSize(), plain.PCMSize());
+    std::vector<uint8_t> got(want.size());
+    ASSERT_EQ(mp3.ReadAt(0, got.data(), int32_t(got.size())), int32_t(got.size()));
+    EXPECT_TRUE(got == want);
+  }
 }
 
 // lame's free format: refused whole, as every free-format stream is, never
