@@ -17,7 +17,6 @@
 // crusher (overdrive, another per-sample waveshaper) and no gate (compand set
 // up as one, as its manual shows).
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -26,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/NativeEffectAbi.h"
+#include "tests/effects/native/EffectModule.h"
 #include "tests/support/TestFiles.h"
 
 namespace zonda {
@@ -43,9 +42,13 @@ std::vector<int16_t> Music(int64_t frames) {
   return a;
 }
 
-std::string EffectsDir() {
-  const char* dir = std::getenv("ZONDA_PROGRAM_DIR");
-  return dir ? std::string(dir) + "/effects" : std::string(ZONDA_BENCH_EFFECTS_DIR);
+// The module of `file`, from the installation tree of this build unless
+// ZONDA_PROGRAM_DIR names another; false after reporting the error.
+bool OpenModule(benchmark::State& state, test::TEffectModule& module, const char* file) {
+  setenv("ZONDA_PROGRAM_DIR", ZONDA_BENCH_PROGRAM_DIR, 0);
+  if (module.Open(file)) return true;
+  state.SkipWithError(module.error.c_str());
+  return false;
 }
 
 void SetCounters(benchmark::State& state, int64_t framesPerIteration) {
@@ -55,29 +58,21 @@ void SetCounters(benchmark::State& state, int64_t framesPerIteration) {
 }
 
 void BM_Effect(benchmark::State& state, const char* file) {
-  void* module = dlopen((EffectsDir() + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) {
-    state.SkipWithError(dlerror());
-    return;
-  }
-  auto create = reinterpret_cast<ZondaFxCreate>(dlsym(module, "create"));
-  auto start = reinterpret_cast<ZondaFxStart>(dlsym(module, "start"));
-  auto process = reinterpret_cast<ZondaFxProcess>(dlsym(module, "process"));
-  auto destroy = reinterpret_cast<ZondaFxDestroy>(dlsym(module, "destroy"));
-  const intptr_t fx = create(nullptr);
-  start(fx);
+  test::TEffectModule module;
+  if (!OpenModule(state, module, file)) return;
   const auto source = Music(10 * 44100);
   std::vector<int16_t> block(2 * kBlockFrames);
   size_t pos = 0;
-  for (auto _ : state) {
-    if (pos + block.size() > source.size()) pos = 0;
-    std::copy_n(source.begin() + long(pos), block.size(), block.begin());
-    pos += block.size();
-    process(fx, block.data(), int32_t(kBlockFrames * 4), 126.0);
-    benchmark::DoNotOptimize(block.data());
+  {
+    test::TEffectInstance fx(module);
+    for (auto _ : state) {
+      if (pos + block.size() > source.size()) pos = 0;
+      std::copy_n(source.begin() + long(pos), block.size(), block.begin());
+      pos += block.size();
+      fx.Process(block, 126.0);
+      benchmark::DoNotOptimize(block.data());
+    }
   }
-  destroy(fx);
-  dlclose(module);
   SetCounters(state, kBlockFrames);
   state.counters["core_pct"] = benchmark::Counter(double(state.iterations()) * kBlockSeconds / 100.0,
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -94,26 +89,17 @@ BENCHMARK_CAPTURE(BM_Effect, gate, "gate.so");
 // The first block after "start": the reset (clearing delay lines and tails,
 // on the audio thread) is a one-off cost on top of a block's.
 void BM_EffectStart(benchmark::State& state, const char* file) {
-  void* module = dlopen((EffectsDir() + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) {
-    state.SkipWithError(dlerror());
-    return;
-  }
-  auto create = reinterpret_cast<ZondaFxCreate>(dlsym(module, "create"));
-  auto start = reinterpret_cast<ZondaFxStart>(dlsym(module, "start"));
-  auto process = reinterpret_cast<ZondaFxProcess>(dlsym(module, "process"));
-  auto destroy = reinterpret_cast<ZondaFxDestroy>(dlsym(module, "destroy"));
-  const intptr_t fx = create(nullptr);
+  test::TEffectModule module;
+  if (!OpenModule(state, module, file)) return;
   const auto source = Music(kBlockFrames);
   std::vector<int16_t> block(2 * kBlockFrames);
+  test::TEffectInstance fx(module, nullptr, false);
   for (auto _ : state) {
     std::copy(source.begin(), source.end(), block.begin());
-    start(fx);
-    process(fx, block.data(), int32_t(kBlockFrames * 4), 126.0);
+    module.start(fx.handle());
+    fx.Process(block, 126.0);
     benchmark::DoNotOptimize(block.data());
   }
-  destroy(fx);
-  dlclose(module);
 }
 BENCHMARK_CAPTURE(BM_EffectStart, echo, "echo.so")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_EffectStart, reverb, "reverb.so")->Unit(benchmark::kMicrosecond);
