@@ -305,8 +305,8 @@ std::vector<int16_t> Convert(const std::string& file, TResampler r, double* msPe
 }
 
 void WriteSourceWav(const std::string& file, uint32_t rate, double seconds, const std::function<double(double)>& f) {
-  test::WavSpec spec;
-  spec.rateHz = rate;
+  test::WavSpec format;
+  format.rateHz = rate;
   std::vector<uint8_t> bytes;
   const int64_t frames = static_cast<int64_t>(seconds * rate);
   for (int64_t k = 0; k < frames; ++k) {
@@ -316,7 +316,7 @@ void WriteSourceWav(const std::string& file, uint32_t rate, double seconds, cons
       bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
     }
   }
-  test::WriteWav(file, spec, bytes);
+  test::WriteWav(file, format, bytes);
 }
 
 // A song-like signal: kick, snare and hi-hat noise (the hat up to the source's

@@ -21,18 +21,18 @@ constexpr int32_t kChunkBytes = 1058400;  // the deck's chunk (engine/SoundSourc
 constexpr int32_t kChunkFrames = kChunkBytes / 4;
 
 // A swept sine plus noise, `seconds` long, as raw sample bytes in the WAV's format.
-std::vector<uint8_t> Signal(const test::WavSpec& spec, double seconds) {
-  const int64_t frames = static_cast<int64_t>(seconds * spec.rateHz);
+std::vector<uint8_t> Signal(const test::WavSpec& format, double seconds) {
+  const int64_t frames = static_cast<int64_t>(seconds * format.rateHz);
   std::mt19937 random(7);
   std::uniform_real_distribution<double> noise(-0.05, 0.05);
   std::vector<uint8_t> bytes;
   double phase = 0.0;
   for (int64_t f = 0; f < frames; ++f) {
-    const double t = static_cast<double>(f) / spec.rateHz;
-    phase += 2.0 * M_PI * (50.0 + (spec.rateHz / 2.0 - 50.0) * t / seconds) / spec.rateHz;
-    for (int c = 0; c < spec.channels; ++c) {
+    const double t = static_cast<double>(f) / format.rateHz;
+    phase += 2.0 * M_PI * (50.0 + (format.rateHz / 2.0 - 50.0) * t / seconds) / format.rateHz;
+    for (int c = 0; c < format.channels; ++c) {
       const double v = 0.6 * std::sin(phase + c) + noise(random);
-      if (spec.bits == 8) {
+      if (format.bits == 8) {
         bytes.push_back(static_cast<uint8_t>(std::lround(v * 127.0) + 128));
       } else {
         const auto s = static_cast<int16_t>(std::lround(v * 32767.0));
@@ -45,20 +45,20 @@ std::vector<uint8_t> Signal(const test::WavSpec& spec, double seconds) {
 }
 
 // One continuous conversion of the whole file with the converter's settings.
-std::vector<int16_t> Continuous(const test::WavSpec& spec, const std::vector<uint8_t>& bytes) {
+std::vector<int16_t> Continuous(const test::WavSpec& format, const std::vector<uint8_t>& bytes) {
   WAVEFORMATEX f{};
-  f.nChannels = spec.channels;
-  f.wBitsPerSample = spec.bits;
-  const int64_t frames = static_cast<int64_t>(bytes.size()) / (spec.channels * spec.bits / 8);
+  f.nChannels = format.channels;
+  f.wBitsPerSample = format.bits;
+  const int64_t frames = static_cast<int64_t>(bytes.size()) / (format.channels * format.bits / 8);
   std::vector<int16_t> stereo(static_cast<size_t>(frames) * 2);
   ToStereo16(f, bytes.data(), frames, stereo.data());
   soxr_error_t error = nullptr;
   const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-  soxr_t s = soxr_create(spec.rateHz, 44100, 2, &error, &io, &quality, &runtime);
+  soxr_t s = soxr_create(format.rateHz, 44100, 2, &error, &io, &quality, &runtime);
   EXPECT_EQ(error, nullptr);
-  const size_t cap = static_cast<size_t>(frames * 44100 / spec.rateHz + 4096);
+  const size_t cap = static_cast<size_t>(frames * 44100 / format.rateHz + 4096);
   std::vector<float> out(cap * 2);
   size_t done = 0, made = 0, got = 0;
   soxr_process(s, stereo.data(), static_cast<size_t>(frames), &done, out.data(), cap, &got);
@@ -86,14 +86,14 @@ class SoxrChunks : public ::testing::TestWithParam<SoxrCase> {};
 TEST_P(SoxrChunks, EveryChunkEqualsOneContinuousConversion) {
   const SoxrCase c = GetParam();
   test::TempDir dir;
-  test::WavSpec spec;
-  spec.rateHz = c.rate;
-  spec.channels = c.channels;
-  spec.bits = c.bits;
-  const auto bytes = Signal(spec, 20.5);
+  test::WavSpec format;
+  format.rateHz = c.rate;
+  format.channels = c.channels;
+  format.bits = c.bits;
+  const auto bytes = Signal(format, 20.5);
   const std::string file = dir.file("source.wav");
-  test::WriteWav(file, spec, bytes);
-  const std::vector<int16_t> reference = Continuous(spec, bytes);
+  test::WriteWav(file, format, bytes);
+  const std::vector<int16_t> reference = Continuous(format, bytes);
 
   SetDeckResampler(TResampler::Soxr);
   TDataProvider p;
@@ -156,9 +156,9 @@ INSTANTIATE_TEST_SUITE_P(Rates, SoxrChunks,
 TEST(SoxrSetting, TheDesignsOwnConverterStaysTheDefault) {
   EXPECT_EQ(DeckResampler(), TResampler::Linear);
   test::TempDir dir;
-  test::WavSpec spec;
-  spec.rateHz = 48000;
-  test::WriteWav(dir.file("a.wav"), spec, Signal(spec, 1.0));
+  test::WavSpec format;
+  format.rateHz = 48000;
+  test::WriteWav(dir.file("a.wav"), format, Signal(format, 1.0));
   TDataProvider p;
   ASSERT_TRUE(p.Open(dir.file("a.wav")));
   EXPECT_TRUE(p.NeedsConversion());
@@ -177,8 +177,8 @@ TEST(SoxrSetting, FiltersAnAliasTheDesignsOwnLetsThrough) {
   // A 23 kHz tone in a 48 kHz file: above the deck's Nyquist frequency, so
   // a proper converter removes it; built in folds it to 21.1 kHz.
   test::TempDir dir;
-  test::WavSpec spec;
-  spec.rateHz = 48000;
+  test::WavSpec format;
+  format.rateHz = 48000;
   std::vector<uint8_t> bytes;
   for (int64_t f = 0; f < 96000; ++f) {
     const auto s = static_cast<int16_t>(std::lround(16000.0 * std::sin(2.0 * M_PI * 23000.0 * f / 48000.0)));
@@ -187,7 +187,7 @@ TEST(SoxrSetting, FiltersAnAliasTheDesignsOwnLetsThrough) {
       bytes.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
     }
   }
-  test::WriteWav(dir.file("hf.wav"), spec, bytes);
+  test::WriteWav(dir.file("hf.wav"), format, bytes);
   auto rms = [&](TResampler which) {
     SetDeckResampler(which);
     TDataProvider p;
